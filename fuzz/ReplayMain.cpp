@@ -1,0 +1,50 @@
+// Runs a fuzz target over every file of the folders (or files) named on the command line, so
+// that seeds and the inputs of past crashes are replayed in every test run.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+int Replay(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
+        return 1;
+    }
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int failures = 0, count = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::filesystem::path arg = argv[i];
+        if (std::filesystem::is_directory(arg)) {
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(arg))
+                if (entry.is_regular_file()) {
+                    failures += Replay(entry.path());
+                    ++count;
+                }
+        } else {
+            failures += Replay(arg);
+            ++count;
+        }
+    }
+    if (count == 0) {
+        std::fprintf(stderr, "no inputs to replay\n");
+        return 1;
+    }
+    std::printf("replayed %d inputs\n", count);
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,2 @@
+// Placeholder until the BMP codec lands.
+#include "BmpCodec.h"

@@ -1,0 +1,34 @@
+#pragma once
+// Windows BMP files.
+//
+// Reading takes the variants that editors write: core (OS/2 1.x, 12 bytes), OS/2 2.x (16 to
+// 64 bytes) and info headers of 40, 52, 56, 108 and 124 bytes; 1, 2, 4, 8, 16, 24 and 32 bits
+// per pixel; BI_RGB, BI_BITFIELDS and BI_ALPHABITFIELDS; BI_RLE4 and BI_RLE8; bottom-up and
+// top-down rows. Every failure throws Error(kBitmapNotValid). A file of length zero reads as
+// an empty picture.
+//
+// Writing produces an uncompressed BMP in the picture's own format; a paletted picture keeps
+// its palette and indices.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "Bitmap.h"
+
+namespace vexaro {
+
+// Replaces size, format and pixels of `bitmap` with those of the BMP in `bytes`.
+void DecodeBmp(std::span<const std::uint8_t> bytes, Bitmap& bitmap);
+std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap);
+
+// File forms. A file that cannot be opened throws Error("Cannot open file \"PATH\". REASON");
+// one that cannot be created or written throws Error("Cannot create file \"PATH\". REASON").
+void LoadBmpFile(const std::string& path, Bitmap& bitmap);
+void SaveBmpFile(const Bitmap& bitmap, const std::string& path);
+
+// Whole-file helpers shared by the readers of outside files.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
+
+} // namespace vexaro

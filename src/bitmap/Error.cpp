@@ -1,0 +1,12 @@
+#include "Error.h"
+
+#include <cstring>
+
+namespace vexaro {
+
+std::string SystemReason(int errorNumber)
+{
+    return std::strerror(errorNumber);
+}
+
+} // namespace vexaro

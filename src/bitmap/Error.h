@@ -1,0 +1,20 @@
+#pragma once
+// The one error type of the system: it carries the text that the user is shown
+// ("Bitmap image is not valid", "Cannot create file \"%s\". %s", "Error", ...).
+#include <stdexcept>
+#include <string>
+
+namespace vexaro {
+
+class Error : public std::runtime_error {
+public:
+    explicit Error(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The message every BMP reader failure carries.
+inline constexpr const char* kBitmapNotValid = "Bitmap image is not valid";
+
+// The system's reason for the last failed C library or OS call (errno).
+std::string SystemReason(int errorNumber);
+
+} // namespace vexaro

@@ -1,0 +1,60 @@
+#pragma once
+// Helpers shared by every test program.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Bitmap.h"
+
+namespace vexaro::test {
+
+// The shared corpus folder, or an empty path when it is absent.
+std::filesystem::path CorpusDir();
+
+// Use at the top of a corpus test: skips with a message when the corpus is absent, and fails
+// instead when the run is under CI (CI=true).
+#define VEXARO_REQUIRE_CORPUS()                                                              \
+    do {                                                                                     \
+        if (::vexaro::test::CorpusDir().empty()) {                                           \
+            if (::vexaro::test::UnderCi())                                                   \
+                FAIL() << "the shared corpus is missing, and CI needs it";                   \
+            GTEST_SKIP() << "the shared corpus (../shared/corpus) is absent: test skipped";   \
+        }                                                                                    \
+    } while (0)
+
+bool UnderCi();
+
+// A fresh empty folder for one test, removed when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+std::string Sha256Hex(const std::vector<std::uint8_t>& bytes);
+
+// Pictures for tests: a 24-bit picture whose every pixel is paint(x, y).
+template <class F>
+Bitmap Paint(int w, int h, F paint)
+{
+    Bitmap b;
+    b.reset(w, h, PixelFormat::Bits24);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y, paint(x, y));
+    return b;
+}
+
+} // namespace vexaro::test
