@@ -1,0 +1,38 @@
+// Averaging resize of the two screen areas, in output pixels per second.
+#include <cstdint>
+
+#include <benchmark/benchmark.h>
+
+#include "AverageResize.h"
+
+namespace {
+
+vexaro::Bitmap Picture(int w, int h)
+{
+    vexaro::Bitmap b;
+    b.reset(w, h, vexaro::PixelFormat::Bits24);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y, vexaro::Rgb{static_cast<std::uint8_t>(x * 7 + y), static_cast<std::uint8_t>(y * 3), static_cast<std::uint8_t>(x ^ y)});
+    return b;
+}
+
+void Resize(benchmark::State& state, int sw, int sh, int tw, int th)
+{
+    const vexaro::Bitmap source = Picture(sw, sh);
+    vexaro::Bitmap target;
+    for (auto _ : state) {
+        vexaro::AverageResize(source, target, tw, th);
+        benchmark::DoNotOptimize(target.pixelBytes().data());
+    }
+    state.counters["Mpixel/s"] = benchmark::Counter(static_cast<double>(tw) * th * static_cast<double>(state.iterations()) / 1e6,
+                                                   benchmark::Counter::kIsRate);
+}
+
+void BM_AverageResize_MainArea(benchmark::State& state) { Resize(state, 176, 144, 176, 150); }
+void BM_AverageResize_StatusArea(benchmark::State& state) { Resize(state, 176, 44, 176, 50); }
+
+} // namespace
+
+BENCHMARK(BM_AverageResize_MainArea);
+BENCHMARK(BM_AverageResize_StatusArea);
