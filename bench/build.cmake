@@ -1,1 +1,1 @@
-set(BENCH_LIBS vexaro_build)
+set(BENCH_LIBS vexaro_resize)
