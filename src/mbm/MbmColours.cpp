@@ -1,0 +1,160 @@
+#include "MbmColours.h"
+
+#include <array>
+#include <cstring>
+
+#include "Palette.h"
+
+namespace vexaro::mbm {
+
+namespace {
+
+Rgb Grey(unsigned v) { return Rgb{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v)}; }
+
+std::uint8_t Scale(unsigned v, unsigned max) { return static_cast<std::uint8_t>(255 * v / max); }
+
+// Value of the n-bit pixel x in a row packed least significant bits first.
+unsigned PackedValue(const std::uint8_t* row, int x, int bits)
+{
+    const int perByte = 8 / bits;
+    const int shift = (x % perByte) * bits;
+    return (row[x / perByte] >> shift) & ((1u << bits) - 1);
+}
+
+// 24-bit BMP file header and info header, 54 bytes.
+void PutHeader(std::vector<std::uint8_t>& out, std::uint32_t fileSize, std::uint32_t pixelOffset, int width, int height,
+               int bitCount, std::uint32_t imageSize, std::uint32_t coloursUsed)
+{
+    auto put16 = [&](std::uint32_t v) {
+        out.push_back(static_cast<std::uint8_t>(v));
+        out.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    auto put32 = [&](std::uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    out.push_back('B');
+    out.push_back('M');
+    put32(fileSize);
+    put32(0);             // reserved
+    put32(pixelOffset);
+    put32(40);            // info header size
+    put32(static_cast<std::uint32_t>(width));
+    put32(static_cast<std::uint32_t>(height));
+    put16(1);             // planes
+    put16(static_cast<std::uint32_t>(bitCount));
+    put32(0);             // no compression
+    put32(imageSize);
+    put32(0);             // pixels per metre, x
+    put32(0);             // and y
+    put32(coloursUsed);
+    put32(0);             // important colours
+}
+
+// Writes row y of `image` as blue, green, red triples.
+void ConvertRow(const MbmImage& image, int y, std::uint8_t* out)
+{
+    const std::uint8_t* row = image.row(y);
+    const int w = image.width;
+    auto put = [&out](Rgb c) {
+        *out++ = c.b;
+        *out++ = c.g;
+        *out++ = c.r;
+    };
+    switch (image.bitsPerPixel) {
+    case 24:
+        std::memcpy(out, row, static_cast<std::size_t>(w) * 3);
+        return;
+    case 32:
+        for (int x = 0; x < w; ++x, row += 4) {
+            *out++ = row[0];
+            *out++ = row[1];
+            *out++ = row[2];
+        }
+        return;
+    default:
+        for (int x = 0; x < w; ++x)
+            put(PixelColour(image, x, y));
+    }
+}
+
+} // namespace
+
+Rgb PixelColour(const MbmImage& image, int x, int y)
+{
+    const std::uint8_t* row = image.row(y);
+    const bool grey = image.colourMode == kGrey || image.colourMode > kColourPremultipliedAlpha;
+    switch (image.bitsPerPixel) {
+    case 1: return Grey(PackedValue(row, x, 1) * 255);
+    case 2: return Grey(PackedValue(row, x, 2) * 85);
+    case 4: {
+        const unsigned v = PackedValue(row, x, 4);
+        return grey ? Grey(v * 17) : StandardPalette16()[v];
+    }
+    case 8: return grey ? Grey(row[x]) : StandardPalette256()[row[x]];
+    case 12: {
+        const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
+        return Rgb{static_cast<std::uint8_t>(17 * ((v >> 8) & 0xF)), static_cast<std::uint8_t>(17 * ((v >> 4) & 0xF)),
+                   static_cast<std::uint8_t>(17 * (v & 0xF))};
+    }
+    case 16: {
+        const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
+        return Rgb{Scale(v >> 11, 31), Scale((v >> 5) & 0x3F, 63), Scale(v & 0x1F, 31)};
+    }
+    case 24: return Rgb{row[3 * x + 2], row[3 * x + 1], row[3 * x]};
+    default: return Rgb{row[4 * x + 2], row[4 * x + 1], row[4 * x]};
+    }
+}
+
+Bitmap ToBitmap(const MbmImage& image)
+{
+    Bitmap bitmap;
+    bitmap.reset(image.width, image.height, PixelFormat::Bits24);
+    for (int y = 0; y < image.height; ++y)
+        ConvertRow(image, y, bitmap.row(y));
+    return bitmap;
+}
+
+bool HasAlphaChannel(const MbmImage& image)
+{
+    return image.bitsPerPixel == 32 && (image.colourMode == kColourAlpha || image.colourMode == kColourPremultipliedAlpha);
+}
+
+std::vector<std::uint8_t> EncodeDecompiledBmp(const MbmImage& image)
+{
+    // CheckDecodedSize keeps these below 256 MiB, so 32 bits hold them.
+    const std::size_t rowBytes = (3 * static_cast<std::size_t>(image.width) + 3) / 4 * 4;
+    const std::size_t pixelBytes = rowBytes * static_cast<std::size_t>(image.height);
+    std::vector<std::uint8_t> out;
+    out.reserve(54 + pixelBytes);
+    PutHeader(out, static_cast<std::uint32_t>(54 + pixelBytes), 54, image.width, image.height, 24, 0, 0);
+    out.resize(54 + pixelBytes, 0xFF);
+    for (int y = 0; y < image.height; ++y)
+        ConvertRow(image, y, out.data() + 54 + static_cast<std::size_t>(image.height - 1 - y) * rowBytes);
+    return out;
+}
+
+std::vector<std::uint8_t> EncodeAlphaBmp(const MbmImage& image)
+{
+    const std::size_t rowBytes = (static_cast<std::size_t>(image.width) + 3) / 4 * 4;
+    const std::size_t pixelBytes = rowBytes * static_cast<std::size_t>(image.height);
+    constexpr std::size_t kPixelOffset = 54 + 256 * 4;
+    std::vector<std::uint8_t> out;
+    out.reserve(kPixelOffset + pixelBytes);
+    PutHeader(out, static_cast<std::uint32_t>(kPixelOffset + pixelBytes), kPixelOffset, image.width, image.height, 8,
+              static_cast<std::uint32_t>(pixelBytes), 256);
+    for (unsigned i = 0; i < 256; ++i) {
+        const auto v = static_cast<std::uint8_t>(i);
+        out.insert(out.end(), {v, v, v, 0});
+    }
+    out.resize(kPixelOffset + pixelBytes, 0x00);
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint8_t* row = image.row(y);
+        std::uint8_t* dst = out.data() + kPixelOffset + static_cast<std::size_t>(image.height - 1 - y) * rowBytes;
+        for (int x = 0; x < image.width; ++x)
+            dst[x] = row[4 * x + 3];
+    }
+    return out;
+}
+
+} // namespace vexaro::mbm

@@ -1,0 +1,118 @@
+#include "MbmFormat.h"
+
+#include <string>
+
+#include "Error.h"
+
+namespace vexaro::mbm {
+
+bool IsValidDepth(std::int64_t bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 1: case 2: case 4: case 8: case 12: case 16: case 24: case 32:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::size_t StrideBytes(int bitsPerPixel, std::int64_t width)
+{
+    const auto w = static_cast<std::uint64_t>(width);
+    if (bitsPerPixel == 24)
+        return static_cast<std::size_t>(12 * ((w + 3) / 4));
+    const unsigned bits = bitsPerPixel == 12 ? 16u : static_cast<unsigned>(bitsPerPixel);
+    return static_cast<std::size_t>(4 * ((w * bits + 31) / 32));
+}
+
+Compression CompressionFor(int bitsPerPixel, std::uint32_t colourMode)
+{
+    switch (bitsPerPixel) {
+    case 12: return Compression::Rle12;
+    case 16: return Compression::Rle16;
+    case 24: return Compression::Rle24;
+    case 32: return colourMode == kColourAlpha || colourMode == kColourPremultipliedAlpha ? Compression::Rle32A : Compression::Rle32U;
+    default: return Compression::ByteRle;
+    }
+}
+
+std::uint32_t RomDisplayMode(int bitsPerPixel, std::uint32_t colourMode)
+{
+    const bool grey = colourMode == kGrey;
+    switch (bitsPerPixel) {
+    case 1: return 1;
+    case 2: return 2;
+    case 4: return grey ? 3 : 5;
+    case 8: return grey ? 4 : 6;
+    case 12: return 10;
+    case 16: return 7;
+    case 24: return 8;
+    default:
+        if (colourMode == kColourAlpha)
+            return 12;
+        return colourMode == kColourPremultipliedAlpha ? 13 : 11;
+    }
+}
+
+void CheckHeaderSizes(const MbmBitmapHeader& header)
+{
+    if (header.headerSize != static_cast<std::int32_t>(kBitmapHeaderSize))
+        throw Error("bad header size " + std::to_string(header.headerSize) + " (must be 40)");
+    if (header.size < static_cast<std::int32_t>(kBitmapHeaderSize))
+        throw Error("bad bitmap size " + std::to_string(header.size) + " (less than its 40-byte header)");
+}
+
+void CheckDimensions(const MbmBitmapHeader& header)
+{
+    if (header.width < 0 || header.height < 0)
+        throw Error("negative size " + std::to_string(header.width) + "x" + std::to_string(header.height));
+}
+
+void CheckDepth(const MbmBitmapHeader& header)
+{
+    if (!IsValidDepth(header.bitsPerPixel))
+        throw Error("unsupported bits per pixel " + std::to_string(header.bitsPerPixel));
+}
+
+void CheckCompression(const MbmBitmapHeader& header)
+{
+    if (header.compression > kLastCompression)
+        throw Error("unknown compression " + std::to_string(header.compression));
+}
+
+void CheckDecodedSize(const MbmBitmapHeader& header)
+{
+    // Width and height are below 2^31 here, so neither product overflows 64 bits.
+    const std::uint64_t height = static_cast<std::uint64_t>(header.height);
+    const std::uint64_t mbmBytes = static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) * height;
+    const std::uint64_t bmpRow = (3 * static_cast<std::uint64_t>(header.width) + 3) / 4 * 4;
+    const std::uint64_t bmpBytes = bmpRow * height;
+    if (mbmBytes > kMaxDecodedBytes || bmpBytes > kMaxDecodedBytes)
+        throw Error("implausible size " + std::to_string(header.width) + "x" + std::to_string(header.height) +
+                    " (its pixels would take more than 256 MiB)");
+}
+
+void CheckStoredSize(const MbmBitmapHeader& header)
+{
+    if (header.compression != static_cast<std::uint32_t>(Compression::None))
+        return;
+    const std::uint64_t expected =
+        static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) * static_cast<std::uint64_t>(header.height);
+    const std::uint64_t stored = static_cast<std::uint64_t>(header.size) - kBitmapHeaderSize;
+    if (stored != expected)
+        throw Error("uncompressed data of " + std::to_string(stored) + " bytes where " + std::to_string(header.width) + "x" +
+                    std::to_string(header.height) + " at " + std::to_string(header.bitsPerPixel) + " bpp needs " +
+                    std::to_string(expected));
+}
+
+void CheckBitmapHeader(const MbmBitmapHeader& header)
+{
+    CheckHeaderSizes(header);
+    CheckDimensions(header);
+    CheckDepth(header);
+    CheckCompression(header);
+    CheckDecodedSize(header);
+    CheckStoredSize(header);
+}
+
+} // namespace vexaro::mbm

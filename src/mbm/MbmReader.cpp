@@ -1,0 +1,266 @@
+#include "MbmReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "ByteReader.h"
+#include "Error.h"
+
+namespace vexaro::mbm {
+
+namespace {
+
+std::string Hex32(std::uint32_t v)
+{
+    static const char* digits = "0123456789ABCDEF";
+    std::string s = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4)
+        s += digits[(v >> shift) & 0xF];
+    return s;
+}
+
+std::string Bytes(std::size_t n) { return std::to_string(n) + " bytes"; }
+
+// Fills the record from the 40 bytes at `offset`; the caller has made sure they exist.
+MbmBitmapHeader ReadBitmapHeader(const ByteReader& reader, std::size_t offset)
+{
+    auto word = [&](std::size_t at) { return *reader.u32(offset + at); };
+    auto sword = [&](std::size_t at) { return static_cast<std::int32_t>(word(at)); };
+    MbmBitmapHeader h;
+    h.size = sword(0);
+    h.headerSize = sword(4);
+    h.width = sword(8);
+    h.height = sword(12);
+    h.twipsWidth = sword(16);
+    h.twipsHeight = sword(20);
+    h.bitsPerPixel = sword(24);
+    h.colourMode = word(28);
+    h.paletteEntries = word(32);
+    h.compression = word(36);
+    return h;
+}
+
+MbmRomObject ReadRomObject(const ByteReader& reader, std::size_t offset)
+{
+    auto word = [&](std::size_t at) { return *reader.u32(offset + at); };
+    MbmRomObject o;
+    o.uid = word(0);
+    o.displayMode = word(4);
+    o.heap = word(8);
+    o.pile = word(12);
+    o.byteWidth = word(16);
+    o.header = ReadBitmapHeader(reader, offset + 20);
+    o.chunk = word(60);
+    o.dataOffset = word(64);
+    return o;
+}
+
+// Header checks, then whether the stored data lies inside the file.
+void CheckRecord(MbmBitmapRecord& record, const ByteReader& reader, std::uint64_t dataStart)
+{
+    try {
+        CheckBitmapHeader(record.header);
+    } catch (const Error& e) {
+        record.fault = e.what();
+        return;
+    }
+    record.dataSize = static_cast<std::size_t>(record.header.size) - kBitmapHeaderSize;
+    if (dataStart > reader.size() || !reader.has(static_cast<std::size_t>(dataStart), record.dataSize)) {
+        record.fault = "size " + std::to_string(record.header.size) + " at position " + std::to_string(dataStart) +
+                       " runs past the end of the file (" + Bytes(reader.size()) + ")";
+        return;
+    }
+    record.dataOffset = static_cast<std::size_t>(dataStart);
+}
+
+// Count and table of positions: `count` words at `tableAt`.
+std::vector<std::uint32_t> ReadPositions(const ByteReader& reader, std::uint32_t rawCount, std::size_t tableAt)
+{
+    const auto count = static_cast<std::int32_t>(rawCount);
+    if (count < 0)
+        throw Error("negative bitmap count " + std::to_string(count));
+    if (!reader.has(tableAt, static_cast<std::size_t>(count) * 4))
+        throw Error("bitmap table of " + std::to_string(count) + " entries at position " + std::to_string(tableAt) +
+                    " runs past the end of the file (" + Bytes(reader.size()) + ")");
+    std::vector<std::uint32_t> positions(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < positions.size(); ++i)
+        positions[i] = *reader.u32(tableAt + 4 * i);
+    return positions;
+}
+
+MbmFile ReadFileStore(const ByteReader& reader)
+{
+    const auto uid2 = reader.u32(4);
+    const auto trailer = reader.u32(16);
+    if (!uid2 || !trailer)
+        throw Error("file of " + Bytes(reader.size()) + " is too short for a multi-bitmap file");
+    if (*uid2 != kMultiBitmapUid2)
+        throw Error("not a multi-bitmap file (second UID " + Hex32(*uid2) + ", expected " + Hex32(kMultiBitmapUid2) + ")");
+    MbmFile file;
+    file.kind = MbmKind::FileStore;
+    file.uidsOk = reader.u32(8) == 0u && reader.u32(12) == kUidChecksum;
+    const auto count = reader.u32(*trailer);
+    if (!count)
+        throw Error("trailer position " + std::to_string(*trailer) + " lies outside the file (" + Bytes(reader.size()) + ")");
+    const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, std::size_t{*trailer} + 4);
+    file.bitmaps.resize(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        MbmBitmapRecord& record = file.bitmaps[i];
+        record.index = i;
+        record.position = positions[i];
+        if (!reader.has(record.position, kBitmapHeaderSize)) {
+            record.fault = "header position " + std::to_string(record.position) + " lies outside the file (" +
+                           Bytes(reader.size()) + ")";
+            continue;
+        }
+        record.header = ReadBitmapHeader(reader, record.position);
+        CheckRecord(record, reader, std::uint64_t{record.position} + kBitmapHeaderSize);
+    }
+    return file;
+}
+
+MbmFile ReadRomImage(const ByteReader& reader)
+{
+    const auto count = reader.u32(4);
+    if (!count)
+        throw Error("file of " + Bytes(reader.size()) + " is too short for a ROM image");
+    MbmFile file;
+    file.kind = MbmKind::RomImage;
+    const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, 8);
+    file.bitmaps.resize(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        MbmBitmapRecord& record = file.bitmaps[i];
+        record.index = i;
+        record.position = positions[i];
+        if (!reader.has(record.position, kRomObjectSize)) {
+            record.fault = "object position " + std::to_string(record.position) + " lies outside the file (" +
+                           Bytes(reader.size()) + ")";
+            continue;
+        }
+        const MbmRomObject object = ReadRomObject(reader, record.position);
+        record.header = object.header;
+        CheckRecord(record, reader, std::uint64_t{record.position} + object.dataOffset);
+    }
+    return file;
+}
+
+// Lead-byte schemes (codes 1, 3, 4, 5, 6): lead n in 0..127 repeats the next value n + 1
+// times, lead -1..-128 is followed by -n literal values. A value is `In` bytes in the
+// stream and `Out` bytes in the pixels; the bytes beyond `In` are set to 0xFF.
+template <std::size_t In, std::size_t Out>
+void DecodeLeadRle(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out)
+{
+    std::size_t in = 0, at = 0;
+    const std::size_t total = out.size();
+    while (in < stream.size()) {
+        const std::size_t packetAt = in;
+        const auto lead = static_cast<std::int8_t>(stream[in++]);
+        const bool run = lead >= 0;
+        const std::size_t count = run ? static_cast<std::size_t>(lead) + 1 : static_cast<std::size_t>(-lead);
+        const std::size_t valueBytes = run ? In : In * count;
+        if (stream.size() - in < valueBytes)
+            throw Error("packet at stream offset " + std::to_string(packetAt) + " is cut off by the end of the data");
+        if ((total - at) / Out < count)
+            throw Error("packet at stream offset " + std::to_string(packetAt) + " runs past the end of the pixels");
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::uint8_t* value = stream.data() + in + (run ? 0 : k * In);
+            std::memcpy(out.data() + at, value, In);
+            if constexpr (Out > In)
+                std::memset(out.data() + at + In, 0xFF, Out - In);
+            at += Out;
+        }
+        in += valueBytes;
+        if (at == total && in < stream.size())
+            throw Error(std::to_string(stream.size() - in) + " bytes of data left over after the pixels");
+    }
+    if (at != total)
+        throw Error("compressed data ends after " + std::to_string(at) + " of " + std::to_string(total) + " pixel bytes");
+}
+
+// 12-bit scheme: each 16-bit word holds a run length minus one in its top four bits and the
+// pixel 0x0RGB in the rest.
+void DecodeRle12(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out)
+{
+    if (stream.size() % 2 != 0)
+        throw Error("12-bit compressed data has an odd length " + std::to_string(stream.size()));
+    std::size_t at = 0;
+    const std::size_t total = out.size();
+    for (std::size_t in = 0; in < stream.size(); in += 2) {
+        if (at == total)
+            throw Error(std::to_string(stream.size() - in) + " bytes of data left over after the pixels");
+        const unsigned word = stream[in] | (stream[in + 1] << 8);
+        const std::size_t count = (word >> 12) + 1;
+        if ((total - at) / 2 < count)
+            throw Error("packet at stream offset " + std::to_string(in) + " runs past the end of the pixels");
+        const auto lo = static_cast<std::uint8_t>(word & 0xFF);
+        const auto hi = static_cast<std::uint8_t>((word >> 8) & 0x0F);
+        for (std::size_t k = 0; k < count; ++k) {
+            out[at++] = lo;
+            out[at++] = hi;
+        }
+    }
+    if (at != total)
+        throw Error("compressed data ends after " + std::to_string(at) + " of " + std::to_string(total) + " pixel bytes");
+}
+
+} // namespace
+
+MbmFile ReadMbm(std::span<const std::uint8_t> bytes)
+{
+    const ByteReader reader(bytes);
+    const auto first = reader.u32(0);
+    if (!first)
+        throw Error("file of " + Bytes(bytes.size()) + " is too short for a multi-bitmap file");
+    if (*first == kFileStoreUid1)
+        return ReadFileStore(reader);
+    if (*first == kRomImageUid)
+        return ReadRomImage(reader);
+    throw Error("not a multi-bitmap file (first word " + Hex32(*first) + ")");
+}
+
+void Decompress(Compression compression, std::span<const std::uint8_t> stream, std::span<std::uint8_t> out)
+{
+    switch (compression) {
+    case Compression::None:
+        if (stream.size() != out.size())
+            throw Error("uncompressed data of " + Bytes(stream.size()) + " for " + Bytes(out.size()) + " of pixels");
+        std::copy(stream.begin(), stream.end(), out.begin());
+        return;
+    case Compression::ByteRle: DecodeLeadRle<1, 1>(stream, out); return;
+    case Compression::Rle12: DecodeRle12(stream, out); return;
+    case Compression::Rle16: DecodeLeadRle<2, 2>(stream, out); return;
+    case Compression::Rle24: DecodeLeadRle<3, 3>(stream, out); return;
+    case Compression::Rle32U: DecodeLeadRle<3, 4>(stream, out); return;
+    case Compression::Rle32A: DecodeLeadRle<4, 4>(stream, out); return;
+    }
+    throw Error("unknown compression " + std::to_string(static_cast<std::uint32_t>(compression)));
+}
+
+MbmImage DecodeBitmap(std::span<const std::uint8_t> bytes, const MbmBitmapRecord& record)
+{
+    const std::string where = "bitmap " + std::to_string(record.index) + ": ";
+    if (!record.fault.empty())
+        throw Error(where + record.fault);
+    const ByteReader reader(bytes);
+    const auto data = reader.bytes(record.dataOffset, record.dataSize);
+    if (!data)
+        throw Error(where + "its data lies outside the file");
+    const MbmBitmapHeader& h = record.header;
+    MbmImage image;
+    image.width = h.width;
+    image.height = h.height;
+    image.twipsWidth = h.twipsWidth;
+    image.twipsHeight = h.twipsHeight;
+    image.bitsPerPixel = h.bitsPerPixel;
+    image.colourMode = h.colourMode;
+    image.pixels.resize(image.stride() * static_cast<std::size_t>(image.height));
+    try {
+        Decompress(static_cast<Compression>(h.compression), *data, image.pixels);
+    } catch (const Error& e) {
+        throw Error(where + e.what());
+    }
+    return image;
+}
+
+} // namespace vexaro::mbm

@@ -1,0 +1,50 @@
+#pragma once
+// Reading multi-bitmap files: first the container and every bitmap header into plain
+// records (ReadMbm), then the pixels of one bitmap at a time (DecodeBitmap).
+//
+// Both forms are read: the file store and the ROM image. Stored positions are followed
+// (bitmaps need not be contiguous, and bytes after the trailer are ignored). A bitmap whose
+// header fails a check is marked with the reason; the other bitmaps stay readable.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "MbmFormat.h"
+
+namespace vexaro::mbm {
+
+enum class MbmKind { FileStore, RomImage };
+
+struct MbmBitmapRecord {
+    std::size_t index = 0;
+    std::uint32_t position = 0;      // of the header (file store) or of the object (ROM image)
+    MbmBitmapHeader header;          // all zero when it could not be read
+    std::size_t dataOffset = 0;      // absolute position of the stored data
+    std::size_t dataSize = 0;        // header.size - 40
+    std::string fault;               // why the bitmap cannot be decoded; empty when it can
+};
+
+struct MbmFile {
+    MbmKind kind = MbmKind::FileStore;
+    bool uidsOk = true;              // file store: UID3 and checksum as the converter writes them
+    std::vector<MbmBitmapRecord> bitmaps;
+};
+
+// Reads the container of an MBM held in `bytes`. Throws vexaro::Error when the bytes are
+// no multi-bitmap file or the bitmap table does not fit them ("trailer position 900 lies
+// outside the file (870 bytes)"). Bitmap-level faults are recorded, not thrown.
+MbmFile ReadMbm(std::span<const std::uint8_t> bytes);
+
+// Decodes bitmap `record` of the file `bytes` (the same bytes given to ReadMbm) into its
+// pixels. Throws vexaro::Error("bitmap 3: ...") when the record carries a fault or the
+// stored data does not decode to exactly the bitmap's pixels.
+MbmImage DecodeBitmap(std::span<const std::uint8_t> bytes, const MbmBitmapRecord& record);
+
+// Decompresses `stream` into `out`, which it must fill exactly; throws vexaro::Error naming
+// the stream offset where it went wrong. For codes 5 and 6 `out` holds 4 bytes per pixel
+// (code 5 sets the fourth byte to 0xFF).
+void Decompress(Compression compression, std::span<const std::uint8_t> stream, std::span<std::uint8_t> out);
+
+} // namespace vexaro::mbm

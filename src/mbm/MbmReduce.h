@@ -1,0 +1,45 @@
+#pragma once
+// Turning a picture into the pixels of one MBM bitmap at a chosen depth, as the converter's
+// compile mode does.
+//
+// Every source colour first goes through the converter's grey remap: exactly (128,128,128)
+// becomes (127,127,127) and (192,192,192) becomes (187,187,187), at every depth. Then, with
+// G = (2 r + 5 g + b) / 8 (integer division):
+//   grey 1, 2, 4, 8    G / 128, G / 64, G / 16, G
+//   colour 4, 8        nearest-colour table of the 16- or 256-colour palette
+//   colour 12, 16      channels truncated to 4-4-4 or 5-6-5 bits
+//   colour 24, 32      blue, green, red (32: then 0, or the alpha value)
+// Row padding is filled with 1 bits, as the converter does.
+#include <cstdint>
+
+#include "Bitmap.h"
+#include "MbmFormat.h"
+#include "Palette.h"
+
+namespace vexaro::mbm {
+
+struct DepthOption {
+    int bitsPerPixel = 2;
+    bool colour = false;
+    bool alpha = false;   // 32-bit colour with an alpha channel (colour mode 2)
+    friend bool operator==(const DepthOption&, const DepthOption&) = default;
+};
+
+// Grey 1, 2, 4, 8; colour 4, 8, 12, 16, 24, 32; alpha only with colour 32.
+bool IsValidDepthOption(const DepthOption& option);
+
+// The converter's grey remap (see above).
+Rgb RemapGrey(Rgb colour);
+
+// Pixels of `source` at `option`'s depth; colour mode 0 for grey, 1 for colour, 2 for alpha.
+// `inverse256` picks the 8-bit colour indices. With option.alpha, `alpha` must be an 8-bit
+// paletted picture of the same size whose indices are the alpha values. Twips are left 0.
+// Throws vexaro::Error for an invalid option or a missing or unfit alpha picture.
+MbmImage ReduceBitmap(const Bitmap& source, const DepthOption& option,
+                      const InverseTable256& inverse256 = StandardInverse256(), const Bitmap* alpha = nullptr);
+
+// Twips for `pixels` at `pixelsPerMetre`: floor(floor(pixels * 1440000 / 254) / ppm), or 0
+// when the resolution is not positive.
+int TwipsFor(int pixels, std::int32_t pixelsPerMetre);
+
+} // namespace vexaro::mbm

@@ -1,0 +1,84 @@
+// Every bitmap of the MBM corpus: header fields, decode result and the SHA-256 of the BMP the
+// decompile mode writes, against the corpus's expected.json.
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "Error.h"
+#include "MbmColours.h"
+#include "MbmReader.h"
+#include "MiniJson.h"
+#include "TestSupport.h"
+
+namespace vexaro::mbm {
+namespace {
+
+using test::Json;
+
+const Json& Expected()
+{
+    static const Json json = [] {
+        const auto bytes = test::ReadBytes(test::CorpusDir() / "mbm" / "expected.json");
+        return Json::Parse(std::string(bytes.begin(), bytes.end()));
+    }();
+    return json;
+}
+
+TEST(MbmCorpus, EveryBitmapDecodesToItsExpectedBmp)
+{
+    VEXARO_REQUIRE_CORPUS();
+    int matched = 0, refused = 0, expectedOk = 0;
+    for (const auto& [name, entry] : Expected()["files"].object()) {
+        SCOPED_TRACE(name);
+        const auto bytes = test::ReadBytes(test::CorpusDir() / "mbm" / name);
+        const MbmFile file = ReadMbm(bytes);
+        if (entry.has("error")) {
+            // The reader of expected.json refused the whole file for its bitmap 0; we refuse
+            // that bitmap alone.
+            ASSERT_FALSE(file.bitmaps.empty());
+            EXPECT_THROW(DecodeBitmap(bytes, file.bitmaps[0]), Error);
+            continue;
+        }
+        const auto& bitmaps = entry["bitmaps"].array();
+        ASSERT_EQ(file.bitmaps.size(), bitmaps.size());
+        EXPECT_EQ(file.kind == MbmKind::FileStore ? "filestore" : "rom", entry["kind"].str());
+        for (const Json& b : bitmaps) {
+            const auto index = static_cast<std::size_t>(b["index"].integer());
+            SCOPED_TRACE("bitmap " + std::to_string(index));
+            const MbmBitmapRecord& record = file.bitmaps.at(index);
+            EXPECT_EQ(record.header.width, b["width"].integer());
+            EXPECT_EQ(record.header.height, b["height"].integer());
+            EXPECT_EQ(record.header.bitsPerPixel, b["bpp"].integer());
+            EXPECT_EQ(record.header.colourMode, static_cast<std::uint32_t>(b["color"].integer()));
+            EXPECT_EQ(record.header.compression, static_cast<std::uint32_t>(b["compression"].integer()));
+            EXPECT_EQ(record.header.size, b["size"].integer());
+            EXPECT_EQ(record.header.twipsWidth, b["twips"][0].integer());
+            EXPECT_EQ(record.header.twipsHeight, b["twips"][1].integer());
+            if (b["decode"].str() == "ok") {
+                ++expectedOk;
+                const MbmImage image = DecodeBitmap(bytes, record);
+                const std::string hash = test::Sha256Hex(EncodeDecompiledBmp(image));
+                EXPECT_EQ(hash, b["unpacked_bmp_sha256"].str());
+                matched += hash == b["unpacked_bmp_sha256"].str() ? 1 : 0;
+            } else {
+                try {
+                    DecodeBitmap(bytes, record);
+                    ADD_FAILURE() << "decoded although expected.json says " << b["decode"].str();
+                } catch (const Error& e) {
+                    ++refused;
+                    EXPECT_EQ(std::string(e.what()).rfind("bitmap " + std::to_string(index) + ": ", 0), 0u) << e.what();
+                }
+            }
+        }
+    }
+    EXPECT_EQ(expectedOk, 1108);
+    EXPECT_EQ(matched, expectedOk);
+    EXPECT_EQ(refused, 5);
+    std::printf("corpus: %d of %d decodable bitmaps give the expected BMP; %d faulty bitmaps refused\n", matched,
+                expectedOk, refused);
+}
+
+} // namespace
+} // namespace vexaro::mbm
