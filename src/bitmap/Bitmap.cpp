@@ -77,7 +77,7 @@ void Bitmap::setSize(int w, int h)
     const int keepW = std::min(w, width_);
     const int keepH = std::min(h, height_);
     const std::size_t keepBits = static_cast<std::size_t>(keepW) * static_cast<std::size_t>(bitsPerPixel());
-    for (int y = 0; y < keepH; ++y) {
+    for (int y = 0; y < keepH && keepW > 0; ++y) {
         std::memcpy(grown.row(y), row(y), keepBits / 8);
         if (keepBits % 8 != 0) {
             // Copy the leading bits of the last partly kept byte.
@@ -96,18 +96,22 @@ void Bitmap::paintWhite(int x0, int y0, int x1, int y1)
     if (x0 >= x1 || y0 >= y1)
         return;
     if (IsPaletted(format_)) {
-        // The palette entry nearest to white (the exact one when there is one).
-        unsigned best = 0;
-        int bestDistance = 1 << 30;
-        for (std::size_t i = 0; i < palette_.size(); ++i) {
-            const Rgb c = palette_[i];
-            const int d = (255 - c.r) + (255 - c.g) + (255 - c.b);
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = static_cast<unsigned>(i);
+        // New pixels must be exactly white: take the palette's white entry, or add one where
+        // the palette has room and no pixel already uses that index (such pixels read black);
+        // otherwise the picture goes to 24 bits.
+        const int bpp = bitsPerPixel();
+        const std::size_t usable = std::min(palette_.size(), std::size_t{1} << bpp);
+        const auto usableEnd = palette_.begin() + static_cast<std::ptrdiff_t>(usable);
+        auto best = static_cast<unsigned>(std::find(palette_.begin(), usableEnd, kWhite) - palette_.begin());
+        if (best == usable) {
+            if (usable < (std::size_t{1} << bpp) && usable == palette_.size() && indicesInUse() <= usable) {
+                palette_.push_back(kWhite);
+            } else {
+                convertTo24();
+                paintWhite(x0, y0, x1, y1);
+                return;
             }
         }
-        const int bpp = bitsPerPixel();
         for (int y = y0; y < y1; ++y) {
             std::uint8_t* r = row(y);
             for (int x = x0; x < x1; ++x) {
@@ -129,6 +133,15 @@ void Bitmap::paintWhite(int x0, int y0, int x1, int y1)
             for (int k = 0; k < bytes; ++k)
                 *p++ = static_cast<std::uint8_t>(white >> (8 * k));
     }
+}
+
+std::size_t Bitmap::indicesInUse() const
+{
+    unsigned most = 0;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x)
+            most = std::max(most, index(x, y));
+    return empty() ? 0 : std::size_t{most} + 1;
 }
 
 unsigned Bitmap::index(int x, int y) const
@@ -255,9 +268,10 @@ Rgb Bitmap::transparentColour() const
 
 void Draw(Bitmap& dst, const Bitmap& src, int x, int y, bool transparent)
 {
+    // In 64 bits, so that far-off positions cannot overflow.
     const int x0 = std::max(0, x), y0 = std::max(0, y);
-    const int x1 = std::min(dst.width(), x + src.width());
-    const int y1 = std::min(dst.height(), y + src.height());
+    const int x1 = static_cast<int>(std::min<long long>(dst.width(), static_cast<long long>(x) + src.width()));
+    const int y1 = static_cast<int>(std::min<long long>(dst.height(), static_cast<long long>(y) + src.height()));
     if (x0 >= x1 || y0 >= y1)
         return;
     if (dst.format() != PixelFormat::Bits24)

@@ -96,6 +96,8 @@ public:
 
 private:
     void paintWhite(int x0, int y0, int x1, int y1);
+    // One more than the highest palette index any pixel uses (0 for an empty picture).
+    std::size_t indicesInUse() const;
     int width_ = 0, height_ = 0;
     PixelFormat format_ = PixelFormat::Bits24;
     std::size_t stride_ = 0;
