@@ -1,2 +1,645 @@
-// Placeholder until the BMP codec lands.
 #include "BmpCodec.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "Error.h"
+
+namespace vexaro {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// On-disk layout. Every integer is little-endian.
+//
+// Optional OS/2 bitmap array header ("BA"), 14 bytes; only the first picture is read, and the
+// offsets of the file header that follows still count from the start of the whole file:
+//    0  u16  type           "BA"
+//    2  u32  size           not used
+//    6  u32  next           not used
+//   10  u16  screenWidth    not used
+//   12  u16  screenHeight   not used
+//
+// File header (BITMAPFILEHEADER), 14 bytes:
+//    0  u16  type           "BM"
+//    2  u32  fileSize       not used: OS/2 writers often store the header size here
+//    6  u32  reserved       not used
+//   10  u32  pixelOffset    where the pixels start, counted from the start of the file
+//
+// Core header (OS/2 1.x, BITMAPCOREHEADER), 12 bytes:
+//    0  u32  headerSize     12
+//    4  u16  width
+//    6  u16  height         rows are always bottom-up
+//    8  u16  planes         1
+//   10  u16  bitCount       1, 2, 4, 8, 16, 24, 32
+//
+// Info header (Windows 3 and later, BITMAPINFOHEADER and its successors); OS/2 2.x uses the
+// same first fields and may cut the header short anywhere from 16 bytes on (missing fields
+// read as zero):
+//    0  u32  headerSize     16..64 (OS/2 2.x), 40, 52, 56, 108 (v4), 124 (v5), or more
+//    4  i32  width          > 0
+//    8  i32  height         negative: rows are stored top-down
+//   12  u16  planes         1
+//   14  u16  bitCount       1, 2, 4, 8, 16, 24, 32
+//   16  u32  compression    0 RGB, 1 RLE8, 2 RLE4, 3 BITFIELDS, 6 ALPHABITFIELDS
+//                           (in OS/2 2.x headers 3 is Huffman 1D and 4 is RLE24: not read)
+//   20  u32  sizeImage      not used
+//   24  i32  xPelsPerMeter  not used
+//   28  i32  yPelsPerMeter  not used
+//   32  u32  colorsUsed     palette entries; 0 = 2^bitCount
+//   36  u32  colorsImportant not used
+//   40  u32  redMask        headers of 52 bytes and more (not OS/2 2.x)
+//   44  u32  greenMask
+//   48  u32  blueMask
+//   52  u32  alphaMask      headers of 56 bytes and more; alpha is not kept
+//   56  ...                 v4/v5 colour space, gamma, intent, profile: not used
+//
+// A 40-byte header with BITFIELDS is followed by the three masks (ALPHABITFIELDS: four,
+// the last one alpha). Then comes the palette, for 1 to 8 bits per pixel: 4 bytes per entry
+// (blue, green, red, 0), 3 bytes (blue, green, red) after a core header.
+//
+// Pixels: rows padded to 4 bytes, bottom row first unless the height is negative.
+// RLE8/RLE4: pairs (count, value) repeat value count times (RLE4: the two nibbles take
+// turns); count 0 escapes: 0 end of line, 1 end of picture, 2 delta (dx, dy follow),
+// n >= 3 a literal run of n pixels padded to an even number of bytes.
+// ---------------------------------------------------------------------------------------------
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kArrayHeaderSize = 14;
+constexpr std::uint32_t kCoreHeaderSize = 12;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::uint32_t kMinOs2HeaderSize = 16;
+constexpr std::uint32_t kMaxOs2HeaderSize = 64;
+constexpr std::size_t kHeaderFieldsKept = 56; // everything past the alpha mask is unused
+
+enum Compression : std::uint32_t {
+    kRgb = 0,
+    kRle8 = 1,
+    kRle4 = 2,
+    kBitFields = 3,
+    kAlphaBitFields = 6,
+};
+
+[[noreturn]] void NotValid() { throw Error(kBitmapNotValid); }
+
+// The one way this file reads bytes: every read is checked against the end of the input.
+class ByteReader {
+public:
+    explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    std::size_t size() const { return bytes_.size(); }
+    std::size_t position() const { return pos_; }
+    std::size_t left() const { return bytes_.size() - pos_; }
+
+    void seek(std::size_t pos)
+    {
+        if (pos > bytes_.size())
+            NotValid();
+        pos_ = pos;
+    }
+    std::span<const std::uint8_t> take(std::size_t n)
+    {
+        if (n > left())
+            NotValid();
+        const auto out = bytes_.subspan(pos_, n);
+        pos_ += n;
+        return out;
+    }
+    std::uint8_t u8() { return take(1)[0]; }
+    std::uint16_t u16()
+    {
+        const auto b = take(2);
+        return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+    }
+    std::uint32_t u32()
+    {
+        const auto b = take(4);
+        return std::uint32_t{b[0]} | (std::uint32_t{b[1]} << 8) | (std::uint32_t{b[2]} << 16) |
+               (std::uint32_t{b[3]} << 24);
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t pos_ = 0;
+};
+
+std::uint32_t LoadU32(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+}
+std::uint16_t LoadU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+struct BmpFileHeader {
+    std::uint16_t type = 0;
+    std::uint32_t fileSize = 0;
+    std::uint32_t pixelOffset = 0;
+};
+
+enum class HeaderKind { Core, Os2v2, Info };
+
+// Every header variant, read into one record.
+struct BmpInfoHeader {
+    HeaderKind kind = HeaderKind::Info;
+    std::uint32_t headerSize = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0; // as stored: negative for top-down rows
+    std::uint16_t planes = 0;
+    std::uint16_t bitCount = 0;
+    std::uint32_t compression = 0;
+    std::uint32_t colorsUsed = 0;
+    bool masksInHeader = false;
+    std::uint32_t redMask = 0, greenMask = 0, blueMask = 0;
+};
+
+// What the pixel reader needs, worked out and checked from the headers.
+struct BmpLayout {
+    int width = 0;
+    int height = 0;
+    bool topDown = false;
+    int bitCount = 0;
+    std::uint32_t compression = kRgb;
+    PixelFormat format = PixelFormat::Bits24;
+    ChannelMasks masks{};
+    std::vector<Rgb> palette;
+    std::size_t pixelOffset = 0;
+};
+
+// --- reading the records -------------------------------------------------------------------
+
+BmpFileHeader ReadFileHeader(ByteReader& in)
+{
+    BmpFileHeader h;
+    h.type = in.u16();
+    h.fileSize = in.u32();
+    in.u32(); // reserved
+    h.pixelOffset = in.u32();
+    return h;
+}
+
+HeaderKind CheckHeaderSize(std::uint32_t size)
+{
+    if (size == kCoreHeaderSize)
+        return HeaderKind::Core;
+    if (size == kInfoHeaderSize || size == 52 || size == 56 || size > kMaxOs2HeaderSize)
+        return HeaderKind::Info;
+    if (size >= kMinOs2HeaderSize)
+        return HeaderKind::Os2v2;
+    NotValid();
+}
+
+BmpInfoHeader ReadInfoHeader(ByteReader& in)
+{
+    BmpInfoHeader h;
+    h.headerSize = in.u32();
+    h.kind = CheckHeaderSize(h.headerSize);
+    const std::size_t rest = h.headerSize - 4;
+    const auto raw = in.take(rest); // the whole header must be in the file
+    if (h.kind == HeaderKind::Core) {
+        h.width = LoadU16(raw.data());
+        h.height = LoadU16(raw.data() + 2);
+        h.planes = LoadU16(raw.data() + 4);
+        h.bitCount = LoadU16(raw.data() + 6);
+        return h;
+    }
+    // Fields after the end of a short OS/2 2.x header read as zero.
+    std::array<std::uint8_t, kHeaderFieldsKept> f{};
+    std::memcpy(f.data() + 4, raw.data(), std::min(rest, f.size() - 4));
+    h.width = static_cast<std::int32_t>(LoadU32(&f[4]));
+    h.height = static_cast<std::int32_t>(LoadU32(&f[8]));
+    h.planes = LoadU16(&f[12]);
+    h.bitCount = LoadU16(&f[14]);
+    h.compression = LoadU32(&f[16]);
+    h.colorsUsed = LoadU32(&f[32]);
+    if (h.kind == HeaderKind::Info && h.headerSize >= 52) {
+        h.masksInHeader = true;
+        h.redMask = LoadU32(&f[40]);
+        h.greenMask = LoadU32(&f[44]);
+        h.blueMask = LoadU32(&f[48]);
+    }
+    return h;
+}
+
+// --- checks --------------------------------------------------------------------------------
+
+void CheckFileHeader(const BmpFileHeader& h, std::size_t fileSize)
+{
+    if (h.type != 0x4D42) // "BM"
+        NotValid();
+    if (h.pixelOffset > fileSize)
+        NotValid();
+}
+
+void CheckDimensions(const BmpInfoHeader& h)
+{
+    if (h.width <= 0 || h.width > kMaxSide)
+        NotValid();
+    if (h.height == 0 || h.height > kMaxSide || h.height < -std::int64_t{kMaxSide})
+        NotValid();
+}
+
+void CheckPlanes(const BmpInfoHeader& h)
+{
+    if (h.planes != 1)
+        NotValid();
+}
+
+void CheckBitCount(const BmpInfoHeader& h)
+{
+    switch (h.bitCount) {
+    case 1: case 2: case 4: case 8: case 16: case 24: case 32: return;
+    default: NotValid();
+    }
+}
+
+void CheckCompression(const BmpInfoHeader& h)
+{
+    switch (h.compression) {
+    case kRgb: return;
+    case kRle8:
+        if (h.bitCount != 8)
+            NotValid();
+        return;
+    case kRle4:
+        if (h.bitCount != 4)
+            NotValid();
+        return;
+    case kBitFields:
+    case kAlphaBitFields:
+        // OS/2 2.x gives code 3 to Huffman 1D, which is not read.
+        if (h.kind != HeaderKind::Info || (h.bitCount != 16 && h.bitCount != 32))
+            NotValid();
+        return;
+    default: NotValid();
+    }
+}
+
+// A channel mask must lie inside the pixel word and be one run of set bits (or be empty).
+void CheckMask(std::uint32_t mask, int bitCount)
+{
+    if (bitCount == 16 && mask > 0xFFFF)
+        NotValid();
+    if (mask == 0)
+        return;
+    const std::uint32_t run = mask >> std::countr_zero(mask);
+    if ((run & (run + 1)) != 0)
+        NotValid();
+}
+
+// Bytes one row of the picture takes in the file.
+std::size_t FileStride(int bitCount, int width)
+{
+    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitCount) + 31) / 32 * 4;
+}
+
+PixelFormat FormatFor(int bitCount)
+{
+    switch (bitCount) {
+    case 1: return PixelFormat::Pal1;
+    case 2:
+    case 4: return PixelFormat::Pal4; // 2-bit pictures keep their indices in 4-bit cells
+    case 8: return PixelFormat::Pal8;
+    case 16: return PixelFormat::Bits16;
+    case 24: return PixelFormat::Bits24;
+    default: return PixelFormat::Bits32;
+    }
+}
+
+// The pixel buffer the picture needs must stay within kMaxPixelBytes.
+void CheckPixelBufferSize(PixelFormat format, int width, int height)
+{
+    if (RowStride(format, width) > kMaxPixelBytes / static_cast<std::size_t>(height))
+        NotValid();
+}
+
+// The uncompressed pixels must all be in the file; the last row may lack its padding.
+void CheckPixelData(const BmpLayout& l, std::size_t fileSize)
+{
+    const std::size_t stride = FileStride(l.bitCount, l.width);
+    const std::size_t lastRow = (static_cast<std::size_t>(l.width) * static_cast<std::size_t>(l.bitCount) + 7) / 8;
+    // width and height are capped at kMaxSide, so this cannot overflow.
+    const std::size_t needed = stride * static_cast<std::size_t>(l.height - 1) + lastRow;
+    if (needed > fileSize - l.pixelOffset)
+        NotValid();
+}
+
+ChannelMasks ReadMasks(const BmpInfoHeader& h, ByteReader& in)
+{
+    if (h.compression == kRgb)
+        return h.bitCount == 16 ? kMasks555 : kMasks888;
+    ChannelMasks m;
+    if (h.masksInHeader) {
+        m = {h.redMask, h.greenMask, h.blueMask};
+    } else {
+        m.r = in.u32();
+        m.g = in.u32();
+        m.b = in.u32();
+        if (h.compression == kAlphaBitFields)
+            in.u32(); // alpha mask
+    }
+    CheckMask(m.r, h.bitCount);
+    CheckMask(m.g, h.bitCount);
+    CheckMask(m.b, h.bitCount);
+    // No colour mask at all: read the file as BI_RGB would be.
+    if (m == ChannelMasks{})
+        m = h.bitCount == 16 ? kMasks555 : kMasks888;
+    return m;
+}
+
+std::vector<Rgb> ReadPalette(const BmpInfoHeader& h, ByteReader& in, std::size_t pixelOffset)
+{
+    const std::size_t entrySize = h.kind == HeaderKind::Core ? 3 : 4;
+    const std::size_t start = in.position();
+    const std::size_t maxEntries = std::size_t{1} << h.bitCount;
+    // A stated count must be in the file, even where only the first 2^bitCount are used.
+    if (h.colorsUsed > in.left() / entrySize)
+        NotValid();
+    std::size_t count = h.colorsUsed != 0 ? h.colorsUsed : maxEntries;
+    count = std::min(count, maxEntries);
+    // The pixels may start before the full palette ends (short OS/2 palettes); the caller
+    // has made sure they do not start before the palette.
+    count = std::min(count, (pixelOffset - start) / entrySize);
+    const auto raw = in.take(count * entrySize);
+    std::vector<Rgb> palette(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* e = raw.data() + i * entrySize;
+        palette[i] = Rgb{e[2], e[1], e[0]};
+    }
+    return palette;
+}
+
+BmpLayout ReadLayout(std::span<const std::uint8_t> bytes)
+{
+    ByteReader in(bytes);
+    std::size_t base = 0;
+    if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'A') {
+        base = kArrayHeaderSize;
+        in.seek(base);
+    }
+    const BmpFileHeader file = ReadFileHeader(in);
+    CheckFileHeader(file, bytes.size());
+    const BmpInfoHeader info = ReadInfoHeader(in);
+    CheckDimensions(info);
+    CheckPlanes(info);
+    CheckBitCount(info);
+    CheckCompression(info);
+
+    BmpLayout l;
+    l.width = static_cast<int>(info.width);
+    l.height = static_cast<int>(info.height < 0 ? -info.height : info.height);
+    l.topDown = info.height < 0;
+    l.bitCount = info.bitCount;
+    l.compression = info.compression;
+    l.format = FormatFor(info.bitCount);
+    CheckPixelBufferSize(l.format, l.width, l.height);
+
+    if (l.format == PixelFormat::Bits16 || l.format == PixelFormat::Bits32)
+        l.masks = ReadMasks(info, in);
+    // Pixels cannot start inside the headers.
+    if (file.pixelOffset < in.position())
+        NotValid();
+    l.pixelOffset = file.pixelOffset;
+    if (IsPaletted(l.format))
+        l.palette = ReadPalette(info, in, l.pixelOffset);
+    if (l.compression != kRle8 && l.compression != kRle4)
+        CheckPixelData(l, bytes.size());
+    return l;
+}
+
+// --- pixels --------------------------------------------------------------------------------
+
+void ReadRows(std::span<const std::uint8_t> bytes, const BmpLayout& l, Bitmap& out)
+{
+    const std::size_t fileStride = FileStride(l.bitCount, l.width);
+    const std::size_t rowBits = static_cast<std::size_t>(l.width) * static_cast<std::size_t>(l.bitCount);
+    const std::size_t rowBytes = (rowBits + 7) / 8;
+    // Bits of the last byte that belong to no pixel are cleared.
+    const auto tailMask = static_cast<std::uint8_t>(0xFF00u >> (rowBits % 8 == 0 ? 8 : rowBits % 8));
+    const std::uint8_t* src = bytes.data() + l.pixelOffset;
+    for (int i = 0; i < l.height; ++i, src += fileStride) {
+        std::uint8_t* dst = out.row(l.topDown ? i : l.height - 1 - i);
+        if (l.bitCount == 2) {
+            for (int x = 0; x < l.width; ++x) {
+                const unsigned index = (src[x >> 2] >> (6 - 2 * (x & 3))) & 3u;
+                dst[x >> 1] = static_cast<std::uint8_t>(dst[x >> 1] | ((x & 1) ? index : index << 4));
+            }
+            continue;
+        }
+        std::memcpy(dst, src, rowBytes);
+        if (rowBits % 8 != 0)
+            dst[rowBytes - 1] &= tailMask;
+    }
+}
+
+// Decodes an RLE8 or RLE4 stream. Pixels the stream skips keep index 0; a stream that ends
+// early, or runs past the last row, leaves what it decoded so far. Pixels beyond the right
+// edge are dropped.
+void ReadRle(std::span<const std::uint8_t> stream, const BmpLayout& l, Bitmap& out)
+{
+    const bool four = l.compression == kRle4;
+    const int w = l.width, h = l.height;
+    int x = 0, y = 0; // y counts rows in stored order
+    std::uint8_t* row = out.row(l.topDown ? 0 : h - 1);
+    const auto moveTo = [&](int newY) {
+        y = newY;
+        if (y < h)
+            row = out.row(l.topDown ? y : h - 1 - y);
+    };
+    const auto put = [&](int px, unsigned index) {
+        if (four) {
+            std::uint8_t& b = row[px >> 1];
+            b = (px & 1) ? static_cast<std::uint8_t>((b & 0xF0) | index) : static_cast<std::uint8_t>((b & 0x0F) | (index << 4));
+        } else {
+            row[px] = static_cast<std::uint8_t>(index);
+        }
+    };
+    const std::size_t n = stream.size();
+    std::size_t pos = 0;
+    while (pos + 2 <= n && y < h) {
+        const unsigned count = stream[pos];
+        const unsigned value = stream[pos + 1];
+        pos += 2;
+        if (count > 0) {
+            const int fit = std::min(static_cast<int>(count), w - x);
+            if (four) {
+                for (int k = 0; k < fit; ++k)
+                    put(x + k, (k & 1) ? (value & 0x0F) : (value >> 4));
+            } else if (fit > 0) {
+                std::memset(row + x, static_cast<int>(value), static_cast<std::size_t>(fit));
+            }
+            x = std::min(x + static_cast<int>(count), w);
+            continue;
+        }
+        switch (value) {
+        case 0: // end of line
+            x = 0;
+            moveTo(y + 1);
+            break;
+        case 1: // end of picture
+            return;
+        case 2: { // delta
+            if (pos + 2 > n)
+                return;
+            const int dx = stream[pos], dy = stream[pos + 1];
+            pos += 2;
+            x = std::min(x + dx, w);
+            if (dy != 0)
+                moveTo(std::min(y + dy, h));
+            break;
+        }
+        default: { // literal run of `value` pixels
+            const std::size_t runBytes = four ? (value + 1) / 2 : value;
+            const std::size_t have = std::min(runBytes, n - pos);
+            const unsigned pixels = four ? std::min<unsigned>(value, static_cast<unsigned>(have * 2))
+                                         : static_cast<unsigned>(have);
+            const int fit = std::min(static_cast<int>(pixels), w - x);
+            const std::uint8_t* src = stream.data() + pos;
+            for (int k = 0; k < fit; ++k)
+                put(x + k, four ? ((k & 1) ? (src[k >> 1] & 0x0Fu) : (src[k >> 1] >> 4)) : src[k]);
+            x = std::min(x + static_cast<int>(value), w);
+            if (have < runBytes)
+                return; // the stream ends inside the run
+            pos += runBytes + (runBytes & 1);
+            break;
+        }
+        }
+    }
+}
+
+// --- writing -------------------------------------------------------------------------------
+
+void PutU16(std::uint8_t* p, std::uint32_t v)
+{
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void PutU32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+[[noreturn]] void ThrowFileError(const char* what, const std::string& path, int errorNumber)
+{
+    throw Error(std::string(what) + " file \"" + path + "\". " + SystemReason(errorNumber));
+}
+
+} // namespace
+
+void DecodeBmp(std::span<const std::uint8_t> bytes, Bitmap& bitmap)
+{
+    if (bytes.empty()) {
+        bitmap = Bitmap();
+        return;
+    }
+    // Every check is done before the picture is touched: a refused file leaves it as it was.
+    BmpLayout l = ReadLayout(bytes);
+    bitmap.reset(l.width, l.height, l.format, std::move(l.palette), l.masks);
+    if (l.compression == kRle8 || l.compression == kRle4)
+        ReadRle(bytes.subspan(l.pixelOffset), l, bitmap);
+    else
+        ReadRows(bytes, l, bitmap);
+}
+
+std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap)
+{
+    // An empty picture is written as an empty file, which reads back as an empty picture.
+    if (bitmap.empty())
+        return {};
+    const PixelFormat format = bitmap.format();
+    const int bpp = bitmap.bitsPerPixel();
+    const bool bitFields = (format == PixelFormat::Bits16 && bitmap.masks() != kMasks555) ||
+                           (format == PixelFormat::Bits32 && bitmap.masks() != kMasks888);
+    const std::size_t paletteCount =
+        IsPaletted(format) ? std::min(bitmap.palette().size(), std::size_t{1} << bpp) : 0;
+    const std::size_t stride = bitmap.stride();
+    const std::size_t imageSize = stride * static_cast<std::size_t>(bitmap.height()); // <= kMaxPixelBytes
+    const std::size_t pixelOffset = kFileHeaderSize + kInfoHeaderSize + (bitFields ? 12 : 0) + paletteCount * 4;
+    const std::size_t fileSize = pixelOffset + imageSize;
+
+    std::vector<std::uint8_t> out(fileSize);
+    std::uint8_t* p = out.data();
+    p[0] = 'B';
+    p[1] = 'M';
+    PutU32(p + 2, static_cast<std::uint32_t>(fileSize));
+    PutU32(p + 10, static_cast<std::uint32_t>(pixelOffset));
+    p += kFileHeaderSize;
+    PutU32(p, kInfoHeaderSize);
+    PutU32(p + 4, static_cast<std::uint32_t>(bitmap.width()));
+    PutU32(p + 8, static_cast<std::uint32_t>(bitmap.height()));
+    PutU16(p + 12, 1);
+    PutU16(p + 14, static_cast<std::uint32_t>(bpp));
+    PutU32(p + 16, bitFields ? kBitFields : kRgb);
+    PutU32(p + 20, static_cast<std::uint32_t>(imageSize));
+    PutU32(p + 32, static_cast<std::uint32_t>(paletteCount));
+    p += kInfoHeaderSize;
+    if (bitFields) {
+        PutU32(p, bitmap.masks().r);
+        PutU32(p + 4, bitmap.masks().g);
+        PutU32(p + 8, bitmap.masks().b);
+        p += 12;
+    }
+    for (std::size_t i = 0; i < paletteCount; ++i, p += 4) {
+        const Rgb c = bitmap.palette()[i];
+        p[0] = c.b;
+        p[1] = c.g;
+        p[2] = c.r;
+    }
+    for (int y = bitmap.height() - 1; y >= 0; --y, p += stride)
+        std::memcpy(p, bitmap.row(y), stride);
+    return out;
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path)
+{
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    if (!f)
+        ThrowFileError("Cannot open", path, errno);
+    std::vector<std::uint8_t> bytes;
+    constexpr std::size_t kChunk = 64 * 1024;
+    for (;;) {
+        const std::size_t old = bytes.size();
+        bytes.resize(old + kChunk);
+        const std::size_t got = std::fread(bytes.data() + old, 1, kChunk, f.get());
+        bytes.resize(old + got);
+        if (got < kChunk)
+            break;
+    }
+    if (std::ferror(f.get()))
+        ThrowFileError("Cannot open", path, errno);
+    return bytes;
+}
+
+void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    std::FILE* raw = std::fopen(path.c_str(), "wb");
+    if (raw == nullptr)
+        ThrowFileError("Cannot create", path, errno);
+    FilePtr f(raw);
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
+        ThrowFileError("Cannot create", path, errno);
+    if (std::fclose(f.release()) != 0)
+        ThrowFileError("Cannot create", path, errno);
+}
+
+void LoadBmpFile(const std::string& path, Bitmap& bitmap)
+{
+    DecodeBmp(ReadWholeFile(path), bitmap);
+}
+
+void SaveBmpFile(const Bitmap& bitmap, const std::string& path)
+{
+    WriteWholeFile(path, EncodeBmp(bitmap));
+}
+
+} // namespace vexaro
