@@ -1,0 +1,322 @@
+#include "ChildProcess.h"
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+namespace vexaro {
+
+namespace {
+
+constexpr DWORD kReadPiece = 256;
+
+// Reads until the pipe reports its end (every write end closed and nothing left) and drops it.
+void DrainPipe(HANDLE readEnd)
+{
+    char piece[kReadPiece];
+    DWORD bytesRead = 0;
+    while (ReadFile(readEnd, piece, kReadPiece, &bytesRead, nullptr)) {
+    }
+}
+
+DWORD WINAPI DrainPipeThread(LPVOID readEnd)
+{
+    DrainPipe(static_cast<HANDLE>(readEnd));
+    return 0;
+}
+
+} // namespace
+
+void RunChildProcess(const std::string& commandLine, int showState)
+{
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof(SECURITY_ATTRIBUTES);
+    security.lpSecurityDescriptor = nullptr;
+    security.bInheritHandle = TRUE;
+
+    HANDLE outRead = nullptr;
+    HANDLE outWrite = nullptr;
+    HANDLE errRead = nullptr;
+    HANDLE errWrite = nullptr;
+    if (!CreatePipe(&outRead, &outWrite, &security, 0))
+        return;
+    if (!CreatePipe(&errRead, &errWrite, &security, 0)) {
+        CloseHandle(outRead);
+        CloseHandle(outWrite);
+        return;
+    }
+
+    // An environment block of nothing but zeros: the child sees no variables.
+    char environment[101] = {};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(STARTUPINFOA);
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = static_cast<WORD>(showState);
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    PROCESS_INFORMATION process{};
+
+    std::string line = commandLine; // CreateProcessA may write into the text it is given
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+                        environment, nullptr, &startup, &process)) {
+        CloseHandle(outRead);
+        CloseHandle(outWrite);
+        CloseHandle(errRead);
+        CloseHandle(errWrite);
+        return;
+    }
+
+    // Without our copies of the write ends, each pipe ends when the child closes its own.
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+
+    // Both pipes are read at once, the error pipe on a short-lived thread, so that a child
+    // filling its error output before it closes its standard output cannot stall.
+    HANDLE errDrainer = CreateThread(nullptr, 0, DrainPipeThread, errRead, 0, nullptr);
+    DrainPipe(outRead);
+    if (errDrainer != nullptr) {
+        WaitForSingleObject(errDrainer, INFINITE);
+        CloseHandle(errDrainer);
+    } else {
+        DrainPipe(errRead);
+    }
+
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+}
+
+} // namespace vexaro
+
+#else // POSIX
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vexaro {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kReadPiece = 256;
+
+std::vector<std::string> SplitOnBlanks(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : line) {
+        if (c == ' ' || c == '\t') {
+            if (!word.empty())
+                words.push_back(std::move(word));
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    if (!word.empty())
+        words.push_back(std::move(word));
+    return words;
+}
+
+bool IsRunnable(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// The folder of the running program, or nothing where the system does not tell.
+std::optional<fs::path> ProgramFolder()
+{
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec || !self.has_parent_path())
+        return std::nullopt;
+    return self.parent_path();
+}
+
+// Where the child's program lies: a name with a path is taken as it stands (a "\" counts as a
+// separator, as it does in the system's own texts); a bare name is looked for in the program's
+// folder, then in the current directory, then along PATH.
+std::optional<std::string> FindProgram(std::string name)
+{
+    bool hasPath = false;
+    for (char& c : name) {
+        if (c == '\\')
+            c = '/';
+        hasPath = hasPath || c == '/';
+    }
+    if (hasPath)
+        return IsRunnable(name) ? std::optional<std::string>(name) : std::nullopt;
+
+    if (const auto folder = ProgramFolder()) {
+        const std::string candidate = (*folder / name).string();
+        if (IsRunnable(candidate))
+            return candidate;
+    }
+    if (IsRunnable("./" + name))
+        return "./" + name;
+    const char* path = std::getenv("PATH");
+    if (path == nullptr)
+        return std::nullopt;
+    const std::string list = path;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(':', start);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string dir = list.substr(start, end - start);
+        const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+        if (IsRunnable(candidate))
+            return candidate;
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+void CloseIfOpen(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// A pipe whose both ends are close-on-exec and above the three standard descriptors, so that
+// placing the write ends on 1 and 2 in the child never overwrites one another.
+bool MakePipe(int& readEnd, int& writeEnd)
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return false;
+    for (int& end : ends) {
+        if (end > STDERR_FILENO)
+            continue;
+        const int moved = ::fcntl(end, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        ::close(end);
+        end = moved;
+    }
+    readEnd = ends[0];
+    writeEnd = ends[1];
+    if (readEnd < 0 || writeEnd < 0) {
+        CloseIfOpen(readEnd);
+        CloseIfOpen(writeEnd);
+        return false;
+    }
+    return true;
+}
+
+// Reads both pipes together until each has reported its end, dropping everything read.
+void DrainBoth(int& outRead, int& errRead)
+{
+    char piece[kReadPiece];
+    int* const ends[2] = {&outRead, &errRead};
+    while (outRead >= 0 || errRead >= 0) {
+        pollfd watched[2] = {{outRead, POLLIN, 0}, {errRead, POLLIN, 0}}; // a closed end (-1) is ignored
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break; // poll itself failed: finish with plain blocking reads below
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (watched[i].fd < 0 || watched[i].revents == 0)
+                continue;
+            const ssize_t got = ::read(watched[i].fd, piece, sizeof piece);
+            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN))
+                CloseIfOpen(*ends[i]);
+        }
+    }
+    for (int* end : ends) {
+        while (*end >= 0) {
+            const ssize_t got = ::read(*end, piece, sizeof piece);
+            if (got == 0 || (got < 0 && errno != EINTR))
+                CloseIfOpen(*end);
+        }
+    }
+}
+
+} // namespace
+
+void RunChildProcess(const std::string& commandLine, [[maybe_unused]] int showState)
+{
+    const std::vector<std::string> words = SplitOnBlanks(commandLine);
+    if (words.empty())
+        return;
+    const std::optional<std::string> program = FindProgram(words.front());
+    if (!program)
+        return;
+
+    int outRead = -1, outWrite = -1, errRead = -1, errWrite = -1;
+    if (!MakePipe(outRead, outWrite))
+        return;
+    if (!MakePipe(errRead, errWrite)) {
+        CloseIfOpen(outRead);
+        CloseIfOpen(outWrite);
+        return;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outWrite, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errWrite, STDERR_FILENO);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Whatever else the program holds open without close-on-exec stays out of the child.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+#endif
+    // The child starts with no blocked signals and the default action for a broken pipe,
+    // whatever the window program has set for itself.
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<char*> argv;
+    for (const std::string& word : words)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    char* emptyEnvironment[] = {nullptr};
+
+    pid_t child = -1;
+    const int spawned = ::posix_spawn(&child, program->c_str(), &actions, &attributes, argv.data(), emptyEnvironment);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+
+    // Without our copies of the write ends, each pipe ends when the child closes its own.
+    CloseIfOpen(outWrite);
+    CloseIfOpen(errWrite);
+    if (spawned != 0) {
+        CloseIfOpen(outRead);
+        CloseIfOpen(errRead);
+        return;
+    }
+
+    DrainBoth(outRead, errRead);
+
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+} // namespace vexaro
+
+#endif

@@ -1,0 +1,126 @@
+#include "ConverterInstall.h"
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+#include "ConverterImage.h"
+#include "Error.h"
+
+#ifdef _WIN32
+#include <cstdio>
+#include <windows.h>
+#include <process.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace vexaro {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void ThrowCannotCreate(const fs::path& target, const std::string& reason)
+{
+    throw Error("Cannot create file \"" + target.string() + "\". " + reason);
+}
+
+int ProcessId()
+{
+#ifdef _WIN32
+    return _getpid();
+#else
+    return static_cast<int>(::getpid());
+#endif
+}
+
+// Creates `path` anew and writes all of `bytes` to it. Returns 0, or the errno of the failure.
+int WriteNewFile(const fs::path& path, std::span<const unsigned char> bytes)
+{
+#ifdef _WIN32
+    std::FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr)
+        return errno;
+    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
+    const int writeError = written == bytes.size() ? 0 : (errno != 0 ? errno : EIO);
+    const int closeError = std::fclose(file) == 0 ? 0 : errno;
+    return writeError != 0 ? writeError : closeError;
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
+    if (fd < 0)
+        return errno;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 ? 0 : errno;
+#endif
+}
+
+// Gives the finished file its real name unless something of that name has appeared meanwhile.
+// Returns whether the file went into place; throws when moving it failed for another reason.
+bool MoveIntoPlace(const fs::path& temporary, const fs::path& target)
+{
+    std::error_code ignored;
+#ifdef _WIN32
+    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = GetLastError();
+    fs::remove(temporary, ignored);
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+        return false;
+    ThrowCannotCreate(target, std::system_category().message(static_cast<int>(error)));
+#else
+    // A hard link never replaces an existing name; where links are not supported, rename.
+    if (::link(temporary.c_str(), target.c_str()) == 0) {
+        fs::remove(temporary, ignored);
+        return true;
+    }
+    if (errno == EEXIST) {
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) == 0)
+        return true;
+    const int error = errno;
+    fs::remove(temporary, ignored);
+    ThrowCannotCreate(target, SystemReason(error));
+#endif
+}
+
+} // namespace
+
+bool InstallConverter(const fs::path& folder, std::span<const unsigned char> image)
+{
+    const fs::path target = folder / kConverterFileName;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(target, ec)))
+        return false;
+    if (image.empty())
+        ThrowCannotCreate(target, "This build carries no converter program");
+
+    const fs::path temporary = folder / ("." + std::string(kConverterFileName) + "." + std::to_string(ProcessId()) + ".part");
+    fs::remove(temporary, ec); // left by an earlier run that was cut short
+    if (const int error = WriteNewFile(temporary, image); error != 0) {
+        fs::remove(temporary, ec);
+        ThrowCannotCreate(target, SystemReason(error));
+    }
+    return MoveIntoPlace(temporary, target);
+}
+
+bool InstallConverter(const fs::path& folder)
+{
+    return InstallConverter(folder, std::span<const unsigned char>(kConverterImage, kConverterImageSize));
+}
+
+} // namespace vexaro

@@ -1,0 +1,23 @@
+#pragma once
+// Writing the converter program beside the window program.
+#include <cstddef>
+#include <filesystem>
+#include <span>
+
+namespace vexaro {
+
+// The file name under which the converter is installed and run, on every platform.
+inline constexpr const char* kConverterFileName = "bmconv.exe";
+
+// Writes the carried converter image to "bmconv.exe" in `folder`, unless an entry of that name
+// already exists there (it is then left alone whatever it holds). Returns whether it wrote.
+// The bytes go to a temporary name first and are renamed into place when complete, so a half
+// written converter never stays under the real name. On POSIX the file is made executable.
+// Throws vexaro::Error("Cannot create file \"<folder>/bmconv.exe\". <system reason>") when the
+// file cannot be written, or when this build carries no converter image.
+bool InstallConverter(const std::filesystem::path& folder);
+
+// The same with the given image in place of the carried one.
+bool InstallConverter(const std::filesystem::path& folder, std::span<const unsigned char> image);
+
+} // namespace vexaro

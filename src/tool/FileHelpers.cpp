@@ -1,0 +1,56 @@
+#include "FileHelpers.h"
+
+#include <fstream>
+#include <limits>
+#include <system_error>
+#include <vector>
+
+namespace vexaro {
+
+namespace fs = std::filesystem;
+
+void ClearFolder(const fs::path& folder)
+{
+    std::error_code ec;
+    // The listing is taken first, in the file system's order, and acted on afterwards, so that
+    // deleting never disturbs the listing itself.
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        entries.push_back(*it);
+
+    for (const fs::directory_entry& entry : entries) {
+        const fs::file_status status = entry.symlink_status(ec);
+        if (ec)
+            continue;
+        if (fs::is_directory(status)) {
+            // "." and ".." never come from the listing; other names with a full stop are
+            // left standing with everything inside.
+            if (entry.path().filename().native().find(fs::path::value_type('.')) == fs::path::string_type::npos)
+                ClearFolder(entry.path());
+        } else {
+            // Files, and links of every kind: a link goes as a link, its target stays.
+            fs::remove(entry.path(), ec);
+        }
+    }
+
+    // Only a real folder is removed here; a link given as `folder` keeps standing.
+    if (fs::is_directory(fs::symlink_status(folder, ec)))
+        fs::remove(folder, ec);
+}
+
+std::int32_t FileSizeOf(const fs::path& path)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return -1;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return -1;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec)
+        return -1;
+    constexpr auto kLargest = static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(size < kLargest ? size : kLargest);
+}
+
+} // namespace vexaro

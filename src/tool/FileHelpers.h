@@ -1,0 +1,22 @@
+#pragma once
+// The two file-system helpers of the workspace: emptying a folder tree and taking a file's size.
+#include <cstdint>
+#include <filesystem>
+
+namespace vexaro {
+
+// Deletes every file in `folder` and, at any depth, in the sub-folders whose names hold no full
+// stop, removes those sub-folders, and finally removes `folder` itself when it is then empty.
+// Sub-folders whose names hold a "." are passed over with all they hold (and so, then, is
+// `folder`). Hidden files go like any other. A symbolic link inside the tree is removed as a
+// link and never followed, so nothing outside `folder` is ever deleted. A trailing separator on
+// `folder` is allowed. Reports nothing: whatever cannot be deleted stays, with the folders above it;
+// a folder that does not exist changes nothing.
+void ClearFolder(const std::filesystem::path& folder);
+
+// Size in bytes of the file at `path`, or -1 when it cannot be opened for reading (missing,
+// unreadable, or not a file). A file of 2 GiB or more gives INT32_MAX, so that it never
+// passes for an empty or missing one.
+std::int32_t FileSizeOf(const std::filesystem::path& path);
+
+} // namespace vexaro

@@ -1,0 +1,172 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "FileHelpers.h"
+#include "TestSupport.h"
+
+namespace vexaro {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+void Touch(const fs::path& path, const std::string& content = "x")
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+// Every path under `root`, relative to it, sorted; links are listed, not followed.
+std::vector<std::string> Tree(const fs::path& root)
+{
+    std::vector<std::string> paths;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
+        paths.push_back(fs::relative(it->path(), root).generic_string());
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+TEST(ClearFolder, MissingFolderChangesNothing)
+{
+    TempDir dir;
+    Touch(dir / "keep.txt");
+    ClearFolder(dir / "Nokia");
+    ClearFolder(dir / "Nokia" / "MBM" / "");
+    EXPECT_EQ(Tree(dir.path()), std::vector<std::string>{"keep.txt"});
+}
+
+TEST(ClearFolder, RemovesFilesHiddenOnesAndNestedFoldersToTheLastLevel)
+{
+    TempDir dir;
+    const fs::path target = dir / "Siemens";
+    Touch(target / "Backgroundimage.mbm");
+    Touch(target / ".hidden");
+    Touch(target / "readonly.bmp");
+    fs::permissions(target / "readonly.bmp", fs::perms::owner_read);
+    Touch(target / "extra" / "a" / "b" / "c" / "deep.bmp");
+    Touch(target / "extra" / "a" / "side.txt");
+    fs::create_directories(target / "extra" / "empty");
+    Touch(dir / "beside.txt");
+
+    ClearFolder(target / ""); // with a trailing separator, as the commands pass it
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(Tree(dir.path()), std::vector<std::string>{"beside.txt"});
+}
+
+TEST(ClearFolder, FolderWithFullStopSurvivesWithItsFilesAndKeepsTheClearedFolder)
+{
+    TempDir dir;
+    const fs::path target = dir / "Nokia";
+    Touch(target / "temp.mbm");
+    Touch(target / "MBM" / "000.bmp");
+    Touch(target / "old.theme" / "inside.bmp");
+    Touch(target / "old.theme" / "nested" / "deeper.bmp");
+    Touch(target / "extra" / ".git" / "config");
+
+    ClearFolder(target);
+    EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"Nokia", "Nokia/extra", "Nokia/extra/.git",
+                                                          "Nokia/extra/.git/config", "Nokia/old.theme",
+                                                          "Nokia/old.theme/inside.bmp", "Nokia/old.theme/nested",
+                                                          "Nokia/old.theme/nested/deeper.bmp"}));
+}
+
+// Links go as links: nothing they point to outside the cleared folder is touched.
+TEST(ClearFolder, LinksAreRemovedNeverFollowed)
+{
+    TempDir dir;
+    const fs::path outside = dir / "outside";
+    Touch(outside / "precious.bmp", "keep me");
+    Touch(outside / "sub" / "also.bmp", "keep me too");
+    Touch(dir / "lone.bmp", "and me");
+    const fs::path target = dir / "Siemens";
+    fs::create_directories(target / "inner");
+    fs::create_directory_symlink(outside, target / "linkdir");
+    fs::create_directory_symlink(outside, target / "link.dir");
+    fs::create_directory_symlink(outside, target / "inner" / "deeplink");
+    fs::create_symlink(dir / "lone.bmp", target / "linkfile.bmp");
+    fs::create_symlink(dir / "nowhere", target / "dangling");
+
+    ClearFolder(target);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(target)));
+    EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"lone.bmp", "outside", "outside/precious.bmp", "outside/sub",
+                                                          "outside/sub/also.bmp"}));
+}
+
+// A link given as the folder itself: what lies in its target is cleared (the caller named it),
+// and the link stays.
+TEST(ClearFolder, LinkGivenAsTheFolderIsNotRemoved)
+{
+    TempDir dir;
+    Touch(dir / "real" / "file.bmp");
+    fs::create_directory_symlink(dir / "real", dir / "alias");
+    ClearFolder(dir / "alias");
+    EXPECT_TRUE(fs::is_symlink(dir / "alias"));
+    EXPECT_TRUE(fs::is_directory(dir / "real"));
+    EXPECT_TRUE(fs::is_empty(dir / "real"));
+}
+
+TEST(ClearFolder, FileThatCannotBeDeletedStaysWithTheFoldersAboveIt)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root, which may delete from a read-only folder";
+    TempDir dir;
+    const fs::path target = dir / "Siemens";
+    Touch(target / "gone.bmp");
+    Touch(target / "locked" / "stays.bmp");
+    Touch(target / "free" / "gone.bmp");
+    fs::permissions(target / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+
+    ClearFolder(target);
+    fs::permissions(target / "locked", fs::perms::owner_all);
+    EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"Siemens", "Siemens/locked", "Siemens/locked/stays.bmp"}));
+}
+
+TEST(FileSizeOf, EmptyMissingAndOrdinaryFiles)
+{
+    TempDir dir;
+    Touch(dir / "empty.mbm", "");
+    Touch(dir / "thousand.mbm", std::string(1000, 'a'));
+    EXPECT_EQ(FileSizeOf(dir / "empty.mbm"), 0);
+    EXPECT_EQ(FileSizeOf(dir / "thousand.mbm"), 1000);
+    EXPECT_EQ(FileSizeOf(dir / "missing.mbm"), -1);
+    EXPECT_EQ(FileSizeOf(dir / "thousand.mbm" / "below"), -1);
+    EXPECT_EQ(FileSizeOf(dir.path()), -1); // a folder is not a file
+}
+
+TEST(FileSizeOf, UnreadableFileIsMinusOne)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root, which reads files without read permission";
+    TempDir dir;
+    Touch(dir / "secret.mbm", "abc");
+    fs::permissions(dir / "secret.mbm", fs::perms::none);
+    EXPECT_EQ(FileSizeOf(dir / "secret.mbm"), -1);
+}
+
+// Sizes from 2 GiB on are held at the largest value, never wrapped to 0 or below (a sparse
+// file, so the test writes next to nothing).
+TEST(FileSizeOf, HugeFileGivesLargestValue)
+{
+    TempDir dir;
+    const fs::path huge = dir / "huge.mbm";
+    Touch(huge, "");
+    std::error_code ec;
+    fs::resize_file(huge, 4ull * 1024 * 1024 * 1024, ec);
+    if (ec)
+        GTEST_SKIP() << "cannot make a 4 GiB sparse file here: " << ec.message();
+    EXPECT_EQ(FileSizeOf(huge), 2147483647);
+    fs::resize_file(huge, 2147483647ull, ec);
+    EXPECT_EQ(FileSizeOf(huge), 2147483647);
+    fs::resize_file(huge, 2147483646ull, ec);
+    EXPECT_EQ(FileSizeOf(huge), 2147483646);
+}
+
+} // namespace
+} // namespace vexaro
