@@ -1,0 +1,141 @@
+#include "UnpackJob.h"
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+#include "Workspace.h"
+
+namespace vexaro {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kSystemSeparator = '\\';
+constexpr const char* kLineEnd = "\r\n";
+
+// The name after the last separator, as the damaged message shows it.
+std::string LastPathComponent(const std::string& path)
+{
+#ifdef _WIN32
+    const std::size_t cut = path.find_last_of("\\/:");
+#else
+    const std::size_t cut = path.find_last_of("\\/");
+#endif
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// Reads the little-endian word at `offset`; the caller has checked that the file holds it.
+std::optional<std::uint32_t> ReadWordAt(std::istream& in, std::uint64_t offset)
+{
+    in.seekg(static_cast<std::streamoff>(offset));
+    unsigned char bytes[4];
+    if (!in.read(reinterpret_cast<char*>(bytes), sizeof bytes))
+        return std::nullopt;
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+}
+
+bool CheckHeaderFits(std::uint64_t fileSize)
+{
+    return fileSize >= std::uint64_t{kMbmTablePositionOffset} + 4;
+}
+
+bool CheckTablePosition(std::uint32_t tablePosition, std::uint64_t fileSize)
+{
+    return std::uint64_t{tablePosition} + 4 <= fileSize;
+}
+
+// The bitmap count of the multi-bitmap file at `path`, or nothing when the file cannot be read
+// or does not hold the two words.
+std::optional<MbmBitmapCount> ReadBitmapCount(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    if (!in || end < 0)
+        return std::nullopt;
+    const auto fileSize = static_cast<std::uint64_t>(end);
+
+    MbmBitmapCount record;
+    if (!CheckHeaderFits(fileSize))
+        return std::nullopt;
+    const std::optional<std::uint32_t> position = ReadWordAt(in, kMbmTablePositionOffset);
+    if (!position || !CheckTablePosition(*position, fileSize))
+        return std::nullopt;
+    record.tablePosition = *position;
+    const std::optional<std::uint32_t> count = ReadWordAt(in, record.tablePosition);
+    if (!count)
+        return std::nullopt;
+    record.count = static_cast<std::int32_t>(*count);
+    return record;
+}
+
+void CreateOutputFolder(std::string folder)
+{
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+        folder.pop_back();
+    if (folder.empty())
+        return;
+    std::error_code ignored;
+    fs::create_directories(NativePath(folder), ignored);
+}
+
+// Writes `text` as the whole of `path`. A file that fails while being written is removed
+// again, so that the converter never runs half a command file.
+bool WriteCommandFile(const fs::path& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (out)
+        return true;
+    std::error_code ec;
+    if (fs::is_regular_file(fs::symlink_status(path, ec)))
+        fs::remove(path, ec);
+    return false;
+}
+
+} // namespace
+
+std::string UnpackCommandText(const std::string& mbmPath, const std::string& paletteFileName,
+                              const std::string& outputFolder, std::int32_t bitmapCount)
+{
+    std::string folder = outputFolder;
+    if (folder.empty() || folder.back() != kSystemSeparator)
+        folder += kSystemSeparator;
+
+    std::string text = paletteFileName.empty() ? "/u " + mbmPath : "/u /p" + paletteFileName + " " + mbmPath;
+    text += kLineEnd;
+    const std::int32_t lines = bitmapCount < 0 ? 0 : (bitmapCount < kMaxUnpackedBitmaps ? bitmapCount : kMaxUnpackedBitmaps);
+    text.reserve(text.size() + static_cast<std::size_t>(lines) * (folder.size() + 9));
+    for (std::int32_t n = 0; n < lines; ++n) {
+        text += folder;
+        text += static_cast<char>('0' + n / 100); // n < 1000: three digits, leading zeros
+        text += static_cast<char>('0' + n / 10 % 10);
+        text += static_cast<char>('0' + n % 10);
+        text += ".bmp";
+        text += kLineEnd;
+    }
+    return text;
+}
+
+void WriteUnpackCommandFile(const std::string& mbmPath, const std::string& commandFilePath,
+                            const std::string& paletteFileName, const std::string& outputFolder,
+                            WindowSeam& window)
+{
+    CreateOutputFolder(outputFolder);
+
+    const std::optional<MbmBitmapCount> bitmaps = ReadBitmapCount(NativePath(mbmPath));
+    if (!bitmaps || !WriteCommandFile(NativePath(commandFilePath),
+                                      UnpackCommandText(mbmPath, paletteFileName, outputFolder, bitmaps->count)))
+        window.showMessage("File " + LastPathComponent(mbmPath) + " damaged !");
+}
+
+} // namespace vexaro

@@ -1,0 +1,46 @@
+#pragma once
+// The unpacking job: prepares the converter's command file that turns a multi-bitmap file into
+// numbered BMP files (000.bmp, 001.bmp, ...).
+#include <cstdint>
+#include <string>
+
+#include "WindowSeam.h"
+
+namespace vexaro {
+
+// Multi-bitmap file, the two fields the job reads (integers little-endian):
+//
+//   offset              width  field
+//   0                   16     file identifiers and their checksum     not read
+//   16 (0x10)           4      bitmap table position (absolute)        unsigned
+//   table position      4      bitmap count                            signed
+struct MbmBitmapCount {
+    std::uint32_t tablePosition = 0;
+    std::int32_t count = 0;
+};
+
+inline constexpr std::uint32_t kMbmTablePositionOffset = 16;
+// Bitmaps beyond this many get no line: the numbered names have three digits (000 to 999).
+inline constexpr std::int32_t kMaxUnpackedBitmaps = 1000;
+
+// The command file's text: "/u <mbm>" or "/u /p<palette> <mbm>", then one line per bitmap,
+// `outputFolder` (with a "\" added when it has none at its end) + three-digit number + ".bmp",
+// for the numbers 0 up to count - 1 and at most 999; every line ends with CR LF.
+std::string UnpackCommandText(const std::string& mbmPath, const std::string& paletteFileName,
+                              const std::string& outputFolder, std::int32_t bitmapCount);
+
+// Writes the command file `commandFilePath` that has the converter unpack `mbmPath` into
+// numbered BMP files in `outputFolder`, creating that folder (with its parents; a failure there
+// goes unreported). Paths are the system's texts with "\" separators, relative to the current
+// directory or absolute; the command file keeps them exactly as given.
+//
+// Reads only the bitmap count from the multi-bitmap file. When the file cannot be read (missing,
+// shorter than 20 bytes, table position outside it) or the command file cannot be written, the
+// job stops, shows "File <last path component of mbmPath> damaged !" through `window` and returns
+// normally; the caller is not told. A failure before the command file is created leaves an
+// earlier command file as it was; a command file that fails while being written is removed.
+void WriteUnpackCommandFile(const std::string& mbmPath, const std::string& commandFilePath,
+                            const std::string& paletteFileName, const std::string& outputFolder,
+                            WindowSeam& window);
+
+} // namespace vexaro
