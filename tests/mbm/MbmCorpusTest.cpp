@@ -1,6 +1,7 @@
 // Every bitmap of the MBM corpus: header fields, decode result and the SHA-256 of the BMP the
 // decompile mode writes, against the corpus's expected.json.
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 
@@ -78,6 +79,48 @@ TEST(MbmCorpus, EveryBitmapDecodesToItsExpectedBmp)
     EXPECT_EQ(refused, 5);
     std::printf("corpus: %d of %d decodable bitmaps give the expected BMP; %d faulty bitmaps refused\n", matched,
                 expectedOk, refused);
+}
+
+TEST(MbmCorpus, DeliberatelyCorruptFiles)
+{
+    VEXARO_REQUIRE_CORPUS();
+    // Each file is 00_grbmap.mbm with one field of bitmap 0 broken; bitmap 1 is intact.
+    const std::map<std::string, std::string> faults = {
+        {"00_grbmap.mbm", ""},
+        {"01_totalstramsize.mbm", "bitmap 0: bad bitmap size -1 (less than its 40-byte header)"},
+        {"02_headersize.mbm", "bitmap 0: bad header size -1 (must be 40)"},
+        {"03_width.mbm", "bitmap 0: negative size -1x48"},
+        {"04_height.mbm", "bitmap 0: negative size 48x-1"},
+        {"05_bitsperpixel.mbm", "bitmap 0: unsupported bits per pixel -1"},
+        {"bad_bmpsize.mbm", "bitmap 0: implausible size 131328x32772 (its pixels would take more than 256 MiB)"},
+        {"bad_colormode.mbm", ""},
+        {"bad_compression.mbm", "bitmap 0: unknown compression 4294967295"},
+        {"bad_paletteentries.mbm", ""},
+    };
+    const std::filesystem::path dir = test::CorpusDir() / "mbm" / "symbian-graphics" / "corrupt";
+    std::set<std::string> seen;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        seen.insert(entry.path().filename().string());
+    ASSERT_EQ(seen.size(), faults.size());
+    const std::string intact = Expected()["files"]["symbian-graphics/corrupt/00_grbmap.mbm"]["bitmaps"][1]["unpacked_bmp_sha256"].str();
+    for (const auto& [name, fault] : faults) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(seen.count(name));
+        const auto bytes = test::ReadBytes(dir / name);
+        const MbmFile file = ReadMbm(bytes);
+        ASSERT_EQ(file.bitmaps.size(), 2u);
+        if (fault.empty()) {
+            EXPECT_NO_THROW(DecodeBitmap(bytes, file.bitmaps[0]));
+        } else {
+            try {
+                DecodeBitmap(bytes, file.bitmaps[0]);
+                ADD_FAILURE() << "bitmap 0 decoded";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.what(), fault);
+            }
+        }
+        EXPECT_EQ(test::Sha256Hex(EncodeDecompiledBmp(DecodeBitmap(bytes, file.bitmaps[1]))), intact);
+    }
 }
 
 } // namespace
