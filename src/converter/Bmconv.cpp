@@ -1,0 +1,264 @@
+#include "Bmconv.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ostream>
+#include <variant>
+
+#include "BmpCodec.h"
+#include "Error.h"
+#include "FileIo.h"
+#include "MbmColours.h"
+#include "MbmReader.h"
+#include "MbmReduce.h"
+#include "MbmWriter.h"
+#include "Palette.h"
+
+namespace vexaro::converter {
+
+namespace {
+
+std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+std::size_t FileNameStart(std::string_view path)
+{
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string_view::npos ? 0 : slash + 1;
+}
+
+// Pixels per metre of a BMP file, read from the info header (0 when it has none). Our picture
+// type does not keep them, so they come from the file bytes: biXPelsPerMeter and
+// biYPelsPerMeter sit at file offsets 38 and 42 in every info header of 32 bytes or more.
+struct Resolution {
+    std::int32_t x = 0, y = 0;
+};
+Resolution BmpResolution(const std::vector<std::uint8_t>& bytes)
+{
+    auto word = [&](std::size_t at) {
+        return static_cast<std::int32_t>(bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
+                                         (static_cast<std::uint32_t>(bytes[at + 3]) << 24));
+    };
+    if (bytes.size() < 46 || word(14) < 32)
+        return {};
+    return {word(38), word(42)};
+}
+
+// Reads and decodes one BMP. Our BMP reader takes every variant (16-bit, top-down, RLE,
+// V4/V5 headers) and gets the pixels right where the SDK's converter misreads them; this is
+// a deliberate difference, so such sources compile to what they show.
+Bitmap LoadSourceBmp(std::string_view path, std::vector<std::uint8_t>* keepBytes)
+{
+    std::vector<std::uint8_t> bytes = ReadFileCapped(path, kMaxBmpFileBytes);
+    if (bytes.empty())
+        throw Error("source bitmap " + Quoted(path) + " is empty");
+    Bitmap bitmap;
+    try {
+        DecodeBmp(bytes, bitmap);
+    } catch (const Error& e) {
+        throw Error("source bitmap " + Quoted(path) + ": " + e.what());
+    }
+    if (keepBytes != nullptr)
+        *keepBytes = std::move(bytes);
+    return bitmap;
+}
+
+mbm::MbmImage LoadSource(const SourceSpec& source, const mbm::InverseTable256& inverse256)
+{
+    std::vector<std::uint8_t> bytes;
+    const Bitmap bitmap = LoadSourceBmp(source.path, &bytes);
+    const Resolution resolution = BmpResolution(bytes);
+    bytes = {};
+    Bitmap alpha;
+    if (source.depth.alpha)
+        alpha = LoadSourceBmp(AlphaCompanionName(source.path), nullptr);
+    mbm::MbmImage image;
+    try {
+        image = mbm::ReduceBitmap(bitmap, source.depth, inverse256, source.depth.alpha ? &alpha : nullptr);
+    } catch (const Error& e) {
+        throw Error("source bitmap " + Quoted(source.path) + ": " + e.what());
+    }
+    image.twipsWidth = mbm::TwipsFor(image.width, resolution.x);
+    image.twipsHeight = mbm::TwipsFor(image.height, resolution.y);
+    return image;
+}
+
+// "Siemens\EidPic.mbm" -> "Eidpic": the file name without folder and extension, first
+// letter upper case, the rest lower case.
+std::string EnumName(std::string_view path)
+{
+    std::string name(path.substr(FileNameStart(path)));
+    if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos)
+        name.resize(dot);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        name[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
+    }
+    return name;
+}
+
+std::string HeaderText(const CompileRequest& request)
+{
+    const std::string file = EnumName(request.target);
+    std::string text = "// " + std::string(request.headerPath.substr(FileNameStart(request.headerPath))) +
+                       ": indices of the bitmaps in " + std::string(request.target.substr(FileNameStart(request.target))) +
+                       "\r\n\r\nenum TMbm" + file + "\r\n\t{\r\n";
+    for (const SourceSpec& s : request.sources)
+        text += "\tEMbm" + file + EnumName(s.path) + ",\r\n";
+    text += "\t};\r\n";
+    return text;
+}
+
+std::span<const std::uint8_t> AsBytes(const std::string& s)
+{
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+const char* CompressionName(std::uint32_t compression)
+{
+    static const char* const names[] = {"none", "byte RLE", "12-bit RLE", "16-bit RLE", "24-bit RLE", "32-bit RLE", "32-bit alpha RLE"};
+    return compression <= mbm::kLastCompression ? names[compression] : "unknown";
+}
+
+std::vector<std::string> Arguments(const std::vector<std::string>& args)
+{
+    if (args.size() != 1)
+        return args;
+    const std::vector<std::uint8_t> text = ReadFileCapped(args[0], kMaxCommandFileBytes);
+    std::vector<std::string> tokens = TokenizeCommandFile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    if (tokens.empty())
+        throw Error("command file " + Quoted(args[0]) + " holds no arguments");
+    return tokens;
+}
+
+} // namespace
+
+std::string AlphaCompanionName(std::string_view path)
+{
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string_view::npos || dot < FileNameStart(path))
+        return std::string(path) + "-alpha";
+    return std::string(path.substr(0, dot)) + "-alpha" + std::string(path.substr(dot));
+}
+
+void Compile(const CompileRequest& request)
+{
+    try {
+        mbm::InverseTable256 inverse256 = mbm::StandardInverse256();
+        if (!request.palettePath.empty()) {
+            const std::vector<std::uint8_t> text = ReadFileCapped(request.palettePath, kMaxPaletteFileBytes);
+            try {
+                inverse256 = mbm::BuildInverse256(
+                    mbm::ParsePaletteFile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
+            } catch (const Error& e) {
+                throw Error(Quoted(request.palettePath) + ": " + e.what());
+            }
+        }
+        std::vector<mbm::MbmImage> images;
+        images.reserve(request.sources.size());
+        for (const SourceSpec& source : request.sources)
+            images.push_back(LoadSource(source, inverse256));
+        const std::vector<std::uint8_t> bytes = mbm::WriteMbm(images, request.store);
+        images = {};
+        WriteFileAtomically(request.target, bytes);
+        if (!request.headerPath.empty())
+            WriteFileAtomically(request.headerPath, AsBytes(HeaderText(request)));
+    } catch (const Error& e) {
+        RemoveFile(request.target);
+        throw Error(Quoted(request.target) + " not written: " + e.what());
+    }
+}
+
+DecompileResult Decompile(const DecompileRequest& request)
+{
+    DecompileResult result;
+    const std::vector<std::uint8_t> bytes = ReadFileCapped(request.source, kMaxMbmFileBytes);
+    mbm::MbmFile file;
+    try {
+        file = mbm::ReadMbm(bytes);
+    } catch (const Error& e) {
+        throw Error(Quoted(request.source) + ": " + e.what());
+    }
+    const std::size_t count = std::min(file.bitmaps.size(), request.targets.size());
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::string& target = request.targets[k];
+        mbm::MbmImage image;
+        try {
+            image = mbm::DecodeBitmap(bytes, file.bitmaps[k]);
+        } catch (const Error& e) {
+            result.errors.push_back(Quoted(request.source) + ": " + e.what() + "; " + Quoted(target) + " not written");
+            continue;
+        }
+        try {
+            WriteFile(target, mbm::EncodeDecompiledBmp(image));
+            ++result.written;
+            if (mbm::HasAlphaChannel(image))
+                WriteFile(AlphaCompanionName(target), mbm::EncodeAlphaBmp(image));
+        } catch (const Error& e) {
+            result.errors.push_back(e.what());
+        }
+    }
+    if (request.targets.size() > file.bitmaps.size())
+        result.errors.push_back(Quoted(request.source) + " holds " + std::to_string(file.bitmaps.size()) + " bitmaps but " +
+                                std::to_string(request.targets.size()) + " output files are named; the last " +
+                                std::to_string(request.targets.size() - file.bitmaps.size()) + " were not written");
+    return result;
+}
+
+void PrintSummary(const SummaryRequest& request, std::ostream& out)
+{
+    const std::vector<std::uint8_t> bytes = ReadFileCapped(request.source, kMaxMbmFileBytes);
+    mbm::MbmFile file;
+    try {
+        file = mbm::ReadMbm(bytes);
+    } catch (const Error& e) {
+        throw Error(Quoted(request.source) + ": " + e.what());
+    }
+    out << request.source << ": " << (file.kind == mbm::MbmKind::FileStore ? "file store" : "ROM image") << ", "
+        << file.bitmaps.size() << " bitmaps\n";
+    for (const mbm::MbmBitmapRecord& r : file.bitmaps) {
+        const mbm::MbmBitmapHeader& h = r.header;
+        out << "  " << r.index << ": ";
+        if (!r.fault.empty()) {
+            out << "faulty: " << r.fault << "\n";
+            continue;
+        }
+        out << h.width << "x" << h.height << ", " << h.bitsPerPixel << " bpp "
+            << (h.colourMode == mbm::kGrey ? "grey" : h.colourMode == mbm::kColour ? "colour" : "colour+alpha") << ", "
+            << CompressionName(h.compression) << ", " << h.size << " bytes, twips " << h.twipsWidth << "x" << h.twipsHeight
+            << "\n";
+    }
+}
+
+int RunBmconv(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    Request request;
+    try {
+        request = ParseArguments(Arguments(args));
+    } catch (const Error& e) {
+        err << "bmconv: " << e.what() << "\n";
+        return kExitBadCommand;
+    }
+    if (std::holds_alternative<UsageRequest>(request)) {
+        out << UsageText();
+        return kExitOk;
+    }
+    try {
+        if (const auto* compile = std::get_if<CompileRequest>(&request)) {
+            Compile(*compile);
+            return kExitOk;
+        }
+        if (const auto* summary = std::get_if<SummaryRequest>(&request)) {
+            PrintSummary(*summary, out);
+            return kExitOk;
+        }
+        const DecompileResult result = Decompile(std::get<DecompileRequest>(request));
+        for (const std::string& message : result.errors)
+            err << "bmconv: " << message << "\n";
+        return result.errors.empty() ? kExitOk : kExitFailed;
+    } catch (const Error& e) {
+        err << "bmconv: " << e.what() << "\n";
+        return kExitFailed;
+    }
+}
+
+} // namespace vexaro::converter
