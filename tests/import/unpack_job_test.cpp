@@ -62,15 +62,6 @@ std::vector<std::uint8_t> MbmBytes(std::uint32_t tablePosition, std::uint32_t co
     return bytes;
 }
 
-TEST(UnpackCommandText, ThreeBitmapsForTheOpenCommand)
-{
-    EXPECT_EQ(UnpackCommandText("Nokia\\temp.mbm", "", "Nokia\\MBM\\", 3),
-              "/u Nokia\\temp.mbm\r\n"
-              "Nokia\\MBM\\000.bmp\r\n"
-              "Nokia\\MBM\\001.bmp\r\n"
-              "Nokia\\MBM\\002.bmp\r\n");
-}
-
 TEST(UnpackCommandText, PaletteGoesOnTheFirstLine)
 {
     EXPECT_EQ(Lines(UnpackCommandText("Nokia\\temp.mbm", "Nokia\\palette.txt", "Nokia\\MBM\\", 1)),
