@@ -1,0 +1,140 @@
+#pragma once
+// The package reader: writes every file of an old Symbian installation package (.sis, EPOC
+// release 3/4/5 and release 6 = Symbian OS 6 to 8) into the source folder.
+//
+// The file table is walked record by record, each record's size taken from its kind: simple
+// files are extracted, a multi-language file gives the file of the first language in the
+// package's language list, options and condition records are stepped over. Every record counts
+// one step of the progress bar and one caption "Process : <display name>".
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "WindowSeam.h"
+
+namespace vexaro {
+
+// Extracts the package at `packagePath` into `sourceFolder`, an existing folder whose path ends
+// with a separator. Every file is written directly in that folder under its display name (the
+// source name after its last "\", "/" or ":"); a name with the extension ".mbm" (exact case)
+// becomes "temp.mbm". Files are written in table order; a later file replaces an earlier one of
+// the same name. A file that cannot be created is skipped silently.
+//
+// A file that cannot be opened or is shorter than 22 bytes extracts nothing (progress maximum 0).
+// Throws Error, before anything is written or reported:
+//   "Symbian OS 9 packages are not supported"              UID1 is 0x10201A7A
+//   "Package "NAME" is too large: ..."                     more than kMaxPackageBytes
+//   "Package "NAME" announces N file records; ..."         more than kMaxFileRecords
+//   "Package "NAME" is damaged: file record I ..."         unknown record kind, a name or data
+//                                                          outside the package, or an original
+//                                                          length no zlib stream of the stored
+//                                                          length can produce
+// Throws Error("Error") when a zlib stream is corrupt, ends early or yields more than the
+// entry's original length; the files written before stay and that entry's file is left empty.
+// std::bad_alloc passes through.
+void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window);
+
+namespace sis {
+
+// Largest package read (the whole package is held in memory while it is extracted). Theme
+// packages are a few hundred kilobytes; 256 MiB leaves room for any real old-style package.
+inline constexpr std::size_t kMaxPackageBytes = std::size_t{256} << 20;
+// Largest number of file records taken (the count field is 16 bits wide).
+inline constexpr std::uint16_t kMaxFileRecords = 1024;
+// Deflate emits at most 258 bytes per 2-bit match (a 1-bit length code 285 and a 1-bit distance
+// code) and 1 byte per literal of at least 1 bit, so no compressed bit yields more than 129
+// bytes: a zlib stream of s bytes inflates to at most 1032 * s bytes.
+inline constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+enum class Release { Er5, Er6 };
+
+inline constexpr std::uint32_t kUid2Er5 = 0x1000006D;
+inline constexpr std::uint32_t kUid1Symbian9 = 0x10201A7A;
+
+// Package header as the reader takes it (little-endian; ER5 header 68 bytes, ER6 100 bytes).
+//   off  width  field
+//    0   u32    UID1: the application's UID; 0x10201A7A marks a Symbian OS 9 package
+//    4   u32    UID2: 0x1000006D release 5, 0x10003A12 release 6 (anything else is read as 6)
+//    8   u32    UID3: 0x10000419
+//   12   u32    UID4: check word over bytes 0-11
+//   16   u16    checksum
+//   18   u16    number of languages n
+//   20   u16    number of file records (records of every kind)
+//   22..51      requisites, installation fields, options, type, version, variant, language list
+//   52   u32    position of the first file record
+//   56..        further table positions (not read)
+struct SisHeader {
+    std::uint32_t uid1 = 0;
+    std::uint32_t uid2 = 0;
+    std::uint32_t uid3 = 0;
+    std::uint16_t languageCount = 0;
+    std::uint16_t recordCount = 0;
+    std::uint32_t fileTablePosition = 0;
+    bool hasFileTable = false; // false when the package ends before offset 56
+    Release release = Release::Er6;
+};
+
+// Record kinds (u32 at the start of each file record) and their sizes in bytes:
+//   0 simple file          ER5 36, ER6 48
+//   1 multi-language file  ER5 28 + 8n, ER6 36 + 12n (n = number of languages)
+//   2 options              8 + 8mn + 16 (m = u32 at +4: number of options)
+//   3 IF, 4 ELSEIF         8 + s (s = u32 at +4: size of the condition expression)
+//   5 ELSE, 6 ENDIF        4
+enum class RecordKind : std::uint32_t { File = 0, MultiLanguageFile = 1, Options = 2, If = 3, ElseIf = 4, Else = 5, EndIf = 6 };
+
+// A file record (f = 1 for a simple file, n for a multi-language file; one fork per language in
+// the order of the language list):
+//   off       width   field
+//    0        u32     kind
+//    4        u32     file type (0 file, 1 text shown at install, 2 embedded package, 3 run, ...)
+//    8        u32     file details
+//   12        u32     source name length in bytes
+//   16        u32     source name position
+//   20        u32     destination name length (not read)
+//   24        u32     destination name position (not read)
+//   28        f u32   stored lengths, one per fork
+//   28+4f     f u32   data positions
+//   ER6 only:
+//   28+8f     f u32   original (inflated) lengths
+//   28+12f    u32     MIME type length (not read)
+//   32+12f    u32     MIME type position (not read)
+// Names are 16-bit units in ER6 (the low byte of each is the character), bytes in ER5. ER6 data
+// whose stored length differs from the original length is one zlib stream; ER5 data is never
+// compressed. The fields below describe the first fork. A record that lies wholly or partly
+// beyond the end of the package keeps every field zero.
+struct SisFileRecord {
+    RecordKind kind = RecordKind::File;
+    std::uint64_t offset = 0; // position in the package
+    std::uint64_t size = 0;   // bytes the record takes in the table
+    bool inPackage = false;   // false: the record could not be read and stays all zero
+    std::uint32_t fileType = 0;
+    std::uint32_t fileDetails = 0;
+    std::uint32_t sourceNameLength = 0;
+    std::uint32_t sourceNamePosition = 0;
+    std::uint32_t forkCount = 0; // 0 for records without a file
+    std::uint32_t storedLength = 0;
+    std::uint32_t dataPosition = 0;
+    std::uint32_t originalLength = 0; // ER5: equals storedLength
+    bool compressed = false;
+    std::string sourceName; // decoded, one char per unit
+};
+
+struct SisPackage {
+    SisHeader header;
+    std::vector<SisFileRecord> records; // header.recordCount records, in table order
+};
+
+// Reads and checks header and file table of `bytes`; `packageName` names the package in
+// messages. Throws as ExtractSisPackage does for a refused or damaged package.
+SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName);
+
+// The source name after its last "\", "/" or ":".
+std::string DisplayName(std::string_view sourceName);
+// The name the entry is written under in the source folder, or "" when it writes no file
+// (empty, ".", "..", a NUL character, or a Windows device name such as "CON" or "nul.txt").
+std::string OutputName(std::string_view sourceName);
+
+} // namespace sis
+} // namespace vexaro
