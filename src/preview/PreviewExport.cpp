@@ -1,0 +1,209 @@
+#include "PreviewExport.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <span>
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "BmpCodec.h"
+#include "Error.h"
+
+namespace vexaro {
+
+namespace {
+
+// --- libjpeg glue -------------------------------------------------------------------------
+// libjpeg reports failures through error_exit, which must not return; we leave with longjmp
+// back into CompressRgb. No object with a destructor lives in the frames it jumps over.
+
+struct JpegErrors {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void OnJpegError(j_common_ptr info)
+{
+    auto* errors = reinterpret_cast<JpegErrors*>(info->err);
+    (*info->err->format_message)(info, errors->message);
+    std::longjmp(errors->jump, 1);
+}
+
+// Compressed bytes go into a growing std::vector owned by the caller.
+struct VectorDestination {
+    jpeg_destination_mgr pub;
+    std::vector<std::uint8_t>* bytes;
+};
+
+constexpr std::size_t kFirstChunk = 64 * 1024;
+
+// Grows the vector; false when memory runs out (the caller then fails through libjpeg).
+bool GrowTo(std::vector<std::uint8_t>& bytes, std::size_t size) noexcept
+{
+    try {
+        bytes.resize(size);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
+
+void FailOutOfMemory(j_compress_ptr cinfo)
+{
+    cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
+    (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+}
+
+void InitDestination(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<VectorDestination*>(cinfo->dest);
+    if (!GrowTo(*dest->bytes, kFirstChunk))
+        FailOutOfMemory(cinfo);
+    dest->pub.next_output_byte = dest->bytes->data();
+    dest->pub.free_in_buffer = dest->bytes->size();
+}
+
+boolean EmptyDestination(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<VectorDestination*>(cinfo->dest);
+    // libjpeg calls this only when the buffer is full, whatever free_in_buffer says.
+    const std::size_t used = dest->bytes->size();
+    if (!GrowTo(*dest->bytes, used * 2))
+        FailOutOfMemory(cinfo);
+    dest->pub.next_output_byte = dest->bytes->data() + used;
+    dest->pub.free_in_buffer = dest->bytes->size() - used;
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<VectorDestination*>(cinfo->dest);
+    dest->bytes->resize(dest->bytes->size() - dest->pub.free_in_buffer); // shrinking never throws
+}
+
+// Compresses top-down RGB rows. Returns false with `message` filled when libjpeg fails.
+bool CompressRgb(const std::uint8_t* rgb, int width, int height, int quality, std::vector<std::uint8_t>& out,
+                 char (&message)[JMSG_LENGTH_MAX])
+{
+    jpeg_compress_struct cinfo{};
+    JpegErrors errors{};
+    VectorDestination dest{};
+    cinfo.err = jpeg_std_error(&errors.pub);
+    errors.pub.error_exit = OnJpegError;
+    if (setjmp(errors.jump) != 0) {
+        jpeg_destroy_compress(&cinfo);
+        std::copy(std::begin(errors.message), std::end(errors.message), std::begin(message));
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+
+    dest.pub.init_destination = InitDestination;
+    dest.pub.empty_output_buffer = EmptyDestination;
+    dest.pub.term_destination = TermDestination;
+    dest.bytes = &out;
+    cinfo.dest = &dest.pub;
+
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        // libjpeg takes rows as non-const pointers but only reads them.
+        JSAMPROW row = const_cast<JSAMPLE*>(rgb + cinfo.next_scanline * rowBytes);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+// --- file output ----------------------------------------------------------------------------
+
+std::string FullPath(const std::string& name)
+{
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(name, ec);
+    return ec ? name : full.string();
+}
+
+[[noreturn]] void ThrowCannotCreate(const std::string& name, int errorNumber)
+{
+    throw Error("Cannot create file \"" + FullPath(name) + "\". " + SystemReason(errorNumber));
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Creates or replaces `name` with `bytes`. When writing fails after the file was created, the
+// partial file is removed, so a failure never leaves a file of that name.
+void WriteNewFile(const std::string& name, std::span<const std::uint8_t> bytes)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name.c_str(), "wb"));
+    if (!file)
+        ThrowCannotCreate(name, errno);
+    errno = 0;
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    int error = errno;
+    const bool closed = std::fclose(file.release()) == 0;
+    if (written && closed)
+        return;
+    if (written)
+        error = errno;
+    std::remove(name.c_str());
+    ThrowCannotCreate(name, error != 0 ? error : EIO);
+}
+
+} // namespace
+
+std::string ReplaceExtension(const std::string& name, const std::string& extension)
+{
+    const std::size_t last = name.find_last_of(".\\/:");
+    if (last != std::string::npos && name[last] == '.')
+        return name.substr(0, last) + extension;
+    return name + extension;
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality)
+{
+    const std::vector<std::uint8_t> rgb = picture.toRgb();
+    std::vector<std::uint8_t> out;
+    char message[JMSG_LENGTH_MAX] = {};
+    if (!CompressRgb(rgb.data(), picture.width(), picture.height(), quality, out, message))
+        throw Error(std::string("JPEG error: ") + message);
+    return out;
+}
+
+std::string ExportPreview(const Bitmap& image1, const std::string& chosenName, int type)
+{
+    constexpr int kQuality = 100;
+    if (type == kExportJpeg) {
+        const std::string name = ReplaceExtension(chosenName, ".jpg");
+        WriteNewFile(name, EncodeJpeg(image1, kQuality));
+        return name;
+    }
+    if (type == kExportBmp) {
+        const std::string name = ReplaceExtension(chosenName, ".bmp");
+        Bitmap copy = image1;
+        copy.convertTo24();
+        WriteNewFile(name, EncodeBmp(copy));
+        return name;
+    }
+    throw Error("Preview export type " + std::to_string(type) + " is neither 1 (JPEG) nor 2 (BMP)");
+}
+
+} // namespace vexaro

@@ -1,0 +1,39 @@
+#pragma once
+// One bitmap item of a redraw: the numbered BMP file that a bitmap number field names, read
+// into the loader bitmap and drawn onto a picture. Shared by the source panel and the target
+// preview; not part of the library's interface.
+#include "Bitmap.h"
+#include "WindowSeam.h"
+#include "Workspace.h"
+
+namespace vexaro::detail {
+
+enum class ItemDraw {
+    Resize50,  // AverageResize to 176 x 50, the result drawn opaque (status area)
+    Resize150, // AverageResize to 176 x 150, the result drawn opaque (main area)
+    Loaded,    // the loaded bitmap at its own size, opaque or transparent by the loader's state
+};
+
+struct SourceItem {
+    int field; // bitmap number field, 1 to 15
+    int x, y;
+    ItemDraw how;
+};
+
+// The working bitmaps of one redraw, released with it (also when it ends with an error).
+struct WorkingBitmaps {
+    Bitmap loader;
+    Bitmap resized;
+    bool transparent = false; // the loader's drawing mode; once switched on it stays on
+};
+
+// Whether the source bitmap path names something to read. A missing name, or a folder, is
+// not; anything else is, and a name that cannot be read then fails when it is opened.
+bool SourceFilePresent(const std::filesystem::path& path);
+
+// Reads the field's text now, and when its file is present loads it and draws it onto
+// `picture`. Throws what LoadBmpFile throws ("Cannot open file ...", "Bitmap image is not valid").
+void DrawSourceItem(const Workspace& workspace, const WindowSeam& window, WorkingBitmaps& work, Bitmap& picture,
+                    const SourceItem& item);
+
+} // namespace vexaro::detail
