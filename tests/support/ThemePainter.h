@@ -1,0 +1,64 @@
+#pragma once
+// A made-up Nokia theme for tests: numbered BMP files in "<workspace>/Nokia/MBM/", as the
+// unpacking job leaves them, one per bitmap number field.
+//
+// The default shapes are the nominal screen areas (status 176x44, main 176x144, control 176x20)
+// and twelve icons of several sizes and formats, chosen to exercise the previews: a first-form
+// icon wider than its spacing, one taller than its row, one spilling over the right edge,
+// second-form icons that reach the caption line, 8-bit icons whose palette repeats the background
+// colour under another index, and 1-bit icons whose bottom-left pixel is not white.
+//
+// Icon pixels: the background colour fills the border ring (so both the top-left and the
+// bottom-left pixel hold it) and some cells inside; the rest is a pattern that never has the
+// background colour. In a 1-bit icon the background is white and the pattern navy, except for
+// the bottom-left pixel, which is navy.
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Bitmap.h"
+#include "FieldDefaults.h"
+#include "Workspace.h"
+
+namespace vexaro::test {
+
+struct ThemeItemShape {
+    int width = 0, height = 0;
+    PixelFormat format = PixelFormat::Bits24;
+};
+
+// Shapes of fields 1 to 15 (index 0 is field 1).
+std::array<ThemeItemShape, kFieldCount> DefaultThemeShapes();
+// Nominal shapes: the three areas as above, every icon 24-bit, first form 44x29, second form 44x44.
+std::array<ThemeItemShape, kFieldCount> NominalThemeShapes();
+
+struct ThemeOptions {
+    unsigned seed = 1; // varies every colour
+    std::array<ThemeItemShape, kFieldCount> shapes = DefaultThemeShapes();
+    std::array<std::string, kFieldCount> numbers = DefaultNumbers(); // file name parts of fields 1 to 15
+    std::vector<int> omit; // fields (1 to 15) whose file is not written
+
+    static std::array<std::string, kFieldCount> DefaultNumbers()
+    {
+        std::array<std::string, kFieldCount> n;
+        for (int i = 0; i < kFieldCount; ++i)
+            n[static_cast<std::size_t>(i)] = FieldDefault(i + 1);
+        return n;
+    }
+};
+
+struct ThemePicture {
+    int field = 0;               // 1 to 15
+    std::filesystem::path path;  // the file written
+    Bitmap picture;              // what it holds
+};
+
+// The picture of one field, in the shape's format.
+Bitmap PaintThemeItem(int field, const ThemeItemShape& shape, unsigned seed);
+
+// Writes one numbered BMP file per field not omitted (creating "Nokia/MBM/"), and returns the
+// pictures written in field order.
+std::vector<ThemePicture> PaintTheme(const Workspace& workspace, const ThemeOptions& options = {});
+
+} // namespace vexaro::test
