@@ -1,0 +1,127 @@
+// The redraw of the source panel (with the target preview) from a generated theme of fifteen
+// numbered BMP files, and the preview export. Goals: redraw under 5 ms, JPEG export under 1 ms.
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include "FieldDefaults.h"
+#include "PreviewExport.h"
+#include "PreviewPictures.h"
+#include "SourcePanel.h"
+#include "TargetPreview.h"
+#include "ThemePainter.h"
+#include "WindowSeam.h"
+#include "Workspace.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A window that answers with the default field texts and does nothing else.
+class QuietWindow : public vexaro::WindowSeam {
+public:
+    void setProgressMax(int) override {}
+    void setProgressPosition(int p) override { position_ = p; }
+    int progressPosition() const override { return position_; }
+    void setProgressStep(int) override {}
+    void stepProgress() override {}
+    void setOpenCaption(const std::string&) override {}
+    void processMessages() override {}
+    std::string fieldText(int n) const override { return vexaro::FieldDefault(n); }
+    void showMessage(const std::string&) override {}
+    vexaro::Rgb faceColour() const override { return vexaro::Rgb{212, 208, 200}; }
+    void drawCaption(vexaro::Bitmap&, int, int, const std::string&, const vexaro::CaptionStyle&) override {}
+
+private:
+    int position_ = 0;
+};
+
+// A workspace in the temporary folder holding the generated theme, removed at the end.
+class BenchWorkspace {
+public:
+    BenchWorkspace()
+        : folder_(fs::temp_directory_path() / ("vexaro-bench-preview-" + std::to_string(::getpid()))), workspace_(folder_)
+    {
+        fs::create_directories(folder_);
+        vexaro::test::PaintTheme(workspace_);
+    }
+    ~BenchWorkspace()
+    {
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+    }
+    BenchWorkspace(const BenchWorkspace&) = delete;
+    BenchWorkspace& operator=(const BenchWorkspace&) = delete;
+    const vexaro::Workspace& workspace() const { return workspace_; }
+    const fs::path& folder() const { return folder_; }
+
+private:
+    fs::path folder_;
+    vexaro::Workspace workspace_;
+};
+
+void BM_DrawSourcePanel(benchmark::State& state)
+{
+    BenchWorkspace bench;
+    QuietWindow window;
+    vexaro::PreviewPictures pictures;
+    for (auto _ : state) {
+        vexaro::DrawSourcePanel(bench.workspace(), window, pictures);
+        benchmark::DoNotOptimize(pictures.image1.pixelBytes().data());
+    }
+}
+
+void BM_DrawTargetPreview(benchmark::State& state)
+{
+    BenchWorkspace bench;
+    QuietWindow window;
+    vexaro::PreviewPictures pictures;
+    for (auto _ : state) {
+        vexaro::DrawTargetPreview(bench.workspace(), window, pictures.image1);
+        benchmark::DoNotOptimize(pictures.image1.pixelBytes().data());
+    }
+}
+
+vexaro::Bitmap DrawnPreview(const BenchWorkspace& bench)
+{
+    QuietWindow window;
+    vexaro::PreviewPictures pictures;
+    vexaro::DrawTargetPreview(bench.workspace(), window, pictures.image1);
+    return pictures.image1;
+}
+
+void BM_EncodeJpeg(benchmark::State& state)
+{
+    BenchWorkspace bench;
+    const vexaro::Bitmap preview = DrawnPreview(bench);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const auto jpeg = vexaro::EncodeJpeg(preview, 100);
+        bytes = jpeg.size();
+        benchmark::DoNotOptimize(jpeg.data());
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+void Export(benchmark::State& state, int type)
+{
+    BenchWorkspace bench;
+    const vexaro::Bitmap preview = DrawnPreview(bench);
+    const std::string name = (bench.folder() / "preview").string();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(vexaro::ExportPreview(preview, name, type));
+}
+
+void BM_ExportPreviewJpeg(benchmark::State& state) { Export(state, vexaro::kExportJpeg); }
+void BM_ExportPreviewBmp(benchmark::State& state) { Export(state, vexaro::kExportBmp); }
+
+} // namespace
+
+BENCHMARK(BM_DrawSourcePanel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawTargetPreview)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeJpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportPreviewJpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportPreviewBmp)->Unit(benchmark::kMillisecond);
