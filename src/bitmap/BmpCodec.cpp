@@ -110,7 +110,6 @@ public:
         pos_ += n;
         return out;
     }
-    std::uint8_t u8() { return take(1)[0]; }
     std::uint16_t u16()
     {
         const auto b = take(2);
@@ -181,6 +180,9 @@ BmpFileHeader ReadFileHeader(ByteReader& in)
     return h;
 }
 
+// 12 is the core header. 40, 52 and 56 are Windows headers, and so is anything over 64
+// (v4, v5, and sizes no writer uses yet, which start with the same fields). The other sizes
+// from 16 to 64 are OS/2 2.x headers, cut short or full.
 HeaderKind CheckHeaderSize(std::uint32_t size)
 {
     if (size == kCoreHeaderSize)
