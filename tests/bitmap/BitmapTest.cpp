@@ -235,18 +235,5 @@ TEST(Bitmap, OneBitPicturesAreTransparentInWhite)
     EXPECT_EQ(Colours(dst), (std::vector<Rgb>{kRed, kBlack, kBlack, kRed, kBlack, kRed}));
 }
 
-TEST(Bitmap, ToRgbListsRowsTopDown)
-{
-    const Bitmap b = test::Paint(2, 2, Colour);
-    const std::vector<std::uint8_t> rgb = b.toRgb();
-    ASSERT_EQ(rgb.size(), 12u);
-    for (int i = 0; i < 4; ++i) {
-        const Rgb c = Colour(i % 2, i / 2);
-        EXPECT_EQ(rgb[static_cast<std::size_t>(3 * i)], c.r);
-        EXPECT_EQ(rgb[static_cast<std::size_t>(3 * i + 1)], c.g);
-        EXPECT_EQ(rgb[static_cast<std::size_t>(3 * i + 2)], c.b);
-    }
-}
-
 } // namespace
 } // namespace vexaro
