@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <span>
+#include <utility>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
@@ -91,9 +92,17 @@ void TermDestination(j_compress_ptr cinfo)
     dest->bytes->resize(dest->bytes->size() - dest->pub.free_in_buffer); // shrinking never throws
 }
 
-// Compresses top-down RGB rows. Returns false with `message` filled when libjpeg fails.
-bool CompressRgb(const std::uint8_t* rgb, int width, int height, int quality, std::vector<std::uint8_t>& out,
-                 char (&message)[JMSG_LENGTH_MAX])
+// libjpeg-turbo reads the 24-bit picture's own blue-green-red rows; plain libjpeg gets them
+// turned into red-green-blue first.
+#ifdef JCS_EXTENSIONS
+constexpr bool kReadsBgr = true;
+#else
+constexpr bool kReadsBgr = false;
+#endif
+
+// Compresses the rows of a 24-bit picture (red-green-blue order unless kReadsBgr). Returns
+// false with `message` filled when libjpeg fails.
+bool CompressRows(const Bitmap& picture, int quality, std::vector<std::uint8_t>& out, char (&message)[JMSG_LENGTH_MAX])
 {
     jpeg_compress_struct cinfo{};
     JpegErrors errors{};
@@ -113,22 +122,36 @@ bool CompressRgb(const std::uint8_t* rgb, int width, int height, int quality, st
     dest.bytes = &out;
     cinfo.dest = &dest.pub;
 
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.image_width = static_cast<JDIMENSION>(picture.width());
+    cinfo.image_height = static_cast<JDIMENSION>(picture.height());
     cinfo.input_components = 3;
+#ifdef JCS_EXTENSIONS
+    cinfo.in_color_space = JCS_EXT_BGR;
+#else
     cinfo.in_color_space = JCS_RGB;
+#endif
+    // The colour space must be known before the defaults, which derive from it.
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
     while (cinfo.next_scanline < cinfo.image_height) {
         // libjpeg takes rows as non-const pointers but only reads them.
-        JSAMPROW row = const_cast<JSAMPLE*>(rgb + cinfo.next_scanline * rowBytes);
+        JSAMPROW row = const_cast<JSAMPLE*>(picture.row(static_cast<int>(cinfo.next_scanline)));
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
     return true;
+}
+
+// Turns blue-green-red rows into red-green-blue ones (the bitmap then holds them swapped).
+void SwapRedAndBlue(Bitmap& picture)
+{
+    for (int y = 0; y < picture.height(); ++y) {
+        std::uint8_t* p = picture.row(y);
+        for (int x = 0; x < picture.width(); ++x, p += 3)
+            std::swap(p[0], p[2]);
+    }
 }
 
 // --- file output ----------------------------------------------------------------------------
@@ -180,10 +203,19 @@ std::string ReplaceExtension(const std::string& name, const std::string& extensi
 
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality)
 {
-    const std::vector<std::uint8_t> rgb = picture.toRgb();
     std::vector<std::uint8_t> out;
     char message[JMSG_LENGTH_MAX] = {};
-    if (!CompressRgb(rgb.data(), picture.width(), picture.height(), quality, out, message))
+    bool done = false;
+    if (picture.format() == PixelFormat::Bits24 && kReadsBgr) {
+        done = CompressRows(picture, quality, out, message);
+    } else {
+        Bitmap rows = picture;
+        rows.convertTo24();
+        if (!kReadsBgr)
+            SwapRedAndBlue(rows);
+        done = CompressRows(rows, quality, out, message);
+    }
+    if (!done)
         throw Error(std::string("JPEG error: ") + message);
     return out;
 }

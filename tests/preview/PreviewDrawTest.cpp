@@ -143,23 +143,6 @@ TEST_P(ThemeRedraw, EveryPixelIsTheComposition)
     EXPECT_EQ(f.window.position, 0);
 }
 
-TEST_P(ThemeRedraw, PreviewAloneTouchesNothingElse)
-{
-    Fixture f;
-    const ThemeOptions& options = GetParam().options;
-    if (options.numbers[13].find('/') != std::string::npos)
-        fs::create_directories(f.workspace.unpacked() / "sub");
-    const Sources sources = SourcesOf(PaintTheme(f.workspace, options));
-    f.setFields(options.numbers);
-
-    DrawTargetPreview(f.workspace, f.window, f.pictures.image1);
-
-    EXPECT_EQ(CompareToGrid(ExpectedPreview(sources), f.pictures.image1), "");
-    EXPECT_TRUE(f.window.progressCalls.empty());
-    EXPECT_EQ(f.window.processMessagesCount, 0);
-    EXPECT_EQ(CompareToGrid(Grid(176, 220, kSentinel), f.pictures.image2), "");
-}
-
 INSTANTIATE_TEST_SUITE_P(Themes, ThemeRedraw, testing::ValuesIn(ThemeCases()),
                          [](const testing::TestParamInfo<ThemeCase>& param) { return std::string(param.param.name); });
 
@@ -224,6 +207,18 @@ TEST(PreviewRedraw, DefaultThemeShowsOverlapsTransparencyAndCutOffs)
     EXPECT_EQ(f.pictures.menu.pixel(280, 4), setup.pixel(45, 4));
 }
 
+TEST(PreviewRedraw, PreviewAloneTouchesNothingElse)
+{
+    Fixture f;
+    const Sources sources = SourcesOf(PaintTheme(f.workspace));
+    DrawTargetPreview(f.workspace, f.window, f.pictures.image1);
+
+    EXPECT_EQ(CompareToGrid(ExpectedPreview(sources), f.pictures.image1), "");
+    EXPECT_TRUE(f.window.progressCalls.empty());
+    EXPECT_EQ(f.window.processMessagesCount, 0);
+    EXPECT_EQ(CompareToGrid(Grid(176, 220, kSentinel), f.pictures.image2), "");
+}
+
 // --- no theme ---------------------------------------------------------------------------------
 
 TEST(PreviewRedraw, WithoutThemeOnlyFaceColourFillAndCaptions)
@@ -240,6 +235,13 @@ TEST(PreviewRedraw, WithoutThemeOnlyFaceColourFillAndCaptions)
     progress.push_back("position 0");
     EXPECT_EQ(f.window.progressCalls, progress);
     EXPECT_EQ(f.positionsAtMessages, Steps(5, 75));
+
+    // Each field is read once by the preview and once by the panel, in item order.
+    std::vector<int> reads;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int n = 1; n <= 15; ++n)
+            reads.push_back(n);
+    EXPECT_EQ(f.window.fieldReads, reads);
 
     ASSERT_EQ(f.window.captions.size(), 4u);
     const struct {

@@ -241,6 +241,25 @@ TEST(PreviewExport, JpegIsBaselineSequentialColourAtQuality100)
     EXPECT_EQ(tables, 2);
 }
 
+TEST(PreviewExport, JpegDependsOnColoursOnlyNotOnPixelFormat)
+{
+    Bitmap paletted;
+    paletted.reset(64, 48, PixelFormat::Pal8, {Rgb{200, 100, 50}, Rgb{9, 8, 7}, Rgb{0, 255, 0}});
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            paletted.row(y)[x] = static_cast<std::uint8_t>((x / 16 + y / 16) % 3);
+    Bitmap direct = paletted;
+    direct.convertTo24();
+    EXPECT_EQ(EncodeJpeg(paletted, 100), EncodeJpeg(direct, 100));
+    const Decoded d = DecodeJpeg(EncodeJpeg(paletted, 100));
+    ASSERT_EQ(d.error, "");
+    // Inside the first solid 16x16 block: red stays red and blue blue.
+    const std::size_t at = (4 * 64 + 4) * 3;
+    EXPECT_NEAR(d.rgb[at], 200, 3);
+    EXPECT_NEAR(d.rgb[at + 1], 100, 3);
+    EXPECT_NEAR(d.rgb[at + 2], 50, 3);
+}
+
 TEST(PreviewExport, EncodingAnEmptyPictureFailsWithTheLibrarysText)
 {
     try {
@@ -266,19 +285,6 @@ TEST(PreviewExport, BmpHoldsThePreviewExactlyIn24Bits)
     DecodeBmp(bytes, back);
     EXPECT_EQ(back.bitsPerPixel(), 24);
     EXPECT_EQ(CompareToGrid(GridOf(Preview()), back), "");
-}
-
-TEST(PreviewExport, BmpOfAPalettedPictureIs24Bits)
-{
-    Bitmap paletted;
-    paletted.reset(280, 385, PixelFormat::Pal8, {Rgb{9, 8, 7}, Rgb{200, 100, 50}});
-    paletted.row(10)[20] = 1;
-    TempDir dir;
-    const std::vector<std::uint8_t> bytes = ReadBytes(ExportPreview(paletted, (dir / "p").string(), kExportBmp));
-    Bitmap back;
-    DecodeBmp(bytes, back);
-    EXPECT_EQ(back.format(), PixelFormat::Bits24);
-    EXPECT_EQ(CompareToGrid(GridOf(paletted), back), "");
 }
 
 // --- names ------------------------------------------------------------------------------------
