@@ -1,0 +1,88 @@
+// Fuzz target of the package reader: the input is written to a file and extracted into a fresh
+// folder; afterwards that folder may hold plain files only, and the folders above it nothing new.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "Bitmap.h"
+#include "Error.h"
+#include "SisPackage.h"
+#include "WindowSeam.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class QuietWindow : public vexaro::WindowSeam {
+public:
+    void setProgressMax(int) override {}
+    void setProgressPosition(int p) override { position_ = p; }
+    int progressPosition() const override { return position_; }
+    void setProgressStep(int) override {}
+    void stepProgress() override {}
+    void setOpenCaption(const std::string&) override {}
+    void processMessages() override {}
+    std::string fieldText(int) const override { return {}; }
+    void showMessage(const std::string&) override {}
+    vexaro::Rgb faceColour() const override { return {}; }
+    void drawCaption(vexaro::Bitmap&, int, int, const std::string&, const vexaro::CaptionStyle&) override {}
+
+private:
+    int position_ = 0;
+};
+
+[[noreturn]] void Fail(const std::string& what)
+{
+    std::fprintf(stderr, "sis_fuzz: %s\n", what.c_str());
+    std::abort();
+}
+
+// <tmp>/sis_fuzz.<pid>/ holds the input file and work/, and work/ holds only Nokia/.
+struct Folders {
+    fs::path base = fs::temp_directory_path() / ("sis_fuzz." + std::to_string(::getpid()));
+    fs::path input = base / "input.sis";
+    fs::path work = base / "work";
+    fs::path source = work / "Nokia";
+    Folders() { fs::create_directories(work); }
+    ~Folders()
+    {
+        std::error_code ec;
+        fs::remove_all(base, ec);
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static Folders folders;
+    {
+        std::ofstream out(folders.input, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    fs::create_directories(folders.source);
+
+    QuietWindow window;
+    try {
+        vexaro::ExtractSisPackage(folders.input.string(), folders.source.string() + "/", window);
+    } catch (const vexaro::Error&) {
+        // refused or damaged packages are expected
+    }
+
+    for (const auto& entry : fs::directory_iterator(folders.base))
+        if (entry.path() != folders.input && entry.path() != folders.work)
+            Fail("written outside the source folder: " + entry.path().string());
+    for (const auto& entry : fs::directory_iterator(folders.work))
+        if (entry.path() != folders.source)
+            Fail("written outside the source folder: " + entry.path().string());
+    for (const auto& entry : fs::directory_iterator(folders.source))
+        if (!entry.is_regular_file())
+            Fail("not a plain file in the source folder: " + entry.path().string());
+    fs::remove_all(folders.source);
+    return 0;
+}
