@@ -1,6 +1,7 @@
 #include "FileIo.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <system_error>
@@ -11,6 +12,7 @@
 #include <process.h>
 #define VEXARO_GETPID _getpid
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #define VEXARO_GETPID getpid
 #endif
@@ -65,27 +67,62 @@ std::vector<std::uint8_t> ReadFileCapped(std::string_view path, std::size_t maxB
     File file = Open(NativePath(path), "rb");
     if (!file)
         throw Error("cannot open " + Quoted(path) + ": " + SystemReason(errno));
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[65536];
+    auto tooLarge = [&] { return Error(Quoted(path) + " is larger than " + std::to_string(maxBytes) + " bytes"); };
+    // Size the buffer once from the file's length (a file that grows meanwhile still reads).
+    std::error_code ec;
+    const std::uintmax_t length = std::filesystem::file_size(NativePath(path), ec);
+    if (!ec && length > maxBytes)
+        throw tooLarge();
+    std::vector<std::uint8_t> bytes(ec ? 0 : static_cast<std::size_t>(length) + 1);
+    std::size_t filled = 0;
     for (;;) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-        if (got > 0) {
-            if (got > maxBytes - bytes.size())
-                throw Error(Quoted(path) + " is larger than " + std::to_string(maxBytes) + " bytes");
-            bytes.insert(bytes.end(), chunk, chunk + got);
+        if (filled == bytes.size()) {
+            if (bytes.size() > maxBytes)
+                throw tooLarge();
+            bytes.resize(std::min(maxBytes + 1, std::max<std::size_t>(bytes.size() * 2, 65536)));
         }
-        if (got < sizeof chunk) {
+        const std::size_t got = std::fread(bytes.data() + filled, 1, bytes.size() - filled, file.get());
+        filled += got;
+        if (got == 0) {
             if (std::ferror(file.get()))
                 throw Error("cannot read " + Quoted(path) + ": " + SystemReason(errno != 0 ? errno : EIO));
             break;
         }
     }
+    if (filled > maxBytes)
+        throw tooLarge();
+    bytes.resize(filled);
     return bytes;
 }
 
 void WriteFile(std::string_view path, std::span<const std::uint8_t> bytes)
 {
     const std::filesystem::path native = NativePath(path);
+#ifndef _WIN32
+    // Plain system calls: a decompile writes hundreds of small files, and stdio would add a
+    // buffer and a stat call to each.
+    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw Error("cannot write " + Quoted(path) + ": " + SystemReason(errno));
+    int error = 0;
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        std::error_code ec;
+        std::filesystem::remove(native, ec);
+        throw Error("cannot write " + Quoted(path) + ": " + SystemReason(error));
+    }
+#else
     errno = 0;
     File file = Open(native, "wb");
     if (!file)
@@ -95,6 +132,7 @@ void WriteFile(std::string_view path, std::span<const std::uint8_t> bytes)
         std::filesystem::remove(native, ec);
         throw Error("cannot write " + Quoted(path) + ": " + SystemReason(error));
     }
+#endif
 }
 
 void WriteFileAtomically(std::string_view path, std::span<const std::uint8_t> bytes)

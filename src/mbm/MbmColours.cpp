@@ -51,56 +51,91 @@ void PutHeader(std::vector<std::uint8_t>& out, std::uint32_t fileSize, std::uint
     put32(0);             // important colours
 }
 
-// Writes row y of `image` as blue, green, red triples.
-void ConvertRow(const MbmImage& image, int y, std::uint8_t* out)
+// Colour of a pixel value of 1 to 8 bits.
+Rgb ValueColour(int bitsPerPixel, bool grey, unsigned v)
 {
-    const std::uint8_t* row = image.row(y);
-    const int w = image.width;
-    auto put = [&out](Rgb c) {
-        *out++ = c.b;
-        *out++ = c.g;
-        *out++ = c.r;
-    };
-    switch (image.bitsPerPixel) {
-    case 24:
-        std::memcpy(out, row, static_cast<std::size_t>(w) * 3);
-        return;
-    case 32:
-        for (int x = 0; x < w; ++x, row += 4) {
-            *out++ = row[0];
-            *out++ = row[1];
-            *out++ = row[2];
-        }
-        return;
-    default:
-        for (int x = 0; x < w; ++x)
-            put(PixelColour(image, x, y));
+    switch (bitsPerPixel) {
+    case 1: return Grey(v * 255);
+    case 2: return Grey(v * 85);
+    case 4: return grey ? Grey(v * 17) : StandardPalette16()[v];
+    default: return grey ? Grey(v) : StandardPalette256()[v];
     }
 }
+
+Rgb Colour12(unsigned v)
+{
+    return Rgb{static_cast<std::uint8_t>(17 * ((v >> 8) & 0xF)), static_cast<std::uint8_t>(17 * ((v >> 4) & 0xF)),
+               static_cast<std::uint8_t>(17 * (v & 0xF))};
+}
+
+Rgb Colour16(unsigned v) { return Rgb{Scale(v >> 11, 31), Scale((v >> 5) & 0x3F, 63), Scale(v & 0x1F, 31)}; }
+
+bool IsGreyMode(std::uint32_t colourMode) { return colourMode == kGrey || colourMode > kColourPremultipliedAlpha; }
+
+// Turns MBM rows into blue, green, red triples. Pixel values of 1 to 8 bits go through a
+// table made once per image.
+class RowConverter {
+public:
+    explicit RowConverter(const MbmImage& image) : image_(image)
+    {
+        if (image.bitsPerPixel <= 8)
+            for (unsigned v = 0; v < (1u << image.bitsPerPixel); ++v)
+                table_[v] = ValueColour(image.bitsPerPixel, IsGreyMode(image.colourMode), v);
+    }
+
+    void convert(int y, std::uint8_t* out) const
+    {
+        const std::uint8_t* row = image_.row(y);
+        const int w = image_.width;
+        auto put = [&out](Rgb c) {
+            *out++ = c.b;
+            *out++ = c.g;
+            *out++ = c.r;
+        };
+        switch (image_.bitsPerPixel) {
+        case 1: case 2: case 4:
+            for (int x = 0; x < w; ++x)
+                put(table_[PackedValue(row, x, image_.bitsPerPixel)]);
+            return;
+        case 8:
+            for (int x = 0; x < w; ++x)
+                put(table_[row[x]]);
+            return;
+        case 12:
+            for (int x = 0; x < w; ++x)
+                put(Colour12(row[2 * x] | (row[2 * x + 1] << 8)));
+            return;
+        case 16:
+            for (int x = 0; x < w; ++x)
+                put(Colour16(row[2 * x] | (row[2 * x + 1] << 8)));
+            return;
+        case 24:
+            std::memcpy(out, row, static_cast<std::size_t>(w) * 3);
+            return;
+        default:
+            for (int x = 0; x < w; ++x, row += 4) {
+                *out++ = row[0];
+                *out++ = row[1];
+                *out++ = row[2];
+            }
+        }
+    }
+
+private:
+    const MbmImage& image_;
+    std::array<Rgb, 256> table_{};
+};
 
 } // namespace
 
 Rgb PixelColour(const MbmImage& image, int x, int y)
 {
     const std::uint8_t* row = image.row(y);
-    const bool grey = image.colourMode == kGrey || image.colourMode > kColourPremultipliedAlpha;
     switch (image.bitsPerPixel) {
-    case 1: return Grey(PackedValue(row, x, 1) * 255);
-    case 2: return Grey(PackedValue(row, x, 2) * 85);
-    case 4: {
-        const unsigned v = PackedValue(row, x, 4);
-        return grey ? Grey(v * 17) : StandardPalette16()[v];
-    }
-    case 8: return grey ? Grey(row[x]) : StandardPalette256()[row[x]];
-    case 12: {
-        const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-        return Rgb{static_cast<std::uint8_t>(17 * ((v >> 8) & 0xF)), static_cast<std::uint8_t>(17 * ((v >> 4) & 0xF)),
-                   static_cast<std::uint8_t>(17 * (v & 0xF))};
-    }
-    case 16: {
-        const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-        return Rgb{Scale(v >> 11, 31), Scale((v >> 5) & 0x3F, 63), Scale(v & 0x1F, 31)};
-    }
+    case 1: case 2: case 4: return ValueColour(image.bitsPerPixel, IsGreyMode(image.colourMode), PackedValue(row, x, image.bitsPerPixel));
+    case 8: return ValueColour(8, IsGreyMode(image.colourMode), row[x]);
+    case 12: return Colour12(row[2 * x] | (row[2 * x + 1] << 8));
+    case 16: return Colour16(row[2 * x] | (row[2 * x + 1] << 8));
     case 24: return Rgb{row[3 * x + 2], row[3 * x + 1], row[3 * x]};
     default: return Rgb{row[4 * x + 2], row[4 * x + 1], row[4 * x]};
     }
@@ -110,8 +145,9 @@ Bitmap ToBitmap(const MbmImage& image)
 {
     Bitmap bitmap;
     bitmap.reset(image.width, image.height, PixelFormat::Bits24);
+    const RowConverter converter(image);
     for (int y = 0; y < image.height; ++y)
-        ConvertRow(image, y, bitmap.row(y));
+        converter.convert(y, bitmap.row(y));
     return bitmap;
 }
 
@@ -129,8 +165,9 @@ std::vector<std::uint8_t> EncodeDecompiledBmp(const MbmImage& image)
     out.reserve(54 + pixelBytes);
     PutHeader(out, static_cast<std::uint32_t>(54 + pixelBytes), 54, image.width, image.height, 24, 0, 0);
     out.resize(54 + pixelBytes, 0xFF);
+    const RowConverter converter(image);
     for (int y = 0; y < image.height; ++y)
-        ConvertRow(image, y, out.data() + 54 + static_cast<std::size_t>(image.height - 1 - y) * rowBytes);
+        converter.convert(y, out.data() + 54 + static_cast<std::size_t>(image.height - 1 - y) * rowBytes);
     return out;
 }
 

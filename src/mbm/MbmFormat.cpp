@@ -82,6 +82,10 @@ void CheckCompression(const MbmBitmapHeader& header)
 
 void CheckDecodedSize(const MbmBitmapHeader& header)
 {
+    // Even a bitmap without pixels (0 x 1000000000) would cost a loop over its rows.
+    if (header.width > kMaxBitmapSide || header.height > kMaxBitmapSide)
+        throw Error("implausible size " + std::to_string(header.width) + "x" + std::to_string(header.height) +
+                    " (more than " + std::to_string(kMaxBitmapSide) + " pixels on a side)");
     // Width and height are below 2^31 here, so neither product overflows 64 bits.
     const std::uint64_t height = static_cast<std::uint64_t>(header.height);
     const std::uint64_t mbmBytes = static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) * height;
@@ -105,6 +109,28 @@ void CheckStoredSize(const MbmBitmapHeader& header)
                     std::to_string(expected));
 }
 
+void CheckStreamLength(const MbmBitmapHeader& header)
+{
+    // Most pixel bytes one packet can yield, and the packet's length.
+    std::uint64_t packetOut = 0, packetIn = 0;
+    switch (static_cast<Compression>(header.compression)) {
+    case Compression::None: return;
+    case Compression::ByteRle: packetOut = 128; packetIn = 2; break;
+    case Compression::Rle12: packetOut = 32; packetIn = 2; break;
+    case Compression::Rle16: packetOut = 256; packetIn = 3; break;
+    case Compression::Rle24: packetOut = 384; packetIn = 4; break;
+    case Compression::Rle32U: packetOut = 512; packetIn = 4; break;
+    case Compression::Rle32A: packetOut = 512; packetIn = 5; break;
+    }
+    const std::uint64_t stored = static_cast<std::uint64_t>(header.size) - kBitmapHeaderSize;
+    const std::uint64_t needed =
+        static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) * static_cast<std::uint64_t>(header.height);
+    if (stored * packetOut / packetIn < needed)
+        throw Error("compressed data of " + std::to_string(stored) + " bytes cannot fill " + std::to_string(header.width) +
+                    "x" + std::to_string(header.height) + " at " + std::to_string(header.bitsPerPixel) + " bpp (" +
+                    std::to_string(needed) + " bytes)");
+}
+
 void CheckBitmapHeader(const MbmBitmapHeader& header)
 {
     CheckHeaderSizes(header);
@@ -113,6 +139,7 @@ void CheckBitmapHeader(const MbmBitmapHeader& header)
     CheckCompression(header);
     CheckDecodedSize(header);
     CheckStoredSize(header);
+    CheckStreamLength(header);
 }
 
 } // namespace vexaro::mbm

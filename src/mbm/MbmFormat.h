@@ -45,6 +45,8 @@ inline constexpr std::size_t kFileStoreFirstBitmap = 20;
 // Largest bitmap we decode or build: 256 MiB of MBM pixels, and no more than that in the
 // 24-bit BMP a decompile writes. Checked on declared sizes, before allocating.
 inline constexpr std::size_t kMaxDecodedBytes = std::size_t{256} << 20;
+// and no side longer than this (the limit of our picture type too).
+inline constexpr std::int32_t kMaxBitmapSide = 32768;
 
 enum class Compression : std::uint32_t {
     None = 0,
@@ -130,8 +132,11 @@ void CheckHeaderSizes(const MbmBitmapHeader& header);     // size >= 40, header 
 void CheckDimensions(const MbmBitmapHeader& header);      // width, height >= 0
 void CheckDepth(const MbmBitmapHeader& header);           // 1, 2, 4, 8, 12, 16, 24, 32
 void CheckCompression(const MbmBitmapHeader& header);     // 0 .. 6
-void CheckDecodedSize(const MbmBitmapHeader& header);     // at most kMaxDecodedBytes
+void CheckDecodedSize(const MbmBitmapHeader& header);     // kMaxBitmapSide, kMaxDecodedBytes
 void CheckStoredSize(const MbmBitmapHeader& header);      // uncompressed: 40 + stride x height
+// Compressed: the stream is long enough to fill the pixels even if it held nothing but the
+// longest runs, so a tiny file cannot make the reader allocate a huge bitmap.
+void CheckStreamLength(const MbmBitmapHeader& header);
 // Runs every check above in that order.
 void CheckBitmapHeader(const MbmBitmapHeader& header);
 

@@ -12,6 +12,7 @@
 #include "Bmconv.h"
 #include "BmpCodec.h"
 #include "Error.h"
+#include "FileIo.h"
 #include "MbmColours.h"
 #include "MbmReader.h"
 #include "MiniJson.h"
@@ -140,7 +141,7 @@ TEST(BmconvProgram, CorruptFilesKeepTheGoodBitmaps)
         {"03_width.mbm", "negative size -1x48"},
         {"04_height.mbm", "negative size 48x-1"},
         {"05_bitsperpixel.mbm", "unsupported bits per pixel -1"},
-        {"bad_bmpsize.mbm", "implausible size 131328x32772 (its pixels would take more than 256 MiB)"},
+        {"bad_bmpsize.mbm", "implausible size 131328x32772 (more than 32768 pixels on a side)"},
         {"bad_colormode.mbm", nullptr},
         {"bad_compression.mbm", "unknown compression 4294967295"},
         {"bad_paletteentries.mbm", nullptr},
@@ -243,6 +244,22 @@ TEST(BmconvProgram, SummaryListsTheBitmaps)
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("ROM image, 1 bitmaps"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("0: 600x200, 16 bpp colour, 16-bit RLE"), std::string::npos) << run.out;
+}
+
+TEST(FileAccess, CappedReadsAndNativePaths)
+{
+    test::TempDir folder;
+    WriteText(folder / "ten.txt", "0123456789");
+    const std::string path = (folder / "ten.txt").string();
+    EXPECT_EQ(ReadFileCapped(path, 10).size(), 10u);
+    try {
+        ReadFileCapped(path, 9);
+        FAIL() << "read past the cap";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "\"" + path + "\" is larger than 9 bytes");
+    }
+    EXPECT_EQ(NativePath("Nokia\\MBM\\000.bmp"), fs::path("Nokia") / "MBM" / "000.bmp");
+    EXPECT_EQ(NativePath("Nokia/MBM\\000.bmp"), fs::path("Nokia") / "MBM" / "000.bmp");
 }
 
 // ---- decompile and compile in process -------------------------------------------------

@@ -140,7 +140,8 @@ TEST(MbmReader, MarksFaultyBitmapsAndKeepsTheOthers)
         {12, 0xFFFFFFFF, "bitmap 0: negative size 4x-1"},
         {24, 7, "bitmap 0: unsupported bits per pixel 7"},
         {36, 7, "bitmap 0: unknown compression 7"},
-        {8, 0x7FFFFFFF, "bitmap 0: implausible size 2147483647x2 (its pixels would take more than 256 MiB)"},
+        {12, 40000, "bitmap 0: implausible size 4x40000 (more than 32768 pixels on a side)"},
+        {8, 0x7FFFFFFF, "bitmap 0: implausible size 2147483647x2 (more than 32768 pixels on a side)"},
         {8, 8, "bitmap 0: uncompressed data of 8 bytes where 8x2 at 8 bpp needs 16"},
     };
     for (const Case& c : cases) {
@@ -161,6 +162,20 @@ TEST(MbmReader, RefusesAHugeBitmapBeforeAllocating)
     Put32(bytes, 44, 32);
     Put32(bytes, 56, 1);   // compressed, so the stored size is no hint
     EXPECT_EQ(DecodeError(bytes, 0), "bitmap 0: implausible size 30000x30000 (its pixels would take more than 256 MiB)");
+    // 8000 x 8000 at 32 bpp fits the limit, but 8 bytes of 32U packets cannot fill it.
+    Put32(bytes, 28, 8000);
+    Put32(bytes, 32, 8000);
+    Put32(bytes, 56, 5);
+    EXPECT_EQ(DecodeError(bytes, 0), "bitmap 0: compressed data of 8 bytes cannot fill 8000x8000 at 32 bpp (256000000 bytes)");
+}
+
+TEST(MbmReader, RefusesATallBitmapWithoutPixels)
+{
+    // 0 x 1795162112: no pixel bytes at all, but a row loop of that length (found by fuzzing).
+    Bytes bytes = TwoBitmapFile();
+    Put32(bytes, 28, 0);
+    Put32(bytes, 32, 0x6B000000);
+    EXPECT_EQ(DecodeError(bytes, 0), "bitmap 0: implausible size 0x1795162112 (more than 32768 pixels on a side)");
 }
 
 TEST(MbmReader, HeaderPositionOutsideTheFile)

@@ -1,0 +1,2 @@
+# bench_mbm: the MBM library and the converter run functions; it also spawns the built bmconv.exe.
+set(BENCH_LIBS vexaro_converter_lib vexaro_mbm vexaro_bitmap)
