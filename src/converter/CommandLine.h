@@ -26,7 +26,9 @@ namespace vexaro::converter {
 
 // Splits command-file text into tokens. Tokens are separated by blanks (space, tab), CR, LF
 // and the byte 0x1A; "//" starts a comment that runs to the end of its line. A token that
-// ends at the end of the text counts like any other.
+// ends at the end of the text counts like any other (the SDK's converter silently drops such
+// a last output name in decompile mode; we do not copy that). A tab separates tokens too,
+// where the SDK's converter made it part of the token.
 std::vector<std::string> TokenizeCommandFile(std::string_view text);
 
 struct SourceSpec {

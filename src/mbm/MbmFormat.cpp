@@ -1,5 +1,6 @@
 #include "MbmFormat.h"
 
+#include <cstdio>
 #include <string>
 
 #include "Error.h"
@@ -53,6 +54,21 @@ std::uint32_t RomDisplayMode(int bitsPerPixel, std::uint32_t colourMode)
         return colourMode == kColourPremultipliedAlpha ? 13 : 11;
     }
 }
+
+void CheckFileStoreHeader(const MbmHeader& header)
+{
+    auto hex = [](std::uint32_t v) {
+        char text[11];
+        std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(v));
+        return std::string(text);
+    };
+    if (header.uid1 != kFileStoreUid1)
+        throw Error("not a multi-bitmap file (first word " + hex(header.uid1) + ")");
+    if (header.uid2 != kMultiBitmapUid2)
+        throw Error("not a multi-bitmap file (second UID " + hex(header.uid2) + ", expected " + hex(kMultiBitmapUid2) + ")");
+}
+
+bool HasStandardUids(const MbmHeader& header) { return header.uid3 == 0 && header.checksum == kUidChecksum; }
 
 void CheckHeaderSizes(const MbmBitmapHeader& header)
 {

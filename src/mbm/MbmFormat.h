@@ -66,6 +66,26 @@ enum ColourMode : std::uint32_t {
     kColourPremultipliedAlpha = 3,
 };
 
+// The first 20 bytes of a file store (layout at the top of this file).
+struct MbmHeader {
+    std::uint32_t uid1 = 0;
+    std::uint32_t uid2 = 0;
+    std::uint32_t uid3 = 0;
+    std::uint32_t checksum = 0;
+    std::uint32_t trailerPosition = 0;
+};
+
+// The first 8 bytes of a ROM image; the positions table follows.
+struct MbmRomHeader {
+    std::uint32_t uid = 0;
+    std::uint32_t count = 0;
+};
+
+// UID1 and UID2 must name a multi-bitmap file store; throws vexaro::Error otherwise.
+void CheckFileStoreHeader(const MbmHeader& header);
+// UID3 and the checksum are as the converter writes them (other values are tolerated).
+bool HasStandardUids(const MbmHeader& header);
+
 // The 40-byte header of every bitmap (file store: at the bitmap's position; ROM image: at
 // object + 20). Signed fields are signed on disk too.
 //   offset  size  field

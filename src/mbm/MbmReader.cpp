@@ -91,19 +91,23 @@ std::vector<std::uint32_t> ReadPositions(const ByteReader& reader, std::uint32_t
 
 MbmFile ReadFileStore(const ByteReader& reader)
 {
-    const auto uid2 = reader.u32(4);
-    const auto trailer = reader.u32(16);
-    if (!uid2 || !trailer)
+    if (!reader.has(0, kFileStoreFirstBitmap))
         throw Error("file of " + Bytes(reader.size()) + " is too short for a multi-bitmap file");
-    if (*uid2 != kMultiBitmapUid2)
-        throw Error("not a multi-bitmap file (second UID " + Hex32(*uid2) + ", expected " + Hex32(kMultiBitmapUid2) + ")");
+    MbmHeader header;
+    header.uid1 = *reader.u32(0);
+    header.uid2 = *reader.u32(4);
+    header.uid3 = *reader.u32(8);
+    header.checksum = *reader.u32(12);
+    header.trailerPosition = *reader.u32(16);
+    CheckFileStoreHeader(header);
     MbmFile file;
     file.kind = MbmKind::FileStore;
-    file.uidsOk = reader.u32(8) == 0u && reader.u32(12) == kUidChecksum;
-    const auto count = reader.u32(*trailer);
+    file.uidsOk = HasStandardUids(header);
+    const std::uint32_t trailer = header.trailerPosition;
+    const auto count = reader.u32(trailer);
     if (!count)
-        throw Error("trailer position " + std::to_string(*trailer) + " lies outside the file (" + Bytes(reader.size()) + ")");
-    const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, std::size_t{*trailer} + 4);
+        throw Error("trailer position " + std::to_string(trailer) + " lies outside the file (" + Bytes(reader.size()) + ")");
+    const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, std::size_t{trailer} + 4);
     file.bitmaps.resize(positions.size());
     for (std::size_t i = 0; i < positions.size(); ++i) {
         MbmBitmapRecord& record = file.bitmaps[i];
@@ -122,12 +126,12 @@ MbmFile ReadFileStore(const ByteReader& reader)
 
 MbmFile ReadRomImage(const ByteReader& reader)
 {
-    const auto count = reader.u32(4);
-    if (!count)
+    if (!reader.has(0, 8))
         throw Error("file of " + Bytes(reader.size()) + " is too short for a ROM image");
+    const MbmRomHeader header{*reader.u32(0), *reader.u32(4)};
     MbmFile file;
     file.kind = MbmKind::RomImage;
-    const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, 8);
+    const std::vector<std::uint32_t> positions = ReadPositions(reader, header.count, 8);
     file.bitmaps.resize(positions.size());
     for (std::size_t i = 0; i < positions.size(); ++i) {
         MbmBitmapRecord& record = file.bitmaps[i];

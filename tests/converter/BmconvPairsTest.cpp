@@ -85,18 +85,5 @@ TEST(OraclePairs, RebuiltByteForByteFromACommandFile)
     std::printf("oracle pairs rebuilt byte for byte: %d of %zu\n", rebuilt, pairs.size());
 }
 
-TEST(OraclePairs, RebuiltFromCommandLineArguments)
-{
-    VEXARO_REQUIRE_CORPUS();
-    for (const Pair& pair : Pairs()) {
-        SCOPED_TRACE(pair.dir + "/" + pair.mbm);
-        test::TempDir folder;
-        CopySources(pair, folder.path());
-        const test::ProcessResult run = test::RunProcess(BMCONV_EXE, Arguments(pair), folder.path());
-        ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(test::ReadBytes(folder / "out.mbm"), test::ReadBytes(test::CorpusDir() / "mbm" / pair.dir / pair.mbm));
-    }
-}
-
 } // namespace
 } // namespace vexaro::converter

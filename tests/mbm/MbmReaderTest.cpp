@@ -88,15 +88,6 @@ TEST(MbmReader, FollowsStoredPositionsAndIgnoresBytesAfterTheTrailer)
     EXPECT_EQ(DecodeBitmap(bytes, file.bitmaps[1]).pixels, Bytes(8, 0x11));
 }
 
-TEST(MbmReader, ToleratesUidsAndChecksumOtherThanTheConverters)
-{
-    Bytes bytes = TwoBitmapFile();
-    Put32(bytes, 12, 0);
-    const MbmFile file = ReadMbm(bytes);
-    EXPECT_FALSE(file.uidsOk);
-    EXPECT_EQ(file.bitmaps.size(), 2u);
-}
-
 TEST(MbmReader, RefusesWhatIsNoMultiBitmapFile)
 {
     EXPECT_EQ(ReadError(Bytes{0x37, 0x00}), "file of 2 bytes is too short for a multi-bitmap file");

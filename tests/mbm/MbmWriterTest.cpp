@@ -95,14 +95,6 @@ TEST(MbmWriter, FileStoreLayoutAndPerBitmapFallback)
         EXPECT_EQ(DecodeBitmap(bytes, file.bitmaps[i]).pixels, images[i].pixels);
 }
 
-TEST(MbmWriter, NoCompressionWhenAskedNot)
-{
-    const std::vector<MbmImage> images{ReduceBitmap(Picture(20, 10), {16, true, false})};
-    const MbmFile file = ReadMbm(WriteMbm(images, {MbmLayout::FileStore, false}));
-    EXPECT_EQ(file.bitmaps[0].header.compression, 0u);
-    EXPECT_EQ(file.bitmaps[0].header.size, 40 + 40 * 10);
-}
-
 TEST(MbmWriter, RomImageObjectsArePaddedAndDescribed)
 {
     const std::vector<MbmImage> images{ReduceBitmap(Picture(5, 3), {1, false, false}),
