@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "Error.h"
+#include "ProfileFile.h"
+#include "TestSupport.h"
+
+namespace vexaro {
+namespace {
+
+std::string Text(const std::filesystem::path& p)
+{
+    const auto bytes = test::ReadBytes(p);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteText(const std::filesystem::path& p, const std::string& text)
+{
+    test::WriteBytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+TEST(ProfileFile, NewFileHasTheSectionAndKeysInOrder)
+{
+    test::TempDir dir;
+    ProfileFile ini(dir / "Settings.ini");
+    EXPECT_EQ(ini.read("Files", "1", "002"), "002") << "no file: the default";
+    for (int n = 1; n <= 3; ++n)
+        ini.write("Files", std::to_string(n), "v" + std::to_string(n));
+    EXPECT_EQ(Text(dir / "Settings.ini"), "[Files]\r\n1=v1\r\n2=v2\r\n3=v3\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "Settings.ini.new"));
+}
+
+TEST(ProfileFile, NamesMatchWithoutCaseAndOtherLinesStay)
+{
+    test::TempDir dir;
+    WriteText(dir / "s.ini", "; kept\r\n[Other]\r\n1=other\r\n\r\n[files]\r\nKEY=old\r\n2=two\r\n\r\n[Last]\r\nx=y\r\n");
+    ProfileFile ini(dir / "s.ini");
+    EXPECT_EQ(ini.read("FILES", "key", "d"), "old");
+    EXPECT_EQ(ini.read("Files", "1", "d"), "d") << "a key of another section does not count";
+    ini.write("Files", "key", "new");
+    ini.write("Files", "3", "three");
+    EXPECT_EQ(Text(dir / "s.ini"),
+              "; kept\r\n[Other]\r\n1=other\r\n\r\n[files]\r\nkey=new\r\n2=two\r\n3=three\r\n\r\n[Last]\r\nx=y\r\n");
+}
+
+TEST(ProfileFile, ValuesKeepEmptinessAndAreCut)
+{
+    test::TempDir dir;
+    const std::string longValue(3000, 'x');
+    WriteText(dir / "s.ini", "[Files]\n1=\n2=  spaced  \n3=\"quoted\"\n4=" + longValue + "\n5=not a number\n");
+    ProfileFile ini(dir / "s.ini");
+    EXPECT_EQ(ini.read("Files", "1", "002"), "") << "present but empty is empty, not the default";
+    EXPECT_EQ(ini.read("Files", "2", ""), "spaced");
+    EXPECT_EQ(ini.read("Files", "3", ""), "quoted");
+    EXPECT_EQ(ini.read("Files", "4", ""), std::string(2047, 'x'));
+    EXPECT_EQ(ini.read("Files", "5", ""), "not a number");
+}
+
+TEST(ProfileFile, FailedWriteSaysWhereAndKeepsTheFile)
+{
+    test::TempDir dir;
+    // A path whose folder is a file can never be written, whoever runs the test.
+    WriteText(dir / "plain", "x");
+    ProfileFile ini(dir / "plain" / "Settings.ini");
+    try {
+        ini.write("Files", "1", "v");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "plain" / "Settings.ini").string());
+    }
+
+    WriteText(dir / "ro.ini", "[Files]\r\n1=old\r\n");
+    std::filesystem::permissions(dir / "ro.ini", std::filesystem::perms::owner_read);
+    ProfileFile readOnly(dir / "ro.ini");
+    EXPECT_THROW(readOnly.write("Files", "1", "new"), Error);
+    EXPECT_EQ(Text(dir / "ro.ini"), "[Files]\r\n1=old\r\n");
+}
+
+} // namespace
+} // namespace vexaro
