@@ -4,6 +4,9 @@
 #include <benchmark/benchmark.h>
 
 #include "AverageResize.h"
+#include "BenchSupport.h"
+#include "ConverterInstall.h"
+#include "ThemeBuild.h"
 
 namespace {
 
@@ -32,7 +35,20 @@ void Resize(benchmark::State& state, int sw, int sh, int tw, int th)
 void BM_AverageResize_MainArea(benchmark::State& state) { Resize(state, 176, 144, 176, 150); }
 void BM_AverageResize_StatusArea(benchmark::State& state) { Resize(state, 176, 44, 176, 50); }
 
+// The whole save command on a generated theme, the three converter runs included.
+void BM_SaveTheme(benchmark::State& state)
+{
+    vexaro::bench::BenchWorkspace bench("save");
+    vexaro::InstallConverter(bench.folder());
+    vexaro::bench::QuietWindow window;
+    for (auto _ : state)
+        vexaro::SaveTheme(bench.workspace(), window);
+    if (!std::filesystem::exists(bench.workspace().target() / "Menu_Folders.mbm"))
+        state.SkipWithError("the save command built no Menu_Folders.mbm");
+}
+
 } // namespace
 
+BENCHMARK(BM_SaveTheme)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AverageResize_MainArea);
 BENCHMARK(BM_AverageResize_StatusArea);

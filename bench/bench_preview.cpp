@@ -12,60 +12,20 @@
 #include "PreviewPictures.h"
 #include "SourcePanel.h"
 #include "TargetPreview.h"
-#include "ThemePainter.h"
+#include "BenchSupport.h"
 #include "WindowSeam.h"
 #include "Workspace.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using vexaro::bench::BenchWorkspace;
+using vexaro::bench::QuietWindow;
 
-// A window that answers with the default field texts and does nothing else.
-class QuietWindow : public vexaro::WindowSeam {
-public:
-    void setProgressMax(int) override {}
-    void setProgressPosition(int p) override { position_ = p; }
-    int progressPosition() const override { return position_; }
-    void setProgressStep(int) override {}
-    void stepProgress() override {}
-    void setOpenCaption(const std::string&) override {}
-    void processMessages() override {}
-    std::string fieldText(int n) const override { return vexaro::FieldDefault(n); }
-    void showMessage(const std::string&) override {}
-    vexaro::Rgb faceColour() const override { return vexaro::Rgb{212, 208, 200}; }
-    void drawCaption(vexaro::Bitmap&, int, int, const std::string&, const vexaro::CaptionStyle&) override {}
-
-private:
-    int position_ = 0;
-};
-
-// A workspace in the temporary folder holding the generated theme, removed at the end.
-class BenchWorkspace {
-public:
-    BenchWorkspace()
-        : folder_(fs::temp_directory_path() / ("vexaro-bench-preview-" + std::to_string(::getpid()))), workspace_(folder_)
-    {
-        fs::create_directories(folder_);
-        vexaro::test::PaintTheme(workspace_);
-    }
-    ~BenchWorkspace()
-    {
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-    }
-    BenchWorkspace(const BenchWorkspace&) = delete;
-    BenchWorkspace& operator=(const BenchWorkspace&) = delete;
-    const vexaro::Workspace& workspace() const { return workspace_; }
-    const fs::path& folder() const { return folder_; }
-
-private:
-    fs::path folder_;
-    vexaro::Workspace workspace_;
-};
 
 void BM_DrawSourcePanel(benchmark::State& state)
 {
-    BenchWorkspace bench;
+    BenchWorkspace bench("preview");
     QuietWindow window;
     vexaro::PreviewPictures pictures;
     for (auto _ : state) {
@@ -76,7 +36,7 @@ void BM_DrawSourcePanel(benchmark::State& state)
 
 void BM_DrawTargetPreview(benchmark::State& state)
 {
-    BenchWorkspace bench;
+    BenchWorkspace bench("preview");
     QuietWindow window;
     vexaro::PreviewPictures pictures;
     for (auto _ : state) {
@@ -95,7 +55,7 @@ vexaro::Bitmap DrawnPreview(const BenchWorkspace& bench)
 
 void BM_EncodeJpeg(benchmark::State& state)
 {
-    BenchWorkspace bench;
+    BenchWorkspace bench("preview");
     const vexaro::Bitmap preview = DrawnPreview(bench);
     std::size_t bytes = 0;
     for (auto _ : state) {
@@ -108,7 +68,7 @@ void BM_EncodeJpeg(benchmark::State& state)
 
 void Export(benchmark::State& state, int type)
 {
-    BenchWorkspace bench;
+    BenchWorkspace bench("preview");
     const vexaro::Bitmap preview = DrawnPreview(bench);
     const std::string name = (bench.folder() / "preview").string();
     for (auto _ : state)

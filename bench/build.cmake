@@ -1,1 +1,1 @@
-set(BENCH_LIBS vexaro_resize)
+set(BENCH_LIBS vexaro_build vexaro_theme_painter)

@@ -143,15 +143,23 @@ std::string AlphaCompanionName(std::string_view path)
 void Compile(const CompileRequest& request)
 {
     try {
-        mbm::InverseTable256 inverse256 = mbm::StandardInverse256();
+        // The 256-colour table costs a few milliseconds to build: only /c8 sources need it.
+        const bool needs256 = std::any_of(request.sources.begin(), request.sources.end(), [](const SourceSpec& s) {
+            return s.depth.colour && s.depth.bitsPerPixel == 8;
+        });
+        mbm::InverseTable256 inverse256{};
         if (!request.palettePath.empty()) {
             const std::vector<std::uint8_t> text = ReadFileCapped(request.palettePath, kMaxPaletteFileBytes);
             try {
-                inverse256 = mbm::BuildInverse256(
-                    mbm::ParsePaletteFile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
+                const mbm::Palette256 palette =
+                    mbm::ParsePaletteFile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+                if (needs256)
+                    inverse256 = mbm::BuildInverse256(palette);
             } catch (const Error& e) {
                 throw Error(Quoted(request.palettePath) + ": " + e.what());
             }
+        } else if (needs256) {
+            inverse256 = mbm::StandardInverse256();
         }
         std::vector<mbm::MbmImage> images;
         images.reserve(request.sources.size());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FieldDefaults.h"
 #include "WindowSeam.h"
 
 namespace vexaro::test {
@@ -23,11 +24,9 @@ public:
     // The fifteen bitmap number fields' design defaults, Edit1 to Edit15.
     static std::map<int, std::string> DefaultFields()
     {
-        const char* defaults[15] = {"002", "003", "004", "165", "023", "133", "109", "121",
-                                    "073", "167", "025", "135", "111", "123", "075"};
         std::map<int, std::string> fields;
-        for (int n = 1; n <= 15; ++n)
-            fields[n] = defaults[n - 1];
+        for (int n = 1; n <= kFieldCount; ++n)
+            fields[n] = FieldDefault(n);
         return fields;
     }
 

@@ -1,0 +1,223 @@
+#include "ThemeBuild.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "AverageResize.h"
+#include "BmpCodec.h"
+#include "ChildProcess.h"
+#include "Error.h"
+#include "FileHelpers.h"
+
+namespace vexaro {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kConverterCommand = "bmconv.exe Siemens\\mbm.txt";
+
+// The runtime's input/output message for a failed file or folder operation.
+[[noreturn]] void ThrowIoError(int errorNumber)
+{
+    if (errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS)
+        throw Error("File access denied");
+    throw Error("I/O error " + std::to_string(errorNumber));
+}
+
+void Advance(WindowSeam& window)
+{
+    window.stepProgress();
+    window.processMessages();
+}
+
+// A workspace path of the system's own texts ("Siemens\EidPic.bmp") on this platform.
+fs::path InWorkspace(const Workspace& workspace, const std::string& systemPath)
+{
+    return workspace.folder() / NativePath(systemPath);
+}
+
+// Creates or truncates "Siemens\mbm.txt" and writes one line per item, each ended by CR LF.
+void WriteCommandFile(const Workspace& workspace, const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    const fs::path path = InWorkspace(workspace, "Siemens\\mbm.txt");
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        ThrowIoError(errno);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out)
+        ThrowIoError(errno != 0 ? errno : EIO);
+}
+
+// Looks up the source bitmap named by field `n` and loads it into `loader`. False when no
+// file of that name exists (the caller then skips the work that needs it).
+bool LoadSource(const Workspace& workspace, WindowSeam& window, int n, Bitmap& loader)
+{
+    const fs::path path = workspace.sourceBitmap(window.fieldText(n));
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        return false;
+    LoadBmpFile(path.string(), loader);
+    return true;
+}
+
+void Save(const Bitmap& picture, const Workspace& workspace, const std::string& systemPath)
+{
+    SaveBmpFile(picture, InWorkspace(workspace, systemPath).string());
+}
+
+void RunConverter()
+{
+    RunChildProcess(kConverterCommand, kShowHidden);
+}
+
+} // namespace
+
+Bitmap StripPicture()
+{
+    Bitmap strip;
+    strip.reset(176, 12, PixelFormat::Bits24);
+    strip.fill(Rgb{222, 222, 238});
+    for (int k = 0; k < 5; ++k)
+        for (int y = 2; y <= 10; ++y)
+            strip.setPixel(5 + 5 * k + (4 - std::abs(y - 6)), y, kBlack);
+    return strip;
+}
+
+Bitmap IconMask(const Bitmap& icon)
+{
+    Bitmap mask;
+    mask.reset(icon.width(), icon.height(), PixelFormat::Pal1, {kBlack, kWhite});
+    if (icon.empty())
+        return mask;
+    const Rgb key = icon.pixel(0, 0);
+    for (int y = 0; y < icon.height(); ++y) {
+        std::uint8_t* row = mask.row(y);
+        for (int x = 0; x < icon.width(); ++x)
+            if (icon.pixel(x, y) == key)
+                row[x >> 3] = static_cast<std::uint8_t>(row[x >> 3] | (0x80u >> (x & 7)));
+    }
+    return mask;
+}
+
+void BuildBackgroundImage(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
+{
+    WriteCommandFile(workspace, {"Siemens\\Backgroundimage.mbm", "/c24Siemens\\Backgroundimage.bmp",
+                                 "/1Siemens\\BBackgroundimage.bmp"});
+    Advance(window);
+
+    // Mask: one white pixel, made by growing the empty canvas.
+    bitmaps.canvas.setWidth(1);
+    bitmaps.canvas.setHeight(1);
+    Save(bitmaps.canvas, workspace, "Siemens\\BBackgroundimage.bmp");
+    Advance(window);
+
+    // Picture: rows 18 to 149 of the main area resized to 176 x 150, on white.
+    bitmaps.canvas.setWidth(176);
+    bitmaps.canvas.setHeight(132);
+    if (LoadSource(workspace, window, 2, bitmaps.loader)) {
+        AverageResize(bitmaps.loader, bitmaps.resized, 176, 150);
+        Draw(bitmaps.canvas, bitmaps.resized, 0, -18);
+    }
+    Save(bitmaps.canvas, workspace, "Siemens\\Backgroundimage.bmp");
+    Advance(window);
+
+    RunConverter();
+    Advance(window);
+}
+
+void BuildIdlePicture(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
+{
+    WriteCommandFile(workspace, {"Siemens\\EidPic.mbm", "/c16Siemens\\EidPicTop.bmp", "/c24Siemens\\EidPic.bmp",
+                                 "/c24Siemens\\EidPic.bmp", "/c24Siemens\\EidPic.bmp", "/c24Siemens\\EidPic.bmp"});
+    Advance(window);
+
+    // The canvas keeps its top 68 rows: rows 0 to 67 of the background picture.
+    bitmaps.canvas.setWidth(176);
+    bitmaps.canvas.setHeight(68);
+    if (LoadSource(workspace, window, 1, bitmaps.loader)) {
+        AverageResize(bitmaps.loader, bitmaps.resized, 176, 50);
+        Draw(bitmaps.canvas, bitmaps.resized, 0, 0);
+    }
+    if (LoadSource(workspace, window, 2, bitmaps.loader)) {
+        AverageResize(bitmaps.loader, bitmaps.resized, 176, 150);
+        Draw(bitmaps.canvas, bitmaps.resized, 0, 50);
+    }
+    Save(bitmaps.canvas, workspace, "Siemens\\EidPic.bmp");
+    Advance(window);
+
+    std::error_code ec;
+    if (!fs::exists(InWorkspace(workspace, "Siemens\\EidPicTop.bmp"), ec)) {
+        bitmaps.canvas = StripPicture();
+        Save(bitmaps.canvas, workspace, "Siemens\\EidPicTop.bmp");
+    }
+
+    RunConverter();
+    Advance(window);
+}
+
+void BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
+{
+    std::vector<std::string> lines{"Siemens\\Menu_Folders.mbm"};
+    for (int index = 0; index < 24; ++index)
+        lines.push_back((index % 2 == 0 ? "/c24Siemens\\menu" : "/1Siemens\\menu") + std::to_string(index) + ".bmp");
+    WriteCommandFile(workspace, lines);
+    Advance(window);
+
+    // Fields 4 to 9 are the first-form icons, 10 to 15 the second-form ones, Camera to Setup.
+    // Position p's first form goes to indices 4p and 4p + 1, its second form to 4p + 2 and 4p + 3.
+    for (int k = 0; k < 12; ++k) {
+        const int field = 4 + k;
+        const int position = k % 6;
+        const int colourIndex = 4 * position + (k < 6 ? 0 : 2);
+        if (LoadSource(workspace, window, field, bitmaps.loader)) {
+            // Every icon gets its true mask, the Camera first form included.
+            bitmaps.canvas = IconMask(bitmaps.loader);
+            Save(bitmaps.loader, workspace, "Siemens\\menu" + std::to_string(colourIndex) + ".bmp");
+            Save(bitmaps.canvas, workspace, "Siemens\\menu" + std::to_string(colourIndex + 1) + ".bmp");
+        }
+        if (k < 11)
+            Advance(window);
+    }
+
+    RunConverter();
+    Advance(window);
+}
+
+void SaveTheme(const Workspace& workspace, WindowSeam& window)
+{
+    window.setProgressMax(100);
+    window.setProgressStep(5);
+
+    ClearFolder(workspace.target());
+    std::error_code ec;
+    fs::create_directories(workspace.target(), ec);
+    fs::current_path(workspace.folder(), ec);
+    if (ec)
+        ThrowIoError(ec.value());
+
+    {
+        WorkingBitmaps bitmaps;
+        BuildBackgroundImage(workspace, window, bitmaps);
+        BuildIdlePicture(workspace, window, bitmaps);
+        BuildMenuFolderIcons(workspace, window, bitmaps);
+
+        for (const char* target : {"Siemens\\EidPic.mbm", "Siemens\\Menu_Folders.mbm", "Siemens\\Backgroundimage.mbm"}) {
+            const fs::path path = InWorkspace(workspace, target);
+            if (FileSizeOf(path) == 0)
+                fs::remove(path, ec);
+        }
+    }
+    window.setProgressPosition(0);
+}
+
+} // namespace vexaro

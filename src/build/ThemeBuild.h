@@ -1,0 +1,47 @@
+#pragma once
+// The target theme build: the three Siemens multi-bitmap files and the save command that
+// builds them all.
+//
+// Each build writes its command file "Siemens\mbm.txt", composes its BMP files from the
+// numbered BMP files of the unpacked theme, and runs "bmconv.exe Siemens\mbm.txt". The field
+// texts are read through the window at the moment of use. Failures (a source that is no valid
+// BMP, a file that cannot be written) throw vexaro::Error and end the save command; files
+// already written stay.
+#include "Bitmap.h"
+#include "WindowSeam.h"
+#include "Workspace.h"
+
+namespace vexaro {
+
+// The three working bitmaps the builds share for one save command.
+struct WorkingBitmaps {
+    Bitmap loader;  // receives each source BMP file
+    Bitmap resized; // receives each averaging resize
+    Bitmap canvas;  // the picture or mask being composed; carries the background into the idle picture
+};
+
+// "Siemens\Backgroundimage.mbm": rows 18 to 149 of the main area resized to 176 x 150, and a
+// one-pixel white mask. Advances the progress bar 4 times.
+void BuildBackgroundImage(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps);
+
+// "Siemens\EidPic.mbm": the strip picture and four copies of the idle picture (the status area
+// resized to 176 x 50 above rows 0 to 17 of the resized main area). Continues on the canvas
+// that BuildBackgroundImage left. Advances the progress bar 3 times.
+void BuildIdlePicture(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps);
+
+// "Siemens\Menu_Folders.mbm": the twelve menu icons, each as colour bitmap and as mask.
+// Advances the progress bar 13 times.
+void BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps);
+
+// The theme save command: clears and recreates "Siemens\", runs the three builds, and deletes
+// any target that came out empty.
+void SaveTheme(const Workspace& workspace, WindowSeam& window);
+
+// The built-in 176 x 12 strip picture: (222, 222, 238) with five black chevrons.
+Bitmap StripPicture();
+
+// The mask of an icon: 1 bit per pixel, white where the pixel equals the top-left pixel's
+// colour exactly, black elsewhere. An empty picture gives an empty mask.
+Bitmap IconMask(const Bitmap& icon);
+
+} // namespace vexaro
