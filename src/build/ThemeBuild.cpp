@@ -22,14 +22,6 @@ namespace {
 
 constexpr const char* kConverterCommand = "bmconv.exe Siemens\\mbm.txt";
 
-// The runtime's input/output message for a failed file or folder operation.
-[[noreturn]] void ThrowIoError(int errorNumber)
-{
-    if (errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS)
-        throw Error("File access denied");
-    throw Error("I/O error " + std::to_string(errorNumber));
-}
-
 void Advance(WindowSeam& window)
 {
     window.stepProgress();

@@ -92,7 +92,7 @@ SisHeader ReadSisHeader(const ByteReader& in)
         h.fileTablePosition = *table;
         h.hasFileTable = true;
     }
-    h.release = h.uid2 == kUid2Er5 ? Release::Er5 : Release::Er6;
+    h.release = h.uid2 == kUid2Er5 ? Release::Er5 : h.uid2 == kUid2Er6 ? Release::Er6 : Release::Unknown;
     return h;
 }
 
@@ -118,6 +118,8 @@ std::optional<std::uint64_t> RecordSize(const ByteReader& in, std::uint64_t offs
 {
     const std::uint64_t n = h.languageCount;
     const bool er5 = h.release == Release::Er5;
+    if (h.release == Release::Unknown)
+        return 48; // every record taken as a simple-file record
     switch (static_cast<RecordKind>(kind)) {
     case RecordKind::File:
         return er5 ? 36 : 48;
@@ -182,7 +184,7 @@ std::vector<SisFileRecord> ReadFileTable(const ByteReader& in, const SisHeader& 
         if (!size || !in.has(offset, *size))
             break;
         SisFileRecord& r = records[i];
-        r.kind = static_cast<RecordKind>(*kind);
+        r.kind = h.release == Release::Unknown ? RecordKind::File : static_cast<RecordKind>(*kind);
         r.offset = offset;
         r.size = *size;
         r.inPackage = true;

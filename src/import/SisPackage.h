@@ -48,9 +48,12 @@ inline constexpr std::uint16_t kMaxFileRecords = 1024;
 // bytes: a zlib stream of s bytes inflates to at most 1032 * s bytes.
 inline constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
-enum class Release { Er5, Er6 };
+// Er5 and Er6 are recognised by UID2. Any other file is read the way a release 6 package of
+// plain 48-byte simple-file records would be, without looking at the record kinds (Unknown).
+enum class Release { Er5, Er6, Unknown };
 
 inline constexpr std::uint32_t kUid2Er5 = 0x1000006D;
+inline constexpr std::uint32_t kUid2Er6 = 0x10003A12;
 inline constexpr std::uint32_t kUid1Symbian9 = 0x10201A7A;
 
 // Package header as the reader takes it (little-endian; ER5 header 68 bytes, ER6 100 bytes).

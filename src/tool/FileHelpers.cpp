@@ -1,9 +1,13 @@
 #include "FileHelpers.h"
 
+#include <cerrno>
 #include <fstream>
+#include <string>
 #include <limits>
 #include <system_error>
 #include <vector>
+
+#include "Error.h"
 
 namespace vexaro {
 
@@ -51,6 +55,13 @@ std::int32_t FileSizeOf(const fs::path& path)
         return -1;
     constexpr auto kLargest = static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max());
     return static_cast<std::int32_t>(size < kLargest ? size : kLargest);
+}
+
+void ThrowIoError(int errorNumber)
+{
+    if (errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS)
+        throw Error("File access denied");
+    throw Error("I/O error " + std::to_string(errorNumber));
 }
 
 } // namespace vexaro

@@ -19,4 +19,8 @@ void ClearFolder(const std::filesystem::path& folder);
 // passes for an empty or missing one.
 std::int32_t FileSizeOf(const std::filesystem::path& path);
 
+// Throws the runtime's input/output message for an operating-system error number: "File access
+// denied" for a permission error, otherwise "I/O error N".
+[[noreturn]] void ThrowIoError(int errorNumber);
+
 } // namespace vexaro

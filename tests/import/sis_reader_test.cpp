@@ -336,6 +336,15 @@ TEST_F(SisReaderTest, AnyOtherIdentifierIsReadAsRelease6)
     const Outcome run = Extract(package);
     ASSERT_FALSE(run.error) << *run.error;
     EXPECT_EQ(run.files, Files({{"a.txt", "a"}}));
+
+    // Such a file's records are all taken as 48-byte simple-file records, whatever their kind.
+    const BuiltPackage built = PackageBuilder().addFile("a.txt", Bytes("a")).addFile("b.txt", Bytes("b")).build();
+    auto unknown = built.bytes;
+    test::PutU32(unknown, 4, 0x10000042);
+    test::PutU32(unknown, built.recordOffsets[0], 9);
+    const Outcome kindIgnored = Extract(unknown);
+    ASSERT_FALSE(kindIgnored.error) << *kindIgnored.error;
+    EXPECT_EQ(kindIgnored.files, Files({{"a.txt", "a"}, {"b.txt", "b"}}));
 }
 
 TEST_F(SisReaderTest, RefusesMoreThan1024RecordsAndTakes1024)
