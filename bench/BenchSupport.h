@@ -5,33 +5,14 @@
 
 #include <unistd.h>
 
-#include "FieldDefaults.h"
+#include "QuietWindow.h"
 #include "ThemePainter.h"
-#include "WindowSeam.h"
 #include "Workspace.h"
 
 namespace vexaro::bench {
 
 namespace fs = std::filesystem;
-
-// A window that answers with the default field texts and does nothing else.
-class QuietWindow : public vexaro::WindowSeam {
-public:
-    void setProgressMax(int) override {}
-    void setProgressPosition(int p) override { position_ = p; }
-    int progressPosition() const override { return position_; }
-    void setProgressStep(int) override {}
-    void stepProgress() override {}
-    void setOpenCaption(const std::string&) override {}
-    void processMessages() override {}
-    std::string fieldText(int n) const override { return vexaro::FieldDefault(n); }
-    void showMessage(const std::string&) override {}
-    vexaro::Rgb faceColour() const override { return vexaro::Rgb{212, 208, 200}; }
-    void drawCaption(vexaro::Bitmap&, int, int, const std::string&, const vexaro::CaptionStyle&) override {}
-
-private:
-    int position_ = 0;
-};
+using vexaro::QuietWindow;
 
 // A workspace in the temporary folder holding the generated theme, removed at the end.
 class BenchWorkspace {

@@ -40,7 +40,7 @@ void BM_SaveTheme(benchmark::State& state)
 {
     vexaro::bench::BenchWorkspace bench("save");
     vexaro::InstallConverter(bench.folder());
-    vexaro::bench::QuietWindow window;
+    vexaro::QuietWindow window;
     for (auto _ : state)
         vexaro::SaveTheme(bench.workspace(), window);
     if (!std::filesystem::exists(bench.workspace().target() / "Menu_Folders.mbm"))

@@ -19,7 +19,7 @@ void BM_OpenThemePackage(benchmark::State& state)
     }
     vexaro::bench::BenchWorkspace bench("open");
     vexaro::InstallConverter(bench.folder());
-    vexaro::bench::QuietWindow window;
+    vexaro::QuietWindow window;
     const bool fresh = state.range(0) != 0;
     for (auto _ : state) {
         if (fresh) { // into an empty workspace, as the first Open of a theme

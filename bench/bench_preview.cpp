@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using vexaro::bench::BenchWorkspace;
-using vexaro::bench::QuietWindow;
+using vexaro::QuietWindow;
 
 
 void BM_DrawSourcePanel(benchmark::State& state)

@@ -12,29 +12,12 @@
 #include "Bitmap.h"
 #include "Error.h"
 #include "SisPackage.h"
-#include "WindowSeam.h"
+#include "QuietWindow.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class QuietWindow : public vexaro::WindowSeam {
-public:
-    void setProgressMax(int) override {}
-    void setProgressPosition(int p) override { position_ = p; }
-    int progressPosition() const override { return position_; }
-    void setProgressStep(int) override {}
-    void stepProgress() override {}
-    void setOpenCaption(const std::string&) override {}
-    void processMessages() override {}
-    std::string fieldText(int) const override { return {}; }
-    void showMessage(const std::string&) override {}
-    vexaro::Rgb faceColour() const override { return {}; }
-    void drawCaption(vexaro::Bitmap&, int, int, const std::string&, const vexaro::CaptionStyle&) override {}
-
-private:
-    int position_ = 0;
-};
+using vexaro::QuietWindow;
 
 [[noreturn]] void Fail(const std::string& what)
 {
