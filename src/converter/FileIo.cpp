@@ -101,7 +101,9 @@ void WriteFile(std::string_view path, std::span<const std::uint8_t> bytes)
 #ifndef _WIN32
     // Plain system calls: a decompile writes hundreds of small files, and stdio would add a
     // buffer and a stat call to each.
-    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // An existing file is overwritten in place and cut to the new length afterwards: when a
+    // theme is unpacked again over its own files, no blocks are freed and allocated anew.
+    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         throw Error("cannot write " + Quoted(path) + ": " + SystemReason(errno));
     int error = 0;
@@ -115,6 +117,8 @@ void WriteFile(std::string_view path, std::span<const std::uint8_t> bytes)
         }
         done += static_cast<std::size_t>(n);
     }
+    if (error == 0 && ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
+        error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0) {

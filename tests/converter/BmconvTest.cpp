@@ -122,6 +122,8 @@ TEST(BmconvProgram, UnpackCommandFileOfTheOpenCommand)
     test::TempDir folder;
     fs::create_directories(folder / "Nokia" / "MBM");
     fs::copy_file(CorpusMbm("symbian-classicui/tbitmap.MBM"), folder / "Nokia" / "temp.mbm");
+    // Files of an earlier, larger theme are overwritten and cut to their new length.
+    test::WriteBytes(folder / "Nokia" / "MBM" / "000.bmp", std::vector<std::uint8_t>(100000, 0xAB));
     // Backslashes throughout, a palette that decompiling ignores, no line end after the last name.
     WriteText(folder / "Nokia" / "mbm.txt", "/u /pPalette.txt Nokia\\temp.mbm\r\nNokia\\MBM\\000.bmp\r\nNokia\\MBM\\001.bmp");
     const test::ProcessResult run = test::RunProcess(BMCONV_EXE, {"Nokia\\mbm.txt"}, folder.path());
