@@ -10,49 +10,13 @@
 
 #include <zlib.h>
 
+#include "ByteReader.h"
 #include "Error.h"
 
 namespace vexaro {
 namespace sis {
 namespace {
 
-// The one way this reader takes bytes out of the package: every read names its position and
-// gives nothing instead of reading past the end. Positions are 64-bit so that a 32-bit field
-// plus a length never wraps.
-class ByteReader {
-public:
-    explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-
-    std::size_t size() const { return bytes_.size(); }
-
-    bool has(std::uint64_t offset, std::uint64_t length) const
-    {
-        return offset <= bytes_.size() && length <= bytes_.size() - offset;
-    }
-    std::optional<std::uint16_t> u16(std::uint64_t offset) const
-    {
-        if (!has(offset, 2))
-            return std::nullopt;
-        const std::uint8_t* p = bytes_.data() + offset;
-        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-    }
-    std::optional<std::uint32_t> u32(std::uint64_t offset) const
-    {
-        if (!has(offset, 4))
-            return std::nullopt;
-        const std::uint8_t* p = bytes_.data() + offset;
-        return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
-    }
-    std::optional<std::span<const std::uint8_t>> bytes(std::uint64_t offset, std::uint64_t length) const
-    {
-        if (!has(offset, length))
-            return std::nullopt;
-        return bytes_.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
-    }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-};
 
 std::string Hex(std::uint32_t value)
 {
