@@ -176,16 +176,25 @@ void Compile(const CompileRequest& request)
     }
 }
 
+namespace {
+
+// The container of the multi-bitmap file `source`; its faults are told with its name.
+mbm::MbmFile ReadSourceMbm(const std::string& source, const std::vector<std::uint8_t>& bytes)
+{
+    try {
+        return mbm::ReadMbm(bytes);
+    } catch (const Error& e) {
+        throw Error(Quoted(source) + ": " + e.what());
+    }
+}
+
+} // namespace
+
 DecompileResult Decompile(const DecompileRequest& request)
 {
     DecompileResult result;
     const std::vector<std::uint8_t> bytes = ReadFileCapped(request.source, kMaxMbmFileBytes);
-    mbm::MbmFile file;
-    try {
-        file = mbm::ReadMbm(bytes);
-    } catch (const Error& e) {
-        throw Error(Quoted(request.source) + ": " + e.what());
-    }
+    const mbm::MbmFile file = ReadSourceMbm(request.source, bytes);
     const std::size_t count = std::min(file.bitmaps.size(), request.targets.size());
     for (std::size_t k = 0; k < count; ++k) {
         const std::string& target = request.targets[k];
@@ -215,12 +224,7 @@ DecompileResult Decompile(const DecompileRequest& request)
 void PrintSummary(const SummaryRequest& request, std::ostream& out)
 {
     const std::vector<std::uint8_t> bytes = ReadFileCapped(request.source, kMaxMbmFileBytes);
-    mbm::MbmFile file;
-    try {
-        file = mbm::ReadMbm(bytes);
-    } catch (const Error& e) {
-        throw Error(Quoted(request.source) + ": " + e.what());
-    }
+    const mbm::MbmFile file = ReadSourceMbm(request.source, bytes);
     out << request.source << ": " << (file.kind == mbm::MbmKind::FileStore ? "file store" : "ROM image") << ", "
         << file.bitmaps.size() << " bitmaps\n";
     for (const mbm::MbmBitmapRecord& r : file.bitmaps) {

@@ -15,7 +15,7 @@
 #include "FileIo.h"
 #include "MbmColours.h"
 #include "MbmReader.h"
-#include "MiniJson.h"
+#include "ExpectedCorpus.h"
 #include "ProcessRunner.h"
 #include "TestSupport.h"
 
@@ -26,14 +26,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using test::Json;
 
-const Json& Expected()
-{
-    static const Json json = [] {
-        const auto bytes = test::ReadBytes(test::CorpusDir() / "mbm" / "expected.json");
-        return Json::Parse(std::string(bytes.begin(), bytes.end()));
-    }();
-    return json;
-}
+const Json& Expected() { return test::ExpectedMbmCorpus(); }
 
 std::string ExpectedHash(const std::string& file, std::size_t index)
 {

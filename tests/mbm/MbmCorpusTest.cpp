@@ -10,7 +10,7 @@
 #include "Error.h"
 #include "MbmColours.h"
 #include "MbmReader.h"
-#include "MiniJson.h"
+#include "ExpectedCorpus.h"
 #include "TestSupport.h"
 
 namespace vexaro::mbm {
@@ -18,14 +18,7 @@ namespace {
 
 using test::Json;
 
-const Json& Expected()
-{
-    static const Json json = [] {
-        const auto bytes = test::ReadBytes(test::CorpusDir() / "mbm" / "expected.json");
-        return Json::Parse(std::string(bytes.begin(), bytes.end()));
-    }();
-    return json;
-}
+const Json& Expected() { return test::ExpectedMbmCorpus(); }
 
 TEST(MbmCorpus, EveryBitmapDecodesToItsExpectedBmp)
 {
