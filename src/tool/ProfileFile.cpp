@@ -42,6 +42,9 @@ bool SameName(const std::string& a, const std::string& b)
 // The lines of the file without their line ends (CR LF or LF); empty when there is no file.
 std::optional<std::vector<std::string>> ReadLines(const fs::path& path)
 {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return std::nullopt; // no file, or a folder or device of that name
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
@@ -131,6 +134,9 @@ std::string ProfileFile::read(const std::string& section, const std::string& key
 
 void ProfileFile::write(const std::string& section, const std::string& key, const std::string& value) const
 {
+    std::error_code ec;
+    if (fs::exists(path_, ec) && !fs::is_regular_file(path_, ec))
+        throw Error("Unable to write to " + path_.string());
     std::vector<std::string> lines = ReadLines(path_).value_or(std::vector<std::string>{});
     const Place place = Find(lines, section, key);
     const std::string entry = key + "=" + value;
@@ -147,7 +153,6 @@ void ProfileFile::write(const std::string& section, const std::string& key, cons
         text += line + "\r\n";
 
     // A read-only file is not written, as with the Windows profile functions.
-    std::error_code ec;
     if (fs::exists(path_, ec) && (fs::status(path_, ec).permissions() & fs::perms::owner_write) == fs::perms::none)
         throw Error("Unable to write to " + path_.string());
 

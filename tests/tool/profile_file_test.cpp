@@ -68,6 +68,12 @@ TEST(ProfileFile, FailedWriteSaysWhereAndKeepsTheFile)
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "plain" / "Settings.ini").string());
     }
 
+    // A folder in the file's place reads as no file and is never written.
+    std::filesystem::create_directory(dir / "folder.ini");
+    ProfileFile folder(dir / "folder.ini");
+    EXPECT_EQ(folder.read("Files", "1", "d"), "d");
+    EXPECT_THROW(folder.write("Files", "1", "v"), Error);
+
     WriteText(dir / "ro.ini", "[Files]\r\n1=old\r\n");
     std::filesystem::permissions(dir / "ro.ini", std::filesystem::perms::owner_read);
     ProfileFile readOnly(dir / "ro.ini");
