@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -198,6 +199,7 @@ void TForm1::buildLayout()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(WindowFont());
+    setWindowIcon(QIcon(":/vexaro.ico"));
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);

@@ -1,6 +1,7 @@
 // The main window headless: start-up and shutdown with Settings.ini and the converter, the
 // commands through recorded dialogs and message boxes, the pane toggle, and screenshots.
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -125,10 +126,32 @@ QString Corpus(const char* name) { return QString::fromStdString((vexaro::test::
 
 } // namespace
 
+// Receives the URLs the window asks the desktop to open.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    std::vector<QUrl> urls;
+    Q_INVOKABLE void open(const QUrl& url) { urls.push_back(url); }
+};
+
 class AppTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void startDirectoryOpensTheProgramFolder()
+    {
+        vexaro::test::TempDir dir;
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        UrlRecorder recorder;
+        QDesktopServices::setUrlHandler("file", &recorder, "open");
+        form.SpeedButton4->click(); // no workspace folders yet
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(recorder.urls.size(), std::size_t{1});
+        QCOMPARE(QFileInfo(recorder.urls[0].toLocalFile()).canonicalFilePath(), QString::fromStdString(dir.str()));
+        QVERIFY(h.errors.empty());
+    }
+
     void errorTextGetsAFullStopAfterLettersAndDigitsOnly()
     {
         QCOMPARE(vexaro::app::ErrorBoxText("Bitmap image is not valid"), QString("Bitmap image is not valid."));
@@ -189,6 +212,8 @@ private slots:
         QCOMPARE(form.findChild<QWidget*>("submenu")->geometry(), QRect(8, 320, 281, 44));
         QCOMPARE(form.Edit[15]->geometry(), QRect(248, 368, 42, 21));
         QCOMPARE(form.SpeedButton1->focusPolicy(), Qt::NoFocus);
+        QVERIFY(QFileInfo::exists(":/vexaro.ico"));
+        QVERIFY(!form.windowIcon().pixmap(32, 32).isNull());
         if (QFileInfo::exists("/usr/share/wine/fonts/ms_sans_serif.ttf"))
             QCOMPARE(QFontInfo(form.font()).family(), QString("MS Sans Serif"));
 
