@@ -24,8 +24,13 @@ int FormSeam::progressPosition() const { return form_.ProgressBar1->value(); }
 
 void FormSeam::stepProgress()
 {
+    // Past the maximum the bar starts over from its minimum, as the system's progress bar does.
     QProgressBar* bar = form_.ProgressBar1;
-    bar->setValue(std::min(bar->maximum(), bar->value() + step_));
+    const int low = bar->minimum(), high = bar->maximum();
+    int next = bar->value() + step_;
+    if (next > high && high > low)
+        next = low + (next - low) % (high - low);
+    bar->setValue(std::clamp(next, low, high));
 }
 
 void FormSeam::setOpenCaption(const std::string& caption)

@@ -283,7 +283,9 @@ private slots:
         QCOMPARE(h.errors.size(), std::size_t{1});
         QCOMPARE(h.errors[0], QString("Bitmap image is not valid."));
         QVERIFY(!fs::exists(dir / "bmconv.exe"));
-        QVERIFY(form.isVisible() == false); // the window is still there to be shown
+        // The steps before the first draw were done.
+        QCOMPARE(form.windowTitle(), QString("Vexaro v1.0 by Tarvek aka Tvk"));
+        QCOMPARE(form.outerWidth(), 460);
         // Refresh meets the same file; the program goes on and shows the error again.
         form.SpeedButton2->click();
         QCOMPARE(h.errors.size(), std::size_t{2});
@@ -373,6 +375,28 @@ private slots:
         QVERIFY(h.errors.empty());
         QVERIFY(fs::exists(dir / "Nokia" / "MBM" / "002.bmp"));
         QVERIFY(h.started.empty()); // no dialog
+    }
+
+    void exportCancelledOrRefused()
+    {
+        vexaro::test::TempDir dir;
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        const auto entries = [&] { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); };
+        const auto before = entries();
+        h.answers.push_back(Answer{false, {}, 2});
+        form.SpeedButton8->click();
+        QCOMPARE(entries(), before);
+        // A folder that does not exist: the error names the full final path; no file appears.
+        const fs::path missing = dir / "missing" / "pic.bmp";
+        h.answers.push_back(Answer{true, QString::fromStdString(missing.string()), 1});
+        form.SpeedButton8->click();
+        QCOMPARE(h.started[1].path, QString()); // the cancelled use was not remembered
+        QCOMPARE(h.started[1].type, 1);
+        QCOMPARE(h.errors.size(), std::size_t{1});
+        const QString expected = QString("Cannot create file \"%1\". ").arg(QString::fromStdString((dir / "missing" / "pic.jpg").string()));
+        QVERIFY2(h.errors[0].startsWith(expected), qPrintable(h.errors[0]));
+        QVERIFY(!fs::exists(dir / "missing"));
     }
 
     void paneToggleTwiceReturnsNarrow()
