@@ -2,6 +2,7 @@
 // commands through recorded dialogs and message boxes, the pane toggle, and screenshots.
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -163,6 +164,39 @@ private slots:
         QCOMPARE(vexaro::app::ErrorBoxText(""), QString(""));
         QCOMPARE(vexaro::app::QtFilter(vexaro::app::kOpenFilter), QString("SIS file (*.sis);;MBM file (*.mbm)"));
         QCOMPARE(vexaro::app::QtFilter("Pictures|*.jpg;*.bmp"), QString("Pictures (*.jpg *.bmp)"));
+    }
+
+    void realDialogsReportTheChosenFileType()
+    {
+        vexaro::test::TempDir dir;
+        vexaro::test::WriteBytes(dir / "theme.mbm", {'x'});
+        vexaro::test::WriteBytes(dir / "old.bmp", {'x'});
+        // Picks a file type and a name in the Qt dialog once it is up.
+        auto answer = [](const QString& nameFilter, const QString& file) {
+            QTimer::singleShot(0, [=] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog != nullptr);
+                dialog->selectNameFilter(nameFilter);
+                dialog->selectFile(file);
+                static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides it
+            });
+        };
+        QWidget owner;
+        vexaro::app::QtFileDialogs dialogs;
+        QString path;
+        int type = 1;
+        answer("MBM file (*.mbm)", QString::fromStdString((dir / "theme.mbm").string()));
+        QVERIFY(dialogs.chooseOpen(&owner, vexaro::app::QtFilter(vexaro::app::kOpenFilter), path, type));
+        QCOMPARE(type, 2);
+        QCOMPARE(QFileInfo(path).fileName(), QString("theme.mbm"));
+
+        // An existing name is taken without a question.
+        path.clear();
+        type = 1;
+        answer("Bitmap (*.bmp)", QString::fromStdString((dir / "old.bmp").string()));
+        QVERIFY(dialogs.chooseSave(&owner, vexaro::app::QtFilter(vexaro::app::kSaveFilter), path, type));
+        QCOMPARE(type, 2);
+        QCOMPARE(QFileInfo(path).fileName(), QString("old.bmp"));
     }
 
     void firstStartInAnEmptyFolder()
