@@ -283,6 +283,23 @@ private slots:
         QCOMPARE(form.Edit[2]->text(), QString("003"));
     }
 
+    void damagedSettingsFileNeverStopsTheWindow()
+    {
+        vexaro::test::TempDir dir;
+        std::vector<std::uint8_t> junk = {0, 0xFF, 0x1A, '\n', '[', 'F', 'I', 'L', 'E', 'S', ']', '\n', '1', '='};
+        junk.insert(junk.end(), 5000, 'x');
+        junk.insert(junk.end(), {'\n', 0xFE, 0, '=', '\n', '2', '=', '\n', '[', '\n', '3'});
+        vexaro::test::WriteBytes(dir / "Settings.ini", junk);
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        QCOMPARE(form.Edit[1]->text(), QString(2047, 'x')); // cut to 2047 characters
+        QCOMPARE(form.Edit[2]->text(), QString("")); // a present but empty key
+        QCOMPARE(form.Edit[3]->text(), QString("004")); // a new section "" began before key 3
+        QVERIFY(h.errors.empty());
+        h.stop();
+        QVERIFY(ReadText(dir / "Settings.ini").find("15=075\r\n") != std::string::npos);
+    }
+
     void existingConverterIsLeftAlone()
     {
         vexaro::test::TempDir dir;
