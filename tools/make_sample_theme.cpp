@@ -7,6 +7,7 @@
 // Everything is painted here, from integers only, so the package is the same on every build.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -273,10 +274,10 @@ int main(int argc, char** argv)
             std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
             file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
             if (!file.flush())
-                throw vexaro::Error("Cannot write \"" + temporary + "\"");
+                throw vexaro::Error("Cannot write \"" + temporary + "\". " + vexaro::SystemReason(errno));
         }
         if (std::rename(temporary.c_str(), output.c_str()) != 0)
-            throw vexaro::Error("Cannot rename \"" + temporary + "\" to \"" + output + "\"");
+            throw vexaro::Error("Cannot rename \"" + temporary + "\" to \"" + output + "\". " + vexaro::SystemReason(errno));
     } catch (const vexaro::Error& e) {
         std::fprintf(stderr, "make_sample_theme: %s\n", e.what());
         return 1;
