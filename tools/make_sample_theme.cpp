@@ -153,8 +153,7 @@ bool Covers(int icon, int x, int y)
         return pad && !cross && !button1 && !button2;
     }
     case 4: { // Extras: a five-pointed star
-        // Points every 72 degrees; a pixel is inside when it lies within every edge of the
-        // pentagram's outline (tested as the union of five triangles and the inner pentagon).
+        // The outline's ten corners, outer points every 72 degrees; even-odd crossing test.
         static const std::array<std::pair<int, int>, 10> outline = {{
             {0, -470}, {110, -150}, {447, -145}, {176, 57}, {276, 380},
             {0, 185}, {-276, 380}, {-176, 57}, {-447, -145}, {-110, -150},

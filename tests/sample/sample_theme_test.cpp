@@ -114,8 +114,8 @@ TEST_F(ExtractedSample, HoldsEnoughCompressedColourBitmapsThatAllDecode)
         EXPECT_EQ(record.header.colourMode, mbm::kColour) << record.index;
         EXPECT_NO_THROW(mbm::DecodeBitmap(mbmBytes, record)) << record.index;
     }
-    // The converter's default file store is compressed; the 24-bit run-length code saves on
-    // every picture here (flat swatches, gradients along rows).
+    // The converter's default file store is compressed; the status area's runs of equal
+    // colours along its rows make the 24-bit run-length code pay off.
     EXPECT_NE(file.bitmaps[static_cast<std::size_t>(Number(2))].header.compression, 0u);
 }
 
