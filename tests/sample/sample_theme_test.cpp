@@ -14,6 +14,7 @@
 #include "FieldDefaults.h"
 #include "ImportCommands.h"
 #include "MbmReader.h"
+#include "PackageBuilder.h"
 #include "ProcessState.h"
 #include "RecordingWindow.h"
 #include "SisPackage.h"
@@ -34,19 +35,8 @@ std::uint16_t U16(const std::vector<std::uint8_t>& b, std::size_t at)
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
-// Bit by bit, kept apart from the writer's table: polynomial 0x1021, start 0, no reflection.
-std::uint16_t SlowCrc(const std::vector<std::uint8_t>& bytes)
-{
-    std::uint16_t crc = 0;
-    for (const std::uint8_t byte : bytes)
-        for (int bit = 7; bit >= 0; --bit) {
-            const bool top = ((crc >> 15) & 1) != (((byte >> bit) & 1) != 0);
-            crc = static_cast<std::uint16_t>(crc << 1);
-            if (top)
-                crc ^= 0x1021;
-        }
-    return crc;
-}
+// The tests' own bit-by-bit CRC (PackageBuilder), kept apart from the writer's table.
+std::uint16_t SlowCrc(const std::vector<std::uint8_t>& bytes) { return test::SisCrc(bytes); }
 
 void ExpectHeaderChecks(const std::vector<std::uint8_t>& package)
 {
