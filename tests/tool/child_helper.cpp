@@ -16,8 +16,9 @@
 #include <string>
 #include <vector>
 
-#include <dirent.h>
 #include <sys/stat.h>
+
+#include "ProcessState.h"
 #include <unistd.h>
 
 extern char** environ;
@@ -73,17 +74,7 @@ int Probe(const char* reportFile)
     for (ssize_t n; (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) > 0;)
         inputBytes += n;
 
-    std::set<int> open;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (entry->d_name[0] == '.')
-                continue;
-            const int fd = std::atoi(entry->d_name);
-            if (fd != ::dirfd(dir))
-                open.insert(fd);
-        }
-        ::closedir(dir);
-    }
+    const std::set<int> open = vexaro::test::OpenDescriptors();
 
     std::ofstream report(reportFile);
     report << "environment " << variables << "\n";
