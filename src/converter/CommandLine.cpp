@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 #include "Error.h"
 
@@ -10,7 +12,30 @@ namespace {
 
 bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1A'; }
 
-bool StartsOption(std::string_view token) { return token.size() >= 2 && (token[0] == '/' || token[0] == '-'); }
+// Where "/" both starts options and roots absolute paths, "/home/me/t.mbm" must stay a path
+// rather than become "/h" with the header "ome/me/t.mbm". A "/" token is read as a path when
+// its first folder exists at the root of the file system: no root folder is named like an
+// option ("c24", "1", "h..."), so the options written by hand or by our commands keep their
+// meaning.
+bool IsRootedPath([[maybe_unused]] std::string_view token)
+{
+#ifdef _WIN32
+    return false;
+#else
+    if (token.size() < 2 || token[0] != '/')
+        return false;
+    const std::size_t slash = token.find('/', 1);
+    if (slash == std::string_view::npos || slash == 1)
+        return false;
+    std::error_code ec;
+    return std::filesystem::is_directory(std::filesystem::path(std::string(token.substr(0, slash))), ec);
+#endif
+}
+
+bool StartsOption(std::string_view token)
+{
+    return token.size() >= 2 && (token[0] == '-' || (token[0] == '/' && !IsRootedPath(token)));
+}
 
 char OptionLetter(std::string_view token)
 {
@@ -113,7 +138,7 @@ std::vector<std::string> TokenizeCommandFile(std::string_view text)
 SourceSpec ParseSource(std::string_view token)
 {
     SourceSpec spec;
-    if (token.empty() || (token[0] != '/' && token[0] != '-')) {
+    if (token.empty() || (token[0] != '/' && token[0] != '-') || IsRootedPath(token)) {
         spec.path = std::string(token);
         return spec;   // no option: 2-bit grey
     }

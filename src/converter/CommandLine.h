@@ -13,7 +13,9 @@
 // path ("/c24Siemens\Backgroundimage.bmp"); a source without one gets /2. /n: no compression,
 // /r: ROM image, /s: compressed ROM image, default: compressed file store.
 //
-// Paths are kept as written ("\" and "/" both separate folders; see NativePath).
+// Paths are kept as written ("\" and "/" both separate folders; see NativePath). Outside
+// Windows, a token such as "/home/me/t.mbm" whose first folder exists at the root of the file
+// system is an absolute path, not an option.
 #include <string>
 #include <string_view>
 #include <variant>

@@ -104,6 +104,29 @@ TEST(Arguments, CompileRefusals)
     EXPECT_EQ(ParseError({"/v"}), "/v takes exactly one multi-bitmap file");
 }
 
+#ifndef _WIN32
+// Absolute paths begin with "/" here; those under /proc, /run, /sys and /usr begin like the
+// options /p, /r, /s and /u.
+TEST(Arguments, AbsolutePathsAreNotOptions)
+{
+    const auto compile = std::get<CompileRequest>(
+        ParseArguments({"/r", "/h/proc/x/eid.mbg", "/sys/x/EidPic.mbm", "/c24/usr/x/Back.bmp", "/run/x/grey.bmp"}));
+    EXPECT_EQ(compile.store.layout, mbm::MbmLayout::RomImage);
+    EXPECT_EQ(compile.headerPath, "/proc/x/eid.mbg");
+    EXPECT_EQ(compile.target, "/sys/x/EidPic.mbm");
+    ASSERT_EQ(compile.sources.size(), 2u);
+    EXPECT_EQ(compile.sources[0], (SourceSpec{{24, true, false}, "/usr/x/Back.bmp"}));
+    EXPECT_EQ(compile.sources[1], (SourceSpec{{2, false, false}, "/run/x/grey.bmp"}));
+
+    const auto decompile = std::get<DecompileRequest>(ParseArguments({"/u", "/proc/x/t.mbm", "/usr/x/0.bmp"}));
+    EXPECT_EQ(decompile.source, "/proc/x/t.mbm");
+    EXPECT_EQ(decompile.targets, (Tokens{"/usr/x/0.bmp"}));
+    // A root folder that does not exist leaves the token an option.
+    EXPECT_EQ(ParseError({"/c24no-such-root/a.bmp", "b.bmp"}),
+              "no target multi-bitmap file named: \"/c24no-such-root/a.bmp\" is a source bitmap");
+}
+#endif
+
 TEST(DepthOptions, EveryValidOption)
 {
     struct Case {
