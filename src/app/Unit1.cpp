@@ -43,7 +43,6 @@ namespace {
 
 constexpr const char* kTitle = "Vexaro";
 constexpr int kVersionMajor = 1, kVersionMinor = 0;
-constexpr const char* kSettingsSection = "Files";
 constexpr const char* kWineSansSerif = "/usr/share/wine/fonts/ms_sans_serif.ttf";
 
 // "MS Sans Serif" 8 point where the face can be had (Wine's scalable-container copy on Linux;
@@ -341,7 +340,7 @@ void TForm1::FormCreate()
     runCommand([this] {
         for (int n = 1; n <= vexaro::kFieldCount; ++n) {
             const std::string current = Edit[n]->text().toLocal8Bit().toStdString();
-            Edit[n]->setText(QString::fromLocal8Bit(settings_.read(kSettingsSection, std::to_string(n), current)));
+            Edit[n]->setText(QString::fromLocal8Bit(settings_.read(vexaro::kFieldSettingsSection, std::to_string(n), current)));
         }
         setWindowTitle(QString("Vexaro v%1.%2 by Tarvek aka Tvk").arg(kVersionMajor).arg(kVersionMinor));
         setOuterWidth(kNarrowWidth);
@@ -363,7 +362,7 @@ void TForm1::FormDestroy()
     busy_ = false;
     runCommand([this] {
         for (int n = 1; n <= vexaro::kFieldCount; ++n)
-            settings_.write(kSettingsSection, std::to_string(n), Edit[n]->text().toLocal8Bit().toStdString());
+            settings_.write(vexaro::kFieldSettingsSection, std::to_string(n), Edit[n]->text().toLocal8Bit().toStdString());
     });
 }
 

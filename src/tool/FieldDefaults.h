@@ -16,6 +16,9 @@ inline constexpr std::array<std::string_view, kFieldCount> kFieldDefaults = {
     "002", "003", "004", "165", "023", "133", "109", "121", "073", "167", "025", "135", "111", "123", "075",
 };
 
+// "Settings.ini" keeps the field texts in this section, under the keys "1" to "15".
+inline constexpr const char* kFieldSettingsSection = "Files";
+
 // Default text of field `n` (1 to 15).
 inline std::string FieldDefault(int n) { return std::string(kFieldDefaults.at(static_cast<std::size_t>(n - 1))); }
 

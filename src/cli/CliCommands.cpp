@@ -1,0 +1,211 @@
+#include "CliCommands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <system_error>
+
+#include "ConverterInstall.h"
+#include "Error.h"
+#include "FileHelpers.h"
+#include "PreviewExport.h"
+#include "ProfileFile.h"
+#include "TargetPreview.h"
+#include "ThemeBuild.h"
+
+namespace vexaro::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+std::string LowerExtension(const std::string& file)
+{
+    std::string ext = fs::path(file).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+// The theme file must be there to be read: the import commands say nothing when it is not.
+void CheckReadable(const fs::path& file)
+{
+    std::error_code ec;
+    int reason = 0;
+    if (fs::is_directory(file, ec)) {
+        reason = EISDIR;
+    } else if (std::FILE* f = std::fopen(file.string().c_str(), "rb")) {
+        std::fclose(f);
+        return;
+    } else {
+        reason = errno;
+    }
+    throw Error("Cannot open file " + Quoted(file.string()) + ". " + SystemReason(reason));
+}
+
+int CountBitmaps(const fs::path& folder)
+{
+    std::error_code ec;
+    int count = 0;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (LowerExtension(it->path().filename().string()) == ".bmp")
+            ++count;
+    return count;
+}
+
+} // namespace
+
+FieldOverride ParseFieldOverride(const std::string& text)
+{
+    const std::size_t eq = text.find('=');
+    const std::string number = text.substr(0, eq);
+    int n = 0;
+    const bool digits = !number.empty() && number.size() <= 2 &&
+                        std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (digits)
+        n = std::stoi(number);
+    if (eq == std::string::npos || !digits || n < 1 || n > kFieldCount)
+        throw Error("--set needs N=TEXT with N from 1 to " + std::to_string(kFieldCount) + ": " + Quoted(text));
+    return {n, text.substr(eq + 1)};
+}
+
+FieldTexts LoadFieldTexts(const fs::path& settingsFolder, const std::vector<FieldOverride>& overrides)
+{
+    const ProfileFile settings(settingsFolder / "Settings.ini");
+    FieldTexts texts;
+    for (int n = 1; n <= kFieldCount; ++n)
+        texts[static_cast<std::size_t>(n - 1)] = settings.read(kFieldSettingsSection, std::to_string(n), FieldDefault(n));
+    for (const auto& [n, text] : overrides)
+        texts[static_cast<std::size_t>(n - 1)] = text;
+    return texts;
+}
+
+ThemeFileType ThemeTypeOf(const std::string& file, const std::string& typeOption)
+{
+    const std::string type = typeOption.empty() ? LowerExtension(file) : "." + typeOption;
+    if (type == ".sis")
+        return ThemeFileType::Package;
+    if (type == ".mbm")
+        return ThemeFileType::MultiBitmap;
+    if (!typeOption.empty())
+        throw Error("Unknown theme type " + Quoted(typeOption) + ": use sis or mbm");
+    throw Error("Cannot tell the type of " + Quoted(file) + " from its name: give --type sis or --type mbm");
+}
+
+int PreviewTypeOf(const std::string& file, const std::string& typeOption)
+{
+    const std::string type = typeOption.empty() ? LowerExtension(file) : typeOption;
+    if (type == ".jpg" || type == ".jpeg" || type == "jpeg" || type == "jpg")
+        return kExportJpeg;
+    if (type == ".bmp" || type == "bmp")
+        return kExportBmp;
+    if (!typeOption.empty())
+        throw Error("Unknown picture type " + Quoted(typeOption) + ": use jpeg or bmp");
+    throw Error("Cannot tell the picture type of " + Quoted(file) + " from its name: give --type jpeg or --type bmp");
+}
+
+int OpenCommand(const Workspace& workspace, const std::string& file, ThemeFileType type, ConsoleWindow& window)
+{
+    // The commands make the workspace the current directory: hold the theme by its full name.
+    std::error_code ec;
+    const fs::path theme = fs::absolute(fs::path(file), ec);
+    CheckReadable(theme);
+    fs::create_directories(workspace.folder(), ec);
+    InstallConverter(workspace.folder());
+
+    fs::remove(workspace.source() / "temp.mbm", ec);
+    ClearFolder(workspace.unpacked());
+
+    window.setActivity("open");
+    OpenTheme(workspace, theme.string(), type, window, [] {});
+    window.endProgress();
+    if (!window.messages().empty())
+        throw Error(window.messages().front());
+    if (!fs::exists(workspace.source() / "temp.mbm", ec))
+        throw Error(Quoted(file) + " holds no multi-bitmap file");
+    const int bitmaps = CountBitmaps(workspace.unpacked());
+    if (bitmaps == 0)
+        throw Error("File temp.mbm damaged !");
+    return bitmaps;
+}
+
+void SaveCommand(const Workspace& workspace, ConsoleWindow& window)
+{
+    std::error_code ec;
+    fs::create_directories(workspace.folder(), ec);
+    InstallConverter(workspace.folder());
+    window.setActivity("save");
+    SaveTheme(workspace, window);
+    window.endProgress();
+    std::string missing;
+    for (const char* target : kTargetFiles)
+        if (!fs::exists(workspace.folder() / NativePath(target), ec))
+            missing += (missing.empty() ? "" : ", ") + Quoted(target);
+    if (!missing.empty())
+        throw Error("The converter did not build " + missing);
+}
+
+std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, int type)
+{
+    Bitmap image1;
+    DrawTargetPreview(workspace, window, image1);
+    return ExportPreview(image1, name, type);
+}
+
+void ClearCommand(const Workspace& workspace) { ClearTheme(workspace, [] {}); }
+
+ConvertOutcome ConvertTheme(const std::string& file, const std::string& typeOption, const fs::path& themeFolder,
+                            const FieldTexts& fields, std::ostream* progress)
+{
+    ConvertOutcome outcome;
+    try {
+        const ThemeFileType type = ThemeTypeOf(file, typeOption);
+        std::error_code ec;
+        const Workspace workspace(fs::absolute(themeFolder, ec));
+        ConsoleWindow window(fields, progress);
+        OpenCommand(workspace, file, type, window);
+        SaveCommand(workspace, window);
+        PreviewCommand(workspace, window, (workspace.folder() / kConvertPreviewName).string(), kExportJpeg);
+        outcome.ok = true;
+    } catch (const std::exception& e) {
+        outcome.message = e.what();
+    }
+    return outcome;
+}
+
+std::string ConvertSummary(const std::string& file, const fs::path& themeFolder, const ConvertOutcome& outcome)
+{
+    if (!outcome.ok)
+        return "failed    " + file;
+    std::string line = "converted " + file + " -> " + themeFolder.string() + ":";
+    for (const char* target : kTargetFiles)
+        line += " " + NativePath(target).string();
+    return line + " " + kConvertPreviewName;
+}
+
+std::vector<fs::path> ThemeFolders(const std::vector<std::string>& files, const fs::path& outFolder)
+{
+    std::vector<fs::path> folders;
+    std::map<std::string, int> seen;
+    for (const std::string& file : files) {
+        std::string name = fs::path(file).stem().string();
+        if (name.empty() || name == "." || name == "..")
+            name = "theme";
+        // Folder names are compared without regard to case, as Windows does.
+        auto key = [](std::string k) {
+            std::transform(k.begin(), k.end(), k.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            return k;
+        };
+        std::string chosen = name;
+        for (int n = 2; seen.count(key(chosen)); ++n)
+            chosen = name + "-" + std::to_string(n);
+        seen[key(chosen)] = 1;
+        folders.push_back(outFolder / chosen);
+    }
+    return folders;
+}
+
+} // namespace vexaro::cli
