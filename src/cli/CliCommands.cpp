@@ -135,6 +135,8 @@ int OpenCommand(const Workspace& workspace, const std::string& file, ThemeFileTy
 void SaveCommand(const Workspace& workspace, ConsoleWindow& window)
 {
     std::error_code ec;
+    if (CountBitmaps(workspace.unpacked()) == 0)
+        throw Error("No theme is open in " + Quoted(workspace.folder().string()) + ": open one first");
     fs::create_directories(workspace.folder(), ec);
     InstallConverter(workspace.folder());
     window.setActivity("save");
@@ -144,8 +146,18 @@ void SaveCommand(const Workspace& workspace, ConsoleWindow& window)
     for (const char* target : kTargetFiles)
         if (!fs::exists(workspace.folder() / NativePath(target), ec))
             missing += (missing.empty() ? "" : ", ") + Quoted(target);
-    if (!missing.empty())
-        throw Error("The converter did not build " + missing);
+    if (missing.empty())
+        return;
+    // Most often the theme lacks bitmaps that the fields name.
+    std::string absent;
+    for (int n = 1; n <= kFieldCount; ++n) {
+        const std::string text = window.fieldText(n);
+        if (!fs::exists(workspace.sourceBitmap(text), ec))
+            absent += (absent.empty() ? "" : ", ") + text;
+    }
+    if (!absent.empty())
+        missing += ": the theme has no bitmap " + absent;
+    throw Error("The converter did not build " + missing);
 }
 
 std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, int type)

@@ -38,8 +38,9 @@ int PreviewTypeOf(const std::string& file, const std::string& typeOption);
 // multi-bitmap file, or the converter unpacks nothing.
 int OpenCommand(const Workspace& workspace, const std::string& file, ThemeFileType type, ConsoleWindow& window);
 
-// Save: builds the three Siemens files as the window's Save button does. Fails with the build's
-// message, or names the files that came out empty.
+// Save: builds the three Siemens files as the window's Save button does. Fails when no theme is
+// open, with the build's message, or naming the files that came out empty (and the bitmaps the
+// fields name that the theme lacks).
 void SaveCommand(const Workspace& workspace, ConsoleWindow& window);
 
 // Preview: draws the preview picture of the target screen and exports it as the window's
@@ -55,7 +56,9 @@ inline constexpr const char* kTargetFiles[] = {"Siemens\\Backgroundimage.mbm", "
 // The name of the preview a conversion exports into the theme's folder.
 inline constexpr const char* kConvertPreviewName = "preview.jpg";
 
-// Open, save and preview of one theme in its own workspace folder `themeFolder`.
+// Open, save and preview of one theme in its own workspace folder `themeFolder`. Relative
+// names are taken from the current directory, which the commands change: give full names when
+// converting more than one theme in a process.
 struct ConvertOutcome {
     bool ok = false;
     std::string message;   // why it failed

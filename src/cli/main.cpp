@@ -91,10 +91,13 @@ int main(int argc, char** argv)
         ->check(CLI::PositiveNumber);
 
     // One theme of a conversion, run as a copy of this program.
-    std::string oneFolder;
+    // NAME and FOLDER as the user gave them, for the summary; FILE and FOLDER in full, for the work.
+    std::string oneName, oneFolder, oneShown;
     auto* convertOne = app.add_subcommand("convert-one", "")->group("");
+    convertOne->add_option("NAME", oneName)->required();
     convertOne->add_option("FILE", themeFile)->required();
     convertOne->add_option("FOLDER", oneFolder)->required();
+    convertOne->add_option("SHOWN", oneShown)->required();
     convertOne->add_option("--type", themeType);
 
     try {
@@ -125,21 +128,29 @@ int main(int argc, char** argv)
         } else if (clear->parsed()) {
             ClearCommand(workspace);
         } else if (convertOne->parsed()) {
-            return ReportConversion(themeFile, oneFolder, ConvertTheme(themeFile, themeType, oneFolder, fields, nullptr));
+            return ReportConversion(oneName, oneShown, ConvertTheme(themeFile, themeType, oneFolder, fields, nullptr));
         } else if (convert->parsed()) {
-            const std::vector<fs::path> folders = ThemeFolders(convertFiles, outDir);
+            // The commands change the current directory: hold every name in full from here on.
+            const std::vector<fs::path> shown = ThemeFolders(convertFiles, outDir);
+            std::vector<fs::path> folders;
+            std::vector<std::string> themes;
+            for (std::size_t i = 0; i < convertFiles.size(); ++i) {
+                folders.push_back(fs::absolute(shown[i]));
+                themes.push_back(fs::absolute(fs::path(convertFiles[i])).string());
+            }
             int failed = 0;
             if (jobs == 1 || convertFiles.size() == 1) {
                 for (std::size_t i = 0; i < convertFiles.size(); ++i)
-                    failed += ReportConversion(convertFiles[i], folders[i],
-                                               ConvertTheme(convertFiles[i], themeType, folders[i], fields, ProgressStream()));
+                    failed += ReportConversion(convertFiles[i], shown[i],
+                                               ConvertTheme(themes[i], themeType, folders[i], fields, ProgressStream()));
             } else {
                 std::vector<std::vector<std::string>> runs;
                 for (std::size_t i = 0; i < convertFiles.size(); ++i) {
                     std::vector<std::string> args{"--workspace", workspace.folder().string()};
                     for (const std::string& s : sets)
                         args.insert(args.end(), {"--set", s});
-                    args.insert(args.end(), {"convert-one", convertFiles[i], folders[i].string()});
+                    args.insert(args.end(), {"convert-one", convertFiles[i], themes[i], folders[i].string(),
+                                             shown[i].string()});
                     if (!themeType.empty())
                         args.insert(args.end(), {"--type", themeType});
                     runs.push_back(std::move(args));

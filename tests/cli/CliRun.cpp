@@ -1,0 +1,122 @@
+#include "CliRun.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "ConverterInstall.h"
+#include "Error.h"
+#include "ImportCommands.h"
+#include "PreviewExport.h"
+#include "RasterFont.h"
+#include "RecordingWindow.h"
+#include "TargetPreview.h"
+#include "TestSupport.h"
+#include "ThemeBuild.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace vexaro::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Quote(const std::string& arg) { return "\"" + arg + "\""; }
+
+} // namespace
+
+CliResult RunCli(const std::vector<std::string>& args, const fs::path& scratch)
+{
+    fs::create_directories(scratch);
+    const fs::path out = scratch / "cli-out.txt", err = scratch / "cli-err.txt";
+#ifdef _WIN32
+    std::string line = "cd /d " + Quote(scratch.string()) + " && " + Quote(VEXARO_CLI);
+#else
+    std::string line = "cd " + Quote(scratch.string()) + " && " + Quote(VEXARO_CLI);
+#endif
+    for (const std::string& a : args)
+        line += " " + Quote(a);
+    line += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
+#ifdef _WIN32
+    line = "\"" + line + "\"";   // cmd /c drops the outer pair of quotes
+#endif
+    const int raw = std::system(line.c_str());
+    CliResult result;
+#ifdef _WIN32
+    result.status = raw;
+#else
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    result.out = Slurp(out);
+    result.err = Slurp(err);
+    return result;
+}
+
+std::string CoreConversion(const std::string& file, bool package, const fs::path& folder,
+                           const std::map<int, std::string>& fields)
+{
+    RecordingWindow window;
+    for (const auto& [n, text] : fields)
+        window.fields[n] = text;
+    window.onDrawCaption = DrawCaption;
+    const Workspace workspace(folder);
+    fs::create_directories(folder);
+    // The commands move into the workspace; the test goes on where it was.
+    struct Return {
+        fs::path to = fs::current_path();
+        ~Return() { std::error_code ec; fs::current_path(to, ec); }
+    } back;
+    try {
+        InstallConverter(folder);
+        OpenTheme(workspace, file, package ? ThemeFileType::Package : ThemeFileType::MultiBitmap, window, [] {});
+        if (!window.messages.empty())
+            return window.messages.front();
+        if (!fs::exists(workspace.source() / "temp.mbm"))
+            return "no multi-bitmap file";
+        SaveTheme(workspace, window);
+        Bitmap image1;
+        DrawTargetPreview(workspace, window, image1);
+        ExportPreview(image1, (folder / "preview.jpg").string(), kExportJpeg);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return ConversionFiles(folder).size() == 4 ? "" : "not every file was built";
+}
+
+std::map<std::string, std::vector<std::uint8_t>> ConversionFiles(const fs::path& folder)
+{
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const char* name : {"Backgroundimage.mbm", "EidPic.mbm", "Menu_Folders.mbm"}) {
+        const fs::path path = folder / "Siemens" / name;
+        if (fs::exists(path))
+            files[name] = ReadBytes(path);
+    }
+    if (fs::exists(folder / "preview.jpg"))
+        files["preview.jpg"] = ReadBytes(folder / "preview.jpg");
+    return files;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+} // namespace vexaro::test

@@ -1,0 +1,206 @@
+// The built vexaro-cli run as a process: whole conversions compared byte for byte with the core
+// commands run here, the workspace commands, the bitmap number settings, and refusals.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "BmpCodec.h"
+#include "CliRun.h"
+#include "TestSupport.h"
+
+namespace vexaro::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSample = VEXARO_SAMPLE_THEME;
+
+bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
+bool HasLineStarting(const std::string& text, const std::string& prefix)
+{
+    const auto lines = Lines(text);
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return StartsWith(l, prefix); });
+}
+
+void ExpectSameFiles(const fs::path& cli, const fs::path& core, const std::string& what)
+{
+    const auto a = ConversionFiles(cli), b = ConversionFiles(core);
+    ASSERT_EQ(a.size(), 4u) << what << ": the command line left " << a.size() << " of the four files";
+    ASSERT_EQ(b.size(), 4u) << what;
+    for (const auto& [name, bytes] : b)
+        EXPECT_TRUE(a.at(name) == bytes) << what << ": " << name << " differs";
+}
+
+// Every theme that the core commands convert, the command line converts to the same bytes; the
+// others it reports as failed. Several themes run at once in copies of the program.
+TEST(ConvertProcess, SameFilesAsTheCoreCommands)
+{
+    VEXARO_REQUIRE_CORPUS();
+    TempDir t;
+    std::vector<std::string> files{kSample};
+    for (const auto& entry : fs::directory_iterator(CorpusDir() / "sis"))
+        if (entry.path().extension() == ".sis")
+            files.push_back(entry.path().string());
+    std::sort(files.begin() + 1, files.end());
+
+    std::vector<std::string> args{"--workspace", t.str(), "convert", "--out", (t / "cli").string(), "--jobs", "2"};
+    args.insert(args.end(), files.begin(), files.end());
+    const CliResult run = RunCli(args, t.path());
+
+    int converted = 0;
+    for (const std::string& file : files) {
+        const std::string stem = fs::path(file).stem().string();
+        const std::string message = CoreConversion(file, true, t / "core" / stem);
+        if (message.empty()) {
+            ++converted;
+            EXPECT_TRUE(HasLineStarting(run.out, "converted " + file + " -> ")) << file << "\n" << run.out;
+            ExpectSameFiles(t / "cli" / stem, t / "core" / stem, stem);
+        } else {
+            EXPECT_TRUE(HasLineStarting(run.out, "failed    " + file)) << file << " (" << message << ")\n" << run.out;
+            EXPECT_TRUE(HasLineStarting(run.err, file + ": ")) << run.err;
+        }
+    }
+    // The sample and the two theme-shaped packages convert; the applications and the broken
+    // packages do not, and make the status non-zero.
+    EXPECT_GE(converted, 3);
+    EXPECT_LT(converted, static_cast<int>(files.size()));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.out).back(), std::to_string(converted) + " of " + std::to_string(files.size()) +
+                                         " themes converted into " + (t / "cli").string());
+}
+
+// The workspace commands one by one give what convert gives, and a multi-bitmap file opens
+// like the package that holds it.
+TEST(CommandsProcess, OpenSavePreviewClear)
+{
+    TempDir t;
+    const std::string ws = (t / "ws").string();
+    CliResult r = RunCli({"--workspace", ws, "open", kSample}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    int unpacked = 0;
+    for (const auto& entry : fs::directory_iterator(t / "ws" / "Nokia" / "MBM"))
+        unpacked += entry.path().extension() == ".bmp";
+    EXPECT_GE(unpacked, 170);
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{"Opened " + kSample + ": " + std::to_string(unpacked) +
+                                                     " bitmaps in " + (t / "ws" / "Nokia" / "MBM").string()});
+    r = RunCli({"save", "--workspace", ws}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).size(), 3u);
+    r = RunCli({"--workspace", ws, "preview", (t / "ws" / "preview.png").string(), "--type", "jpeg"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{(t / "ws" / "preview.jpg").string()});
+    r = RunCli({"--workspace", ws, "preview", (t / "p.bmp").string()}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    Bitmap picture;
+    LoadBmpFile((t / "p.bmp").string(), picture);
+    EXPECT_EQ(picture.width(), 280);
+    EXPECT_EQ(picture.height(), 385);
+
+    r = RunCli({"convert", kSample, "--out", (t / "out").string()}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectSameFiles(t / "ws", t / "out" / "VexaroSample", "commands against convert");
+
+    // The theme's own multi-bitmap file, opened as such, builds the same.
+    const std::string mbm = (t / "ws" / "Nokia" / "temp.mbm").string();
+    fs::copy_file(mbm, t / "Sample.mbm");
+    r = RunCli({"convert", (t / "Sample.mbm").string(), "--out", (t / "out").string()}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectSameFiles(t / "out" / "Sample", t / "out" / "VexaroSample", "mbm against package");
+
+    r = RunCli({"--workspace", ws, "clear"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(t / "ws" / "Nokia"));
+    EXPECT_TRUE(fs::exists(t / "ws" / "Siemens" / "EidPic.mbm"));
+}
+
+// One process converting theme after theme, with names relative to where it was started.
+TEST(ConvertProcess, RelativeNamesOneAfterAnother)
+{
+    TempDir t;
+    fs::create_directories(t / "in");
+    fs::copy_file(kSample, t / "in" / "A.sis");
+    fs::copy_file(kSample, t / "in" / "B.sis");
+    const CliResult r = RunCli({"convert", "--jobs", "1", "in/A.sis", "in/B.sis", "--out", "res"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_TRUE(StartsWith(lines[0], "converted in/A.sis -> " + (fs::path("res") / "A").string() + ": ")) << lines[0];
+    EXPECT_TRUE(StartsWith(lines[1], "converted in/B.sis -> " + (fs::path("res") / "B").string() + ": ")) << lines[1];
+    EXPECT_EQ(lines[2], "2 of 2 themes converted into res");
+    EXPECT_EQ(ConversionFiles(t / "res" / "A"), ConversionFiles(t / "res" / "B"));
+    EXPECT_EQ(ConversionFiles(t / "res" / "B").size(), 4u);
+}
+
+// Bitmap numbers: Settings.ini of the workspace, then --set over it.
+TEST(ConvertProcess, SettingsIniAndSetChooseTheBitmaps)
+{
+    TempDir t;
+    fs::create_directories(t / "settings");
+    std::ofstream(t / "settings" / "Settings.ini") << "[Files]\r\n2=005\r\n4=166\r\n";
+    auto convert = [&](const std::string& name, std::vector<std::string> front) {
+        front.insert(front.end(), {"convert", kSample, "--out", (t / name).string()});
+        const CliResult r = RunCli(front, t / name);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return ConversionFiles(t / name / "VexaroSample");
+    };
+    const auto plain = convert("plain", {"--workspace", (t / "empty").string()});
+    const auto fromIni = convert("ini", {"--workspace", (t / "settings").string()});
+    const auto fromSet = convert("set", {"--set", "2=005", "--set", "4=166"});
+    const auto undone = convert("undone", {"--workspace", (t / "settings").string(), "--set", "2=003", "--set=4=165"});
+
+    EXPECT_EQ(fromIni, fromSet);
+    EXPECT_EQ(undone, plain);
+    EXPECT_NE(fromIni.at("Backgroundimage.mbm"), plain.at("Backgroundimage.mbm"));   // field 2: main area
+    EXPECT_NE(fromIni.at("Menu_Folders.mbm"), plain.at("Menu_Folders.mbm"));         // field 4: first icon
+    EXPECT_EQ(fromIni.at("EidPic.mbm").size() > 0, true);
+
+    ASSERT_EQ(CoreConversion(kSample, true, t / "core", {{2, "005"}, {4, "166"}}), "");
+    EXPECT_EQ(ConversionFiles(t / "core"), fromIni);
+}
+
+TEST(BadInputProcess, MessagesAndStatus)
+{
+    TempDir t;
+    const std::string ws = (t / "ws").string();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string errStart;
+    };
+    std::ofstream(t / "text.mbm") << "not a multi-bitmap file";
+    auto sample = ReadBytes(kSample);
+    sample.resize(sample.size() / 2);
+    WriteBytes(t / "half.sis", sample);
+    const std::vector<Case> cases{
+        {{}, 2, ""},
+        {{"frobnicate"}, 2, ""},
+        {{"open"}, 2, ""},
+        {{"--workspace", ws, "open", (t / "x.txt").string()}, 1, "Cannot tell the type of"},
+        {{"--workspace", ws, "open", (t / "missing.sis").string()}, 1, "Cannot open file \"" + (t / "missing.sis").string() + "\". "},
+        {{"--workspace", ws, "open", (t / "text.mbm").string()}, 1, "File temp.mbm damaged !"},
+        {{"--workspace", ws, "open", (t / "half.sis").string()}, 1, ""},
+        {{"--workspace", ws, "--set", "16=1", "save"}, 1, "--set needs N=TEXT with N from 1 to 15: \"16=1\""},
+        {{"--workspace", ws, "save"}, 1, "No theme is open in \"" + ws + "\": open one first"},
+        {{"--workspace", ws, "preview", (t / "p.gif").string()}, 1, "Cannot tell the picture type"},
+        {{"--workspace", ws, "open", "--type", "zip", kSample}, 2, ""},
+        {{"convert", "--jobs", "0", kSample}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const auto& a : c.args)
+            shown += a + " ";
+        const CliResult r = RunCli(c.args, t.path());
+        EXPECT_EQ(r.status, c.status) << shown << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty()) << shown;
+        EXPECT_TRUE(StartsWith(r.err, c.errStart)) << shown << "\n" << r.err;
+    }
+    const CliResult help = RunCli({"convert", "--help"}, t.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--out"), std::string::npos) << help.out;
+    EXPECT_TRUE(help.err.empty()) << help.err;
+}
+
+} // namespace
+} // namespace vexaro::test
