@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Draws the application icon (resources/vexaro.ico): two phone screens side by side, a dark
 one on the left and an orange one on the right, with an arrow between them. 16x16 and 32x32
-images, 32 bits per pixel with alpha. Run: python3 tools/make_icon.py resources/vexaro.ico"""
+images, 32 bits per pixel with alpha; and the same picture at 64x64 as a PNG file for the Linux
+desktop entry. Run: python3 tools/make_icon.py resources/vexaro.ico resources/vexaro.png"""
 import struct
 import sys
+import zlib
 
 DARK = (46, 46, 46, 255)
 ORANGE = (255, 134, 46, 255)
@@ -49,7 +51,18 @@ def dib(px):
     return header + bytes(colours) + bytes(mask)
 
 
-def main(path):
+def png(px):
+    size = len(px)
+    raw = b"".join(b"\0" + bytes(v for pixel in row for v in pixel) for row in px)
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def main(path, png_path=None):
     images = [dib(picture(n)) for n in (16, 32)]
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
@@ -60,7 +73,11 @@ def main(path):
         out += data
     with open(path, "wb") as f:
         f.write(out)
+    if png_path:
+        with open(png_path, "wb") as f:
+            f.write(png(picture(64)))
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "resources/vexaro.ico")
+    main(sys.argv[1] if len(sys.argv) > 1 else "resources/vexaro.ico",
+         sys.argv[2] if len(sys.argv) > 2 else "resources/vexaro.png")

@@ -404,6 +404,38 @@ private slots:
         QCOMPARE(QColor(Shown(form.Image2).pixel(5, 5)), face);
     }
 
+    // The window's buttons and the command line build the same files from the same theme, also
+    // with a bitmap number edited in the window and given with --set.
+    void windowAndCommandLineBuildTheSameFiles()
+    {
+        vexaro::test::TempDir dir;
+        Harness h(dir / "window");
+        fs::create_directories(h.folder);
+        TForm1& form = h.start();
+        for (const bool edited : {false, true}) {
+            if (edited)
+                form.Edit[2]->setText("005");
+            h.answers.push_back(Answer{true, VEXARO_SAMPLE_THEME, 1});
+            form.SpeedButton1->click();
+            form.SpeedButton7->click();
+            h.answers.push_back(Answer{true, QString::fromStdString((h.folder / "preview.jpg").string()), 1});
+            form.SpeedButton8->click();
+            QVERIFY2(h.errors.empty(), h.errors.empty() ? "" : qPrintable(h.errors[0]));
+
+            const fs::path out = dir / (edited ? "edited" : "plain");
+            const std::string command = std::string("\"") + VEXARO_CLI + "\" " + (edited ? "--set 2=005 " : "") +
+                                        "convert --out \"" + out.string() + "\" \"" + VEXARO_SAMPLE_THEME + "\" >/dev/null";
+            QCOMPARE(std::system(command.c_str()), 0);
+            const fs::path cli = out / "VexaroSample";
+            for (const char* name : {"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "Siemens/Menu_Folders.mbm", "preview.jpg"}) {
+                QVERIFY2(fs::exists(h.folder / name), name);
+                QVERIFY2(ReadText(h.folder / name) == ReadText(cli / name), name);
+            }
+        }
+        const std::string main = "VexaroSample/Siemens/Backgroundimage.mbm";
+        QVERIFY(ReadText(dir / "plain" / main) != ReadText(dir / "edited" / main));
+    }
+
     void droppedPackageOpensByItsExtension()
     {
         APP_REQUIRE_CORPUS();
@@ -510,8 +542,7 @@ private slots:
         vexaro::test::TempDir dir;
         Harness h(dir.path());
         TForm1& form = h.start();
-        if (!vexaro::test::CorpusDir().empty()) // with a theme when there is one to show
-            form.openChosen(Corpus("sis/synth_er6_theme.sis"), 1);
+        form.openChosen(VEXARO_SAMPLE_THEME, 1);
         QVERIFY(h.errors.empty());
         form.show();
         const QString narrowPath = VEXARO_SCREENSHOT_DIR "/window-narrow.png";

@@ -1,0 +1,38 @@
+# Installs the build into a fresh prefix and converts two copies of the sample theme at once
+# with the installed command line, started through its link in bin/.
+#   cmake -DBUILD=<build dir> -DPREFIX=<fresh folder> -DSAMPLE=<theme> -P InstallCheck.cmake
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
+                OUTPUT_QUIET RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+
+set(expected bin/vexaro-cli libexec/vexaro/vexaro-cli libexec/vexaro/bmconv.exe)
+if(EXISTS "${PREFIX}/libexec/vexaro/vexaro")
+  list(APPEND expected bin/vexaro share/applications/vexaro.desktop share/icons/hicolor/64x64/apps/vexaro.png)
+endif()
+foreach(f ${expected})
+  if(NOT EXISTS "${PREFIX}/${f}")
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+
+file(COPY "${SAMPLE}" DESTINATION "${PREFIX}/in")
+file(COPY_FILE "${SAMPLE}" "${PREFIX}/in/Second.sis")
+get_filename_component(sampleName "${SAMPLE}" NAME_WE)
+execute_process(COMMAND "${PREFIX}/bin/vexaro-cli" convert --jobs 2 --out "${PREFIX}/out"
+                        "${PREFIX}/in/${sampleName}.sis" "${PREFIX}/in/Second.sis"
+                WORKING_DIRECTORY "${PREFIX}" RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "installed vexaro-cli convert failed (${status}):\n${out}${err}")
+endif()
+foreach(theme ${sampleName} Second)
+  foreach(f Siemens/Backgroundimage.mbm Siemens/EidPic.mbm Siemens/Menu_Folders.mbm preview.jpg)
+    if(NOT EXISTS "${PREFIX}/out/${theme}/${f}")
+      message(FATAL_ERROR "installed vexaro-cli left no ${theme}/${f}:\n${out}${err}")
+    endif()
+  endforeach()
+endforeach()
+file(REMOVE_RECURSE "${PREFIX}")
+message(STATUS "installed and converted:\n${out}")
