@@ -25,7 +25,7 @@ void OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeF
         ExtractSisPackage(chosenPath, (source / "").string(), window);
     } else {
         // A failed copy leaves an earlier "temp.mbm" in place, which is then unpacked again.
-        fs::copy_file(chosenPath, source / "temp.mbm", fs::copy_options::overwrite_existing, ec);
+        CopyFileReplacing(chosenPath, source / "temp.mbm", ec);
     }
 
     if (fs::exists(source / "temp.mbm", ec)) {

@@ -46,30 +46,39 @@ void RunChildProcess(const std::string& commandLine, int showState)
         return;
     }
 
+    // Standard input is the null device. With no handle at all, a child may be handed the
+    // input of its new (hidden) console instead (wine does so), and a read from that would wait
+    // for keys that nobody can press. Should the device not open, no handle is passed.
+    HANDLE nullInput = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &security, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (nullInput == INVALID_HANDLE_VALUE)
+        nullInput = nullptr;
+
     // An environment block of nothing but zeros: the child sees no variables.
     char environment[101] = {};
     STARTUPINFOA startup{};
     startup.cb = sizeof(STARTUPINFOA);
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = static_cast<WORD>(showState);
-    startup.hStdInput = nullptr;
+    startup.hStdInput = nullInput;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
 
     std::string line = commandLine; // CreateProcessA may write into the text it is given
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                        environment, nullptr, &startup, &process)) {
-        CloseHandle(outRead);
-        CloseHandle(outWrite);
-        CloseHandle(errRead);
-        CloseHandle(errWrite);
-        return;
-    }
-
+    const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, environment, nullptr, &startup,
+                                        &process);
     // Without our copies of the write ends, each pipe ends when the child closes its own.
     CloseHandle(outWrite);
     CloseHandle(errWrite);
+    if (nullInput != nullptr)
+        CloseHandle(nullInput);
+    if (!started) {
+        CloseHandle(outRead);
+        CloseHandle(errRead);
+        return;
+    }
 
     // Both pipes are read at once, the error pipe on a short-lived thread, so that a child
     // filling its error output before it closes its standard output cannot stall.

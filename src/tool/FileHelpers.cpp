@@ -9,9 +9,30 @@
 
 #include "Error.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace vexaro {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Whether `path` is a link of any kind, which goes as itself and is never followed. MinGW's
+// std::filesystem does not tell links apart on Windows, so there the reparse-point mark of
+// symbolic links and junctions is asked for directly.
+bool IsLink([[maybe_unused]] const fs::path& path, [[maybe_unused]] const fs::file_status& status)
+{
+#ifdef _WIN32
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+#else
+    return fs::is_symlink(status);
+#endif
+}
+
+} // namespace
 
 void ClearFolder(const fs::path& folder)
 {
@@ -26,7 +47,7 @@ void ClearFolder(const fs::path& folder)
         const fs::file_status status = entry.symlink_status(ec);
         if (ec)
             continue;
-        if (fs::is_directory(status)) {
+        if (fs::is_directory(status) && !IsLink(entry.path(), status)) {
             // "." and ".." never come from the listing; other names with a full stop are
             // left standing with everything inside.
             if (entry.path().filename().native().find(fs::path::value_type('.')) == fs::path::string_type::npos)
@@ -38,8 +59,20 @@ void ClearFolder(const fs::path& folder)
     }
 
     // Only a real folder is removed here; a link given as `folder` keeps standing.
-    if (fs::is_directory(fs::symlink_status(folder, ec)))
+    const fs::file_status status = fs::symlink_status(folder, ec);
+    if (fs::is_directory(status) && !IsLink(folder, status))
         fs::remove(folder, ec);
+}
+
+void CopyFileReplacing(const fs::path& from, const fs::path& to, std::error_code& ec)
+{
+#ifdef _WIN32
+    ec.clear();
+    if (!::CopyFileW(from.c_str(), to.c_str(), FALSE))
+        ec.assign(static_cast<int>(::GetLastError()), std::system_category());
+#else
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+#endif
 }
 
 std::int32_t FileSizeOf(const fs::path& path)

@@ -2,6 +2,7 @@
 // The two file-system helpers of the workspace: emptying a folder tree and taking a file's size.
 #include <cstdint>
 #include <filesystem>
+#include <system_error>
 
 namespace vexaro {
 
@@ -18,6 +19,11 @@ void ClearFolder(const std::filesystem::path& folder);
 // unreadable, or not a file). A file of 2 GiB or more gives INT32_MAX, so that it never
 // passes for an empty or missing one.
 std::int32_t FileSizeOf(const std::filesystem::path& path);
+
+// Copies the file `from` to `to`, replacing a file of that name; `ec` tells whether it failed.
+// (MinGW's std::filesystem::copy_file takes any two files on one drive for the same file and
+// refuses to replace.)
+void CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec);
 
 // Throws the runtime's input/output message for an operating-system error number: "File access
 // denied" for a permission error, otherwise "I/O error N".

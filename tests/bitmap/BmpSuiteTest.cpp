@@ -15,8 +15,16 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -91,20 +99,40 @@ class GuardedBytes {
 public:
     explicit GuardedBytes(const std::vector<std::uint8_t>& bytes) : size_(bytes.size())
     {
+#ifdef _WIN32
+        SYSTEM_INFO system{};
+        ::GetSystemInfo(&system);
+        const auto page = static_cast<std::size_t>(system.dwPageSize);
+#else
         const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+#endif
         const std::size_t dataPages = (bytes.size() + page - 1) / page;
         length_ = (dataPages + 1) * page;
+#ifdef _WIN32
+        void* base = ::VirtualAlloc(nullptr, length_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (base == nullptr)
+            throw std::runtime_error("VirtualAlloc failed");
+        base_ = static_cast<std::uint8_t*>(base);
+        DWORD previous = 0;
+        if (!::VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &previous))
+            throw std::runtime_error("VirtualProtect failed");
+#else
         void* base = ::mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (base == MAP_FAILED)
             throw std::runtime_error("mmap failed");
         base_ = static_cast<std::uint8_t*>(base);
         if (::mprotect(base_ + dataPages * page, page, PROT_NONE) != 0)
             throw std::runtime_error("mprotect failed");
+#endif
         data_ = base_ + dataPages * page - bytes.size();
         if (!bytes.empty())
             std::memcpy(data_, bytes.data(), bytes.size());
     }
+#ifdef _WIN32
+    ~GuardedBytes() { ::VirtualFree(base_, 0, MEM_RELEASE); }
+#else
     ~GuardedBytes() { ::munmap(base_, length_); }
+#endif
     GuardedBytes(const GuardedBytes&) = delete;
     GuardedBytes& operator=(const GuardedBytes&) = delete;
     std::span<const std::uint8_t> span() const { return {data_, size_}; }

@@ -10,6 +10,11 @@
 #include "TestSupport.h"
 #include "Workers.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace vexaro::cli {
 namespace {
 
@@ -78,7 +83,19 @@ TEST(WindowsCommandLine, QuotesSoTheRuntimeSplitsItBack)
     EXPECT_EQ(WindowsCommandLine({"a\\\"b c"}), "\"a\\\\\\\"b c\"");                // 1 backslash + quote: 3 + quote
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+TEST(Workers, StatusOfEveryCopyInOrder)
+{
+    char system[MAX_PATH];
+    const UINT n = GetSystemDirectoryA(system, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    const std::string cmd = std::string(system, n) + "\\cmd.exe";
+    const std::vector<std::vector<std::string>> runs{{"/c", "exit 3"}, {"/c", "exit 0"}, {"/c", "exit 7"}, {"/c", "exit 1"}};
+    EXPECT_EQ(RunWorkers(cmd, runs, 2), (std::vector<int>{3, 0, 7, 1}));
+    EXPECT_EQ(RunWorkers("C:\\no\\such\\program.exe", {{"x"}, {"y"}}, 4), (std::vector<int>{-1, -1}));
+    EXPECT_TRUE(RunWorkers(cmd, {}, 3).empty());
+}
+#else
 TEST(Workers, StatusOfEveryCopyInOrder)
 {
     const std::vector<std::vector<std::string>> runs{

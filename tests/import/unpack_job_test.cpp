@@ -214,6 +214,9 @@ TEST_F(UnpackJobTest, CommandFileThatCannotBeCreatedShowsTheMessage)
 // half a list.
 TEST_F(UnpackJobTest, CommandFileThatFailsWhileWrittenIsRemoved)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no file size limit per process to cut a write short";
+#else
     WriteMbm(MbmBytes(20, 1000, 24));
     LeaveOldCommandFile();
     {
@@ -222,6 +225,7 @@ TEST_F(UnpackJobTest, CommandFileThatFailsWhileWrittenIsRemoved)
     }
     EXPECT_EQ(window_.messages, std::vector<std::string>{"File temp.mbm damaged !"});
     EXPECT_FALSE(fs::exists(dir_ / "Nokia" / "mbm.txt"));
+#endif
 }
 
 TEST_F(UnpackJobTest, AbsolutePathsAndPaletteAreWrittenAsGiven)

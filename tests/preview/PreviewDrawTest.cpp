@@ -438,14 +438,21 @@ TEST(PreviewRedraw, FileThatCannotBeOpenedNamesPathAndReason)
     Fixture f;
     Sources s = SourcesOf(PaintTheme(f.workspace));
     const fs::path loop = f.fileOf(6);
+#ifdef _WIN32
+    // Held open with no sharing: there, but it cannot be opened.
+    const test::HeldFile held(loop);
+    const int reason = EACCES;
+#else
     fs::remove(loop);
     fs::create_symlink(loop.filename(), loop); // a link to itself: there, but it cannot be opened
+    const int reason = ELOOP;
+#endif
 
     try {
         DrawSourcePanel(f.workspace, f.window, f.pictures);
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + loop.string() + "\". " + SystemReason(ELOOP));
+        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + loop.string() + "\". " + SystemReason(reason));
     }
     EXPECT_EQ(CompareToGrid(ExpectedPreview(s, 6), f.pictures.image1), "");
 }
@@ -455,11 +462,17 @@ TEST(PreviewRedraw, UnreadableFileNamesPathAndReason)
     Fixture f;
     PaintTheme(f.workspace);
     const fs::path path = f.fileOf(2);
+#ifdef _WIN32
+    // Read permission cannot be taken away here; a file open elsewhere, shared with nobody,
+    // cannot be read either.
+    const test::HeldFile held(path);
+#else
     fs::permissions(path, fs::perms::none);
     if (std::FILE* probe = std::fopen(path.string().c_str(), "rb")) {
         std::fclose(probe);
         GTEST_SKIP() << "running with rights that read any file (root): no unreadable file possible";
     }
+#endif
     try {
         DrawTargetPreview(f.workspace, f.window, f.pictures.image1);
         FAIL() << "no error";

@@ -1,15 +1,20 @@
 #pragma once
-// Test helpers that change or inspect this process (POSIX): its current directory, environment,
-// file size limit and open descriptors. Each change lasts as long as its object.
+// Test helpers that change or inspect this process: its current directory, environment, file
+// size limit (POSIX) and open descriptors (POSIX) or handles (Windows). Each change lasts as
+// long as its object.
+#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <string>
 
+#include <stdlib.h>
+
+#ifndef _WIN32
 #include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <stdlib.h>
 #include <unistd.h>
+#endif
 
 namespace vexaro::test {
 
@@ -32,6 +37,15 @@ private:
     std::filesystem::path saved_;
 };
 
+#ifdef _WIN32
+// Sets (or with nullptr removes) a variable in both copies of the environment: the C
+// runtime's, which getenv reads, and the system's, which process creation searches for PATH.
+// In TestSupport.cpp, which keeps <windows.h> out of the tests.
+void SetEnvironment(const std::string& name, const char* value);
+// The handles this process holds, by value.
+std::set<std::uintptr_t> OpenHandles();
+#endif
+
 // Sets an environment variable for the lifetime of the object.
 class EnvironmentVariable {
 public:
@@ -41,23 +55,31 @@ public:
             hadValue_ = true;
             old_ = old;
         }
-        ::setenv(name, value.c_str(), 1);
+        Set(name_, value.c_str());
     }
-    ~EnvironmentVariable()
-    {
-        if (hadValue_)
-            ::setenv(name_.c_str(), old_.c_str(), 1);
-        else
-            ::unsetenv(name_.c_str());
-    }
+    ~EnvironmentVariable() { Set(name_, hadValue_ ? old_.c_str() : nullptr); }
     EnvironmentVariable(const EnvironmentVariable&) = delete;
     EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
 
 private:
+    static void Set(const std::string& name, const char* value)
+    {
+#ifdef _WIN32
+        SetEnvironment(name, value);
+#else
+        if (value != nullptr)
+            ::setenv(name.c_str(), value, 1);
+        else
+            ::unsetenv(name.c_str());
+#endif
+    }
+
     std::string name_;
     std::string old_;
     bool hadValue_ = false;
 };
+
+#ifndef _WIN32
 
 // Limits the size of files this process writes, for the lifetime of the object: a write
 // beyond it fails with EFBIG ("File too large") instead of raising SIGXFSZ.
@@ -101,5 +123,7 @@ inline std::set<int> OpenDescriptors()
     ::closedir(dir);
     return open;
 }
+
+#endif
 
 } // namespace vexaro::test

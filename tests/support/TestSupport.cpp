@@ -9,7 +9,13 @@
 #include <random>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+#include "ProcessState.h"
+#else
 #include <unistd.h>
+#endif
 
 namespace vexaro::test {
 
@@ -23,6 +29,48 @@ fs::path CorpusDir()
         return fs::canonical(dir, ec);
     return {};
 }
+
+namespace {
+
+int ProcessId()
+{
+#ifdef _WIN32
+    return ::_getpid();
+#else
+    return static_cast<int>(::getpid());
+#endif
+}
+
+} // namespace
+
+#ifdef _WIN32
+void SetEnvironment(const std::string& name, const char* value)
+{
+    ::_putenv_s(name.c_str(), value != nullptr ? value : "");
+    ::SetEnvironmentVariableA(name.c_str(), value);
+}
+
+std::set<std::uintptr_t> OpenHandles()
+{
+    // Handle values are multiples of four, and a new handle takes a low free one; the tests'
+    // processes hold a few dozen at most. (Wine counts no handles in GetProcessHandleCount.)
+    std::set<std::uintptr_t> open;
+    DWORD flags = 0;
+    for (std::uintptr_t value = 4; value < 0x2000; value += 4)
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
+            open.insert(value);
+    return open;
+}
+
+HeldFile::HeldFile(const fs::path& path)
+    : handle_(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+{
+    if (handle_ == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot hold test file " + path.string());
+}
+
+HeldFile::~HeldFile() { ::CloseHandle(handle_); }
+#endif
 
 bool UnderCi()
 {
@@ -39,7 +87,7 @@ TempDir::TempDir()
     fs::create_directories(base);
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path p = base / ("vx-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
+        fs::path p = base / ("vx-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
         if (fs::create_directory(p)) {
             path_ = fs::canonical(p);
             return;

@@ -41,6 +41,21 @@ private:
     std::filesystem::path path_;
 };
 
+#ifdef _WIN32
+// Holds an existing file open, sharing it with nobody, for the lifetime of the object: the
+// Windows way to have a file that is there but cannot be opened, read or deleted.
+class HeldFile {
+public:
+    explicit HeldFile(const std::filesystem::path& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+private:
+    void* handle_;
+};
+#endif
+
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::string Sha256Hex(const std::vector<std::uint8_t>& bytes);

@@ -3,32 +3,117 @@
 //   flood <megabytes> <done>   writes that much to standard output and to standard error, in
 //                              alternating pieces, then creates the file <done>; it ends itself
 //                              after 30 s if its output is not being read
-//   probe <report>             writes to <report> what it finds: the number of environment
-//                              variables, the bytes on standard input, the kinds of descriptors
-//                              0, 1 and 2, and every descriptor it holds open
+//   probe <report>             writes to <report> what it finds: the names of its environment
+//                              variables, the bytes on standard input, the kinds of its
+//                              standard input, output and error, and (POSIX) every descriptor
+//                              it holds open
 //   copy <from> <to>           copies a file (paths relative to where it was started)
+//   where <report>             writes the full path of its own program file to <report>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <chrono>
+#include <thread>
+#include <windows.h>
+#else
 #include <sys/stat.h>
-
-#include "ProcessState.h"
 #include <unistd.h>
 
+#include "ProcessState.h"
+
 extern char** environ;
+#endif
 
 namespace {
 
-bool WriteAll(int fd, const char* data, std::size_t size)
+#ifdef _WIN32
+
+enum class Stream : DWORD { Input = STD_INPUT_HANDLE, Output = STD_OUTPUT_HANDLE, Error = STD_ERROR_HANDLE };
+
+HANDLE Handle(Stream s) { return ::GetStdHandle(static_cast<DWORD>(s)); }
+
+bool WriteAll(Stream s, const char* data, std::size_t size)
 {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        DWORD n = 0;
+        if (!::WriteFile(Handle(s), data, static_cast<DWORD>(size), &n, nullptr) || n == 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+long ReadAll(Stream s)
+{
+    long total = 0;
+    char buffer[256];
+    DWORD n = 0;
+    while (::ReadFile(Handle(s), buffer, sizeof buffer, &n, nullptr) && n > 0)
+        total += static_cast<long>(n);
+    return total;
+}
+
+// The kind of a standard handle, in the words of GetFileType; "none" for a null handle.
+std::string Kind(Stream s)
+{
+    const HANDLE h = Handle(s);
+    if (h == nullptr || h == INVALID_HANDLE_VALUE)
+        return "none";
+    switch (::GetFileType(h)) {
+    case FILE_TYPE_PIPE:
+        return "pipe";
+    case FILE_TYPE_CHAR:
+        return "char";
+    case FILE_TYPE_DISK:
+        return "disk";
+    default:
+        return "unknown";
+    }
+}
+
+std::vector<std::string> Variables()
+{
+    std::vector<std::string> variables;
+    if (char* block = ::GetEnvironmentStringsA()) {
+        for (const char* v = block; *v != '\0'; v += std::strlen(v) + 1)
+            variables.emplace_back(v);
+        ::FreeEnvironmentStringsA(block);
+    }
+    return variables;
+}
+
+void EndAfter30Seconds()
+{
+    std::thread([] {
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        ::ExitProcess(3);
+    }).detach();
+}
+
+std::filesystem::path OwnProgram()
+{
+    std::wstring name(32768, L'\0');
+    name.resize(::GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size())));
+    return name;
+}
+
+#else
+
+enum class Stream : int { Input = STDIN_FILENO, Output = STDOUT_FILENO, Error = STDERR_FILENO };
+
+bool WriteAll(Stream s, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(static_cast<int>(s), data, size);
         if (n <= 0)
             return false;
         data += n;
@@ -37,23 +122,19 @@ bool WriteAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
-int Flood(long megabytes, const char* doneFile)
+long ReadAll(Stream s)
 {
-    ::alarm(30);
-    const std::vector<char> piece(4096, 'x');
-    const long pieces = megabytes * 1024 * 1024 / static_cast<long>(piece.size());
-    for (long i = 0; i < pieces; ++i) {
-        if (!WriteAll(STDERR_FILENO, piece.data(), piece.size()) || !WriteAll(STDOUT_FILENO, piece.data(), piece.size()))
-            return 3;
-    }
-    std::ofstream(doneFile) << "done\n";
-    return 0;
+    long total = 0;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(static_cast<int>(s), buffer, sizeof buffer)) > 0;)
+        total += n;
+    return total;
 }
 
-std::string Kind(int fd)
+std::string Kind(Stream s)
 {
     struct stat info {};
-    if (::fstat(fd, &info) != 0)
+    if (::fstat(static_cast<int>(s), &info) != 0)
         return "closed";
     if (S_ISFIFO(info.st_mode))
         return "fifo";
@@ -64,28 +145,51 @@ std::string Kind(int fd)
     return "other";
 }
 
+std::vector<std::string> Variables()
+{
+    std::vector<std::string> variables;
+    for (char** v = environ; v != nullptr && *v != nullptr; ++v)
+        variables.emplace_back(*v);
+    return variables;
+}
+
+void EndAfter30Seconds() { ::alarm(30); }
+
+std::filesystem::path OwnProgram() { return std::filesystem::read_symlink("/proc/self/exe"); }
+
+#endif
+
+int Flood(long megabytes, const char* doneFile)
+{
+    EndAfter30Seconds();
+    const std::vector<char> piece(4096, 'x');
+    const long pieces = megabytes * 1024 * 1024 / static_cast<long>(piece.size());
+    for (long i = 0; i < pieces; ++i) {
+        if (!WriteAll(Stream::Error, piece.data(), piece.size()) || !WriteAll(Stream::Output, piece.data(), piece.size()))
+            return 3;
+    }
+    std::ofstream(doneFile, std::ios::binary) << "done\n";
+    return 0;
+}
+
 int Probe(const char* reportFile)
 {
-    int variables = 0;
-    for (char** v = environ; v != nullptr && *v != nullptr; ++v)
-        ++variables;
-    long inputBytes = 0;
-    char buffer[256];
-    for (ssize_t n; (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) > 0;)
-        inputBytes += n;
-
-    const std::set<int> open = vexaro::test::OpenDescriptors();
-
-    std::ofstream report(reportFile);
-    report << "environment " << variables << "\n";
-    report << "input " << inputBytes << "\n";
-    report << "stdin " << Kind(STDIN_FILENO) << "\n";
-    report << "stdout " << Kind(STDOUT_FILENO) << "\n";
-    report << "stderr " << Kind(STDERR_FILENO) << "\n";
-    report << "fds";
-    for (int fd : open)
-        report << " " << fd;
-    report << "\n";
+    std::string lines = "environment";
+    for (const std::string& variable : Variables())
+        lines += " " + variable.substr(0, variable.find('=', 1));
+    const long inputBytes = ReadAll(Stream::Input);
+    lines += "\ninput " + std::to_string(inputBytes) + "\n" +
+                        "stdin " + Kind(Stream::Input) + "\n" +
+                        "stdout " + Kind(Stream::Output) + "\n" +
+                        "stderr " + Kind(Stream::Error) + "\n";
+#ifndef _WIN32
+    lines += "fds";
+    for (int fd : vexaro::test::OpenDescriptors()) // before the report adds one of its own
+        lines += " " + std::to_string(fd);
+    lines += "\n";
+#endif
+    std::ofstream report(reportFile, std::ios::binary);
+    report << lines;
     return report ? 0 : 4;
 }
 
@@ -97,6 +201,13 @@ int Copy(const char* from, const char* to)
     std::ofstream out(to, std::ios::binary);
     out << in.rdbuf();
     return out ? 0 : 6;
+}
+
+int Where(const char* reportFile)
+{
+    std::ofstream report(reportFile, std::ios::binary);
+    report << OwnProgram().string();
+    return report ? 0 : 7;
 }
 
 } // namespace
@@ -112,6 +223,8 @@ int main(int argc, char** argv)
         return Probe(argv[2]);
     if (mode == "copy" && argc == 4)
         return Copy(argv[2], argv[3]);
+    if (mode == "where" && argc == 3)
+        return Where(argv[2]);
     std::fprintf(stderr, "child_helper: unknown mode\n");
     return 2;
 }

@@ -1,10 +1,15 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -17,11 +22,20 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::CurrentDirectory;
-using test::OpenDescriptors;
 using test::TempDir;
 
 // The helper program lies beside this test program, so a bare name finds it there.
 const std::string kHelper = VEXARO_CHILD_HELPER_NAME;
+
+// What this process holds open: its descriptors, or on Windows its handles.
+auto Held()
+{
+#ifdef _WIN32
+    return test::OpenHandles();
+#else
+    return test::OpenDescriptors();
+#endif
+}
 
 std::string ReadText(const fs::path& path)
 {
@@ -33,24 +47,28 @@ TEST(RunChildProcess, MissingProgramReturnsLeavingNoDescriptorOpen)
 {
     TempDir dir;
     CurrentDirectory cwd(dir.path());
-    const auto before = OpenDescriptors();
+    const auto before = Held();
     RunChildProcess("no-such-program-vexaro.exe Nokia\\mbm.txt", kShowHidden);
     RunChildProcess("missing/in/a/folder.exe", kShowHidden);
     RunChildProcess("", kShowHidden);
     RunChildProcess("   ", kShowHidden);
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(Held(), before);
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+// A script without execute permission; on Windows, where no such permission exists, a text
+// file that merely carries a program's name.
 TEST(RunChildProcess, NonExecutableFileIsNotStarted)
 {
     TempDir dir;
     CurrentDirectory cwd(dir.path());
     std::ofstream("script.exe") << "#!/bin/sh\necho x > ran.txt\n";
+#ifndef _WIN32
     fs::permissions("script.exe", fs::perms::owner_read | fs::perms::owner_write);
-    const auto before = OpenDescriptors();
+#endif
+    const auto before = Held();
     RunChildProcess("./script.exe", kShowHidden);
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(Held(), before);
     EXPECT_FALSE(fs::exists("ran.txt"));
 }
 
@@ -58,12 +76,12 @@ TEST(RunChildProcess, ChildThatWritesNothingReturnsWhenItEnds)
 {
     TempDir dir;
     CurrentDirectory cwd(dir.path());
-    const auto before = OpenDescriptors();
+    const auto before = Held();
     RunChildProcess(kHelper + " quiet", kShowHidden);
     // The same program in probe mode shows that the call really ran it.
     RunChildProcess(kHelper + " probe report.txt", kShowHidden);
     EXPECT_TRUE(fs::exists("report.txt"));
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(Held(), before);
 }
 
 // The child alternates 4 KiB pieces between its two outputs, far beyond what a pipe holds; a
@@ -73,11 +91,56 @@ TEST(RunChildProcess, DrainsMegabytesOnBothOutputs)
 {
     TempDir dir;
     CurrentDirectory cwd(dir.path());
-    const auto before = OpenDescriptors();
+    const auto before = Held();
     RunChildProcess(kHelper + " flood 4 done.txt", kShowHidden);
     EXPECT_EQ(ReadText("done.txt"), "done\n");
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(Held(), before);
 }
+
+#ifdef _WIN32
+
+// The child is given an empty environment, the null device as input whatever ours is, and
+// pipes as outputs.
+TEST(RunChildProcess, ChildSeesNoEnvironmentNoInputAndPipesAsOutputs)
+{
+    TempDir dir;
+    CurrentDirectory cwd(dir.path());
+    test::EnvironmentVariable variable("VEXARO_PROBE_VARIABLE", "visible");
+
+    // Our own standard input is an inheritable pipe that holds data for the time of the call.
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE inputRead = nullptr;
+    HANDLE inputWrite = nullptr;
+    ASSERT_TRUE(::CreatePipe(&inputRead, &inputWrite, &inheritable, 0));
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(inputWrite, "secret", 6, &written, nullptr));
+    ::CloseHandle(inputWrite);
+    const HANDLE savedInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    ::SetStdHandle(STD_INPUT_HANDLE, inputRead);
+
+    RunChildProcess(kHelper + " probe report.txt", kShowHidden);
+
+    ::SetStdHandle(STD_INPUT_HANDLE, savedInput);
+    ::CloseHandle(inputRead);
+
+    std::istringstream report(ReadText("report.txt"));
+    std::string line;
+    std::getline(report, line);
+    std::istringstream names(line);
+    std::string name;
+    names >> name;
+    EXPECT_EQ(name, "environment");
+    // Wine gives every process a few variables of its own; none of ours may come through.
+    while (names >> name)
+        EXPECT_TRUE(name.starts_with("WINE") || name == "SystemDrive" || name == "SystemRoot") << name;
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(report), std::istreambuf_iterator<char>()),
+              "input 0\n"
+              "stdin char\n" // the null device
+              "stdout pipe\n"
+              "stderr pipe\n");
+}
+
+#else
 
 // The child is given an empty environment, the null device as input whatever ours is, pipes
 // as outputs, and no descriptor beyond those three (an inheritable one of ours included).
@@ -107,13 +170,15 @@ TEST(RunChildProcess, ChildSeesNoEnvironmentNoInputAndOnlyItsThreeDescriptors)
     ::close(savedInput);
 
     EXPECT_EQ(ReadText("report.txt"),
-              "environment 0\n"
+              "environment\n"
               "input 0\n"
               "stdin chr\n"
               "stdout fifo\n"
               "stderr fifo\n"
               "fds 0 1 2\n");
 }
+
+#endif
 
 // "bmconv.exe Nokia\mbm.txt" works because the child starts where the caller stands.
 TEST(RunChildProcess, RelativePathsResolveInTheCurrentDirectory)
@@ -126,43 +191,44 @@ TEST(RunChildProcess, RelativePathsResolveInTheCurrentDirectory)
     EXPECT_EQ(ReadText(dir / "copied.txt"), "/u Nokia\\temp.mbm\r\n");
 }
 
-void WriteScript(const fs::path& path, const std::string& body)
+// Which copy of the helper a run started: each writes its own path into the report.
+fs::path Ran(const fs::path& report)
 {
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-    fs::permissions(path, fs::perms::owner_all);
+    const std::string path = ReadText(report);
+    return path.empty() ? fs::path() : fs::canonical(path);
 }
 
 TEST(RunChildProcess, BareNameIsLookedUpInProgramFolderThenCurrentDirectoryThenPath)
 {
     TempDir work;
     TempDir onPath;
-    // Decoys further down the search order, which would leave "wrong-*" files if chosen.
-    WriteScript(work / kHelper, "echo > wrong-current.txt");
-    WriteScript(onPath / "here-helper.exe", "echo > wrong-path.txt");
-    fs::copy_file(VEXARO_CHILD_HELPER, work / "here-helper.exe");
-    fs::copy_file(VEXARO_CHILD_HELPER, onPath / "path-helper.exe");
+    const fs::path helper = fs::canonical(VEXARO_CHILD_HELPER);
+    // Copies further down the search order must lose to the ones before them.
+    fs::copy_file(helper, work / kHelper);
+    fs::copy_file(helper, work / "here-helper.exe");
+    fs::copy_file(helper, onPath / "here-helper.exe");
+    fs::copy_file(helper, onPath / "path-helper.exe");
     fs::create_directories(work / "sub");
-    fs::copy_file(VEXARO_CHILD_HELPER, work / "sub" / "sub-helper.exe");
+    fs::copy_file(helper, work / "sub" / "sub-helper.exe");
     test::EnvironmentVariable path("PATH", onPath.str());
     CurrentDirectory cwd(work.path());
 
-    RunChildProcess(kHelper + " probe from-program-folder.txt", kShowHidden);
-    RunChildProcess("here-helper.exe probe from-current.txt", kShowHidden);
-    RunChildProcess("path-helper.exe probe from-path.txt", kShowHidden);
-    RunChildProcess("sub\\sub-helper.exe probe from-sub.txt", kShowHidden);
+    RunChildProcess(kHelper + " where from-program-folder.txt", kShowHidden);
+    RunChildProcess("here-helper.exe where from-current.txt", kShowHidden);
+    RunChildProcess("path-helper.exe where from-path.txt", kShowHidden);
+    RunChildProcess("sub\\sub-helper.exe where from-sub.txt", kShowHidden);
 
-    EXPECT_TRUE(fs::exists(work / "from-program-folder.txt"));
-    EXPECT_TRUE(fs::exists(work / "from-current.txt"));
-    EXPECT_TRUE(fs::exists(work / "from-path.txt"));
-    EXPECT_TRUE(fs::exists(work / "from-sub.txt"));
-    EXPECT_FALSE(fs::exists(work / "wrong-current.txt"));
-    EXPECT_FALSE(fs::exists(work / "wrong-path.txt"));
+    EXPECT_EQ(Ran(work / "from-program-folder.txt"), helper);
+    EXPECT_EQ(Ran(work / "from-current.txt"), work / "here-helper.exe");
+    EXPECT_EQ(Ran(work / "from-path.txt"), onPath / "path-helper.exe");
+    EXPECT_EQ(Ran(work / "from-sub.txt"), work / "sub" / "sub-helper.exe");
 
-    // The decoys themselves run when named with their paths.
-    RunChildProcess("./" + kHelper, kShowHidden);
-    RunChildProcess((onPath / "here-helper.exe").string(), kShowHidden);
-    EXPECT_TRUE(fs::exists(work / "wrong-current.txt"));
-    EXPECT_TRUE(fs::exists(work / "wrong-path.txt"));
+    // The losing copies themselves run when named with their paths.
+    const std::string here = std::string(".") + static_cast<char>(fs::path::preferred_separator);
+    RunChildProcess(here + kHelper + " where named-current.txt", kShowHidden);
+    RunChildProcess((onPath / "here-helper.exe").string() + " where named-path.txt", kShowHidden);
+    EXPECT_EQ(Ran(work / "named-current.txt"), work / kHelper);
+    EXPECT_EQ(Ran(work / "named-path.txt"), onPath / "here-helper.exe");
 }
 
 } // namespace
