@@ -1,66 +1,27 @@
 #include "CliRun.h"
 
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "ConverterInstall.h"
 #include "Error.h"
 #include "ImportCommands.h"
 #include "PreviewExport.h"
+#include "ProcessRunner.h"
 #include "RasterFont.h"
 #include "RecordingWindow.h"
 #include "TargetPreview.h"
 #include "TestSupport.h"
 #include "ThemeBuild.h"
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 namespace vexaro::test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Quote(const std::string& arg) { return "\"" + arg + "\""; }
-
-} // namespace
-
 CliResult RunCli(const std::vector<std::string>& args, const fs::path& scratch)
 {
     fs::create_directories(scratch);
-    const fs::path out = scratch / "cli-out.txt", err = scratch / "cli-err.txt";
-#ifdef _WIN32
-    std::string line = "cd /d " + Quote(scratch.string()) + " && " + Quote(VEXARO_CLI);
-#else
-    std::string line = "cd " + Quote(scratch.string()) + " && " + Quote(VEXARO_CLI);
-#endif
-    for (const std::string& a : args)
-        line += " " + Quote(a);
-    line += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
-#ifdef _WIN32
-    line = "\"" + line + "\"";   // cmd /c drops the outer pair of quotes
-#endif
-    const int raw = std::system(line.c_str());
-    CliResult result;
-#ifdef _WIN32
-    result.status = raw;
-#else
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    result.out = Slurp(out);
-    result.err = Slurp(err);
-    return result;
+    const ProcessResult run = RunProcess(VEXARO_CLI, args, scratch);
+    return CliResult{run.exitCode, run.out, run.err};
 }
 
 std::string CoreConversion(const std::string& file, bool package, const fs::path& folder,
