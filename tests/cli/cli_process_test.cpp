@@ -71,6 +71,26 @@ TEST(ConvertProcess, SameFilesAsTheCoreCommands)
                                          " themes converted into " + (t / "cli").string());
 }
 
+// The sample theme converts to the same bytes on every platform and in every build: these are
+// the files of the Linux build. When the sample painter or a build changes on purpose, take the
+// new values from `sha256sum out/VexaroSample/...` after `./run convert`.
+TEST(ConvertProcess, SampleThemeGivesTheRecordedBytes)
+{
+    TempDir t;
+    const CliResult r = RunCli({"convert", kSample, "--out", (t / "out").string()}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::map<std::string, std::string> recorded{
+        {"Backgroundimage.mbm", "00ade0cf14d7da80b95fbe8839c209203319ce472065060094d6a754570f0171"},
+        {"EidPic.mbm", "1946720963bca2d16502da1a45685b38502b816747eb5c168922e4e8c3f4496d"},
+        {"Menu_Folders.mbm", "c7fa8591ea4c1b9ae8a96baefe06d86d1d79959dfc154f65c5ebd262659c682b"},
+        {"preview.jpg", "6a7de996db263a0bbd5917ad7b5f6be7fd97cdbeb7d1197ab9b00aaa5fcc3f12"},
+    };
+    const auto files = ConversionFiles(t / "out" / "VexaroSample");
+    ASSERT_EQ(files.size(), recorded.size());
+    for (const auto& [name, bytes] : files)
+        EXPECT_EQ(Sha256Hex(bytes), recorded.at(name)) << name;
+}
+
 // The workspace commands one by one give what convert gives, and a multi-bitmap file opens
 // like the package that holds it.
 TEST(CommandsProcess, OpenSavePreviewClear)
@@ -138,7 +158,7 @@ TEST(ConvertProcess, SettingsIniAndSetChooseTheBitmaps)
 {
     TempDir t;
     fs::create_directories(t / "settings");
-    std::ofstream(t / "settings" / "Settings.ini") << "[Files]\r\n2=005\r\n4=166\r\n";
+    std::ofstream(t / "settings" / "Settings.ini", std::ios::binary) << "[Files]\r\n2=005\r\n4=166\r\n";
     auto convert = [&](const std::string& name, std::vector<std::string> front) {
         front.insert(front.end(), {"convert", kSample, "--out", (t / name).string()});
         const CliResult r = RunCli(front, t / name);

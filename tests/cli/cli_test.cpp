@@ -44,7 +44,7 @@ TEST(FieldOverrides, SettingsThenOverridesOverDefaults)
 {
     test::TempDir folder;
     EXPECT_EQ(LoadFieldTexts(folder.path(), {})[1], "003");   // no Settings.ini: the defaults
-    std::ofstream(folder / "Settings.ini") << "[files]\r\n2=005\r\n4= 166 \r\n";
+    std::ofstream(folder / "Settings.ini", std::ios::binary) << "[files]\r\n2=005\r\n4= 166 \r\n";
     const FieldTexts texts = LoadFieldTexts(folder.path(), {{4, "170"}, {9, "x"}});
     EXPECT_EQ(texts[0], "002");
     EXPECT_EQ(texts[1], "005");
