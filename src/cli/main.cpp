@@ -37,11 +37,17 @@ std::vector<FieldOverride> Overrides(const std::vector<std::string>& sets)
     return overrides;
 }
 
+// Copies of this program share standard output and error: each line goes out in one piece.
+void WriteLine(std::ostream& out, const std::string& text)
+{
+    out << (text + "\n") << std::flush;
+}
+
 int ReportConversion(const std::string& file, const fs::path& folder, const ConvertOutcome& outcome)
 {
-    std::cout << ConvertSummary(file, folder, outcome) << std::endl;
+    WriteLine(std::cout, ConvertSummary(file, folder, outcome));
     if (!outcome.ok)
-        std::cerr << file << ": " << outcome.message << std::endl;
+        WriteLine(std::cerr, file + ": " + outcome.message);
     return outcome.ok ? 0 : 1;
 }
 
