@@ -43,19 +43,27 @@ namespace {
 
 constexpr const char* kTitle = "Vexaro";
 constexpr int kVersionMajor = 1, kVersionMinor = 0;
-constexpr const char* kWineSansSerif = "/usr/share/wine/fonts/ms_sans_serif.ttf";
+// Wine's copy of "MS Sans Serif" (a scalable container holding the raster strikes; never its
+// .fon files, which carry no Unicode map), carried as a resource so that the face is there on
+// every platform. Wine's Tahoma comes along for systems whose font engine refuses a container
+// without outlines (wine's own, for one).
+constexpr const char* kCarriedSansSerif = ":/fonts/ms_sans_serif.ttf";
+constexpr const char* kCarriedTahoma = ":/fonts/tahoma.ttf";
 
-// "MS Sans Serif" 8 point where the face can be had (Wine's scalable-container copy on Linux;
-// never its .fon files, which carry no Unicode map), else the default sans serif.
+// "MS Sans Serif" 8 point where the face can be had, else Tahoma 8 point, else the default
+// sans serif.
 QFont WindowFont()
 {
     static const bool registered = [] {
-        if (QFileInfo::exists(kWineSansSerif))
-            return QFontDatabase::addApplicationFont(kWineSansSerif) >= 0;
-        return false;
+        QFontDatabase::addApplicationFont(kCarriedSansSerif);
+        QFontDatabase::addApplicationFont(kCarriedTahoma);
+        return true;
     }();
-    if (registered || QFontDatabase::families().contains("MS Sans Serif"))
-        return QFont("MS Sans Serif", 8);
+    (void)registered;
+    const QStringList families = QFontDatabase::families();
+    for (const char* face : {"MS Sans Serif", "Tahoma"})
+        if (families.contains(face))
+            return QFont(face, 8);
     QFont font = QApplication::font();
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
