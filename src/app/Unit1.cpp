@@ -50,16 +50,19 @@ constexpr int kVersionMajor = 1, kVersionMinor = 0;
 constexpr const char* kCarriedSansSerif = ":/fonts/ms_sans_serif.ttf";
 constexpr const char* kCarriedTahoma = ":/fonts/tahoma.ttf";
 
+// Both faces are offered; the font engine may refuse either.
+bool RegisterCarriedFaces()
+{
+    const int sansSerif = QFontDatabase::addApplicationFont(kCarriedSansSerif);
+    const int tahoma = QFontDatabase::addApplicationFont(kCarriedTahoma);
+    return sansSerif >= 0 || tahoma >= 0;
+}
+
 // "MS Sans Serif" 8 point where the face can be had, else Tahoma 8 point, else the default
 // sans serif.
 QFont WindowFont()
 {
-    static const bool registered = [] {
-        QFontDatabase::addApplicationFont(kCarriedSansSerif);
-        QFontDatabase::addApplicationFont(kCarriedTahoma);
-        return true;
-    }();
-    (void)registered;
+    [[maybe_unused]] static const bool registered = RegisterCarriedFaces();
     const QStringList families = QFontDatabase::families();
     for (const char* face : {"MS Sans Serif", "Tahoma"})
         if (families.contains(face))

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <map>
+#include <set>
 #include <system_error>
 
 #include "ConverterInstall.h"
@@ -23,11 +23,17 @@ namespace {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// "Theme.SIS" -> "sis"; "" when the name has no extension.
 std::string LowerExtension(const std::string& file)
 {
-    std::string ext = fs::path(file).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
+    const std::string ext = fs::path(file).extension().string();
+    return ext.empty() ? ext : Lower(ext.substr(1));
 }
 
 // The theme file must be there to be read: the import commands say nothing when it is not.
@@ -51,7 +57,7 @@ int CountBitmaps(const fs::path& folder)
     std::error_code ec;
     int count = 0;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (LowerExtension(it->path().filename().string()) == ".bmp")
+        if (LowerExtension(it->path().filename().string()) == "bmp")
             ++count;
     return count;
 }
@@ -85,10 +91,10 @@ FieldTexts LoadFieldTexts(const fs::path& settingsFolder, const std::vector<Fiel
 
 ThemeFileType ThemeTypeOf(const std::string& file, const std::string& typeOption)
 {
-    const std::string type = typeOption.empty() ? LowerExtension(file) : "." + typeOption;
-    if (type == ".sis")
+    const std::string type = typeOption.empty() ? LowerExtension(file) : typeOption;
+    if (type == "sis")
         return ThemeFileType::Package;
-    if (type == ".mbm")
+    if (type == "mbm")
         return ThemeFileType::MultiBitmap;
     if (!typeOption.empty())
         throw Error("Unknown theme type " + Quoted(typeOption) + ": use sis or mbm");
@@ -98,9 +104,9 @@ ThemeFileType ThemeTypeOf(const std::string& file, const std::string& typeOption
 int PreviewTypeOf(const std::string& file, const std::string& typeOption)
 {
     const std::string type = typeOption.empty() ? LowerExtension(file) : typeOption;
-    if (type == ".jpg" || type == ".jpeg" || type == "jpeg" || type == "jpg")
+    if (type == "jpg" || type == "jpeg")
         return kExportJpeg;
-    if (type == ".bmp" || type == "bmp")
+    if (type == "bmp")
         return kExportBmp;
     if (!typeOption.empty())
         throw Error("Unknown picture type " + Quoted(typeOption) + ": use jpeg or bmp");
@@ -201,20 +207,16 @@ std::string ConvertSummary(const std::string& file, const fs::path& themeFolder,
 std::vector<fs::path> ThemeFolders(const std::vector<std::string>& files, const fs::path& outFolder)
 {
     std::vector<fs::path> folders;
-    std::map<std::string, int> seen;
+    std::set<std::string> seen;
     for (const std::string& file : files) {
         std::string name = fs::path(file).stem().string();
         if (name.empty() || name == "." || name == "..")
             name = "theme";
         // Folder names are compared without regard to case, as Windows does.
-        auto key = [](std::string k) {
-            std::transform(k.begin(), k.end(), k.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            return k;
-        };
         std::string chosen = name;
-        for (int n = 2; seen.count(key(chosen)); ++n)
+        for (int n = 2; seen.count(Lower(chosen)); ++n)
             chosen = name + "-" + std::to_string(n);
-        seen[key(chosen)] = 1;
+        seen.insert(Lower(chosen));
         folders.push_back(outFolder / chosen);
     }
     return folders;

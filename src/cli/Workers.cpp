@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 extern char** environ;
 #endif
 
