@@ -5,9 +5,9 @@
 
 #include <unistd.h>
 
-#include "QuietWindow.h"
+#include "tool/QuietWindow.h"
 #include "ThemePainter.h"
-#include "Workspace.h"
+#include "tool/Workspace.h"
 
 namespace vexaro::bench {
 

@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BmpCodec.h"
+#include "bitmap/BmpCodec.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
-#include "ConverterInstall.h"
-#include "ImportCommands.h"
+#include "tool/ConverterInstall.h"
+#include "import/ImportCommands.h"
 
 namespace {
 

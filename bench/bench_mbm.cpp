@@ -23,9 +23,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "Bmconv.h"
-#include "MbmColours.h"
-#include "MbmReader.h"
+#include "converter/Bmconv.h"
+#include "mbm/MbmColours.h"
+#include "mbm/MbmReader.h"
 
 extern char** environ;
 

@@ -7,14 +7,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include "FieldDefaults.h"
-#include "PreviewExport.h"
-#include "PreviewPictures.h"
-#include "SourcePanel.h"
-#include "TargetPreview.h"
+#include "tool/FieldDefaults.h"
+#include "preview/PreviewExport.h"
+#include "preview/PreviewPictures.h"
+#include "preview/SourcePanel.h"
+#include "preview/TargetPreview.h"
 #include "BenchSupport.h"
-#include "WindowSeam.h"
-#include "Workspace.h"
+#include "tool/WindowSeam.h"
+#include "tool/Workspace.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ void BM_EncodeJpeg(benchmark::State& state)
     state.counters["bytes"] = static_cast<double>(bytes);
 }
 
-void Export(benchmark::State& state, int type)
+void Export(benchmark::State& state, vexaro::PreviewFileType type)
 {
     BenchWorkspace bench("preview");
     const vexaro::Bitmap preview = DrawnPreview(bench);
@@ -75,8 +75,8 @@ void Export(benchmark::State& state, int type)
         benchmark::DoNotOptimize(vexaro::ExportPreview(preview, name, type));
 }
 
-void BM_ExportPreviewJpeg(benchmark::State& state) { Export(state, vexaro::kExportJpeg); }
-void BM_ExportPreviewBmp(benchmark::State& state) { Export(state, vexaro::kExportBmp); }
+void BM_ExportPreviewJpeg(benchmark::State& state) { Export(state, vexaro::PreviewFileType::Jpeg); }
+void BM_ExportPreviewBmp(benchmark::State& state) { Export(state, vexaro::PreviewFileType::Bmp); }
 
 } // namespace
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "BmpCodec.h"
-#include "Error.h"
+#include "bitmap/BmpCodec.h"
+#include "base/Error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "CommandLine.h"
-#include "Error.h"
+#include "converter/CommandLine.h"
+#include "base/Error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <span>
 
-#include "Error.h"
-#include "MbmColours.h"
-#include "MbmReader.h"
+#include "base/Error.h"
+#include "mbm/MbmColours.h"
+#include "mbm/MbmReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -9,10 +9,10 @@
 
 #include <unistd.h>
 
-#include "Bitmap.h"
-#include "Error.h"
-#include "SisPackage.h"
-#include "QuietWindow.h"
+#include "bitmap/Bitmap.h"
+#include "base/Error.h"
+#include "import/SisPackage.h"
+#include "tool/QuietWindow.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <zlib.h>
 
-#include "Error.h"
+#include "base/Error.h"
 
 namespace vexaro::sis {
 namespace {

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
-#include "Error.h"
-#include "MbmReduce.h"
-#include "MbmWriter.h"
+#include "bitmap/Bitmap.h"
+#include "base/Error.h"
+#include "mbm/MbmReduce.h"
+#include "mbm/MbmWriter.h"
 #include "SisWriter.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "FormSeam.h"
+#include "app/FormSeam.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
-#include "RasterFont.h"
-#include "Unit1.h"
+#include "preview/RasterFont.h"
+#include "app/Unit1.h"
 
 namespace vexaro::app {
 

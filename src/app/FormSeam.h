@@ -1,7 +1,7 @@
 #pragma once
 // The window side of the commands' seam: progress bar, Open caption, pending messages, field
 // texts, plain messages, face colour and caption drawing, all on the controls of TForm1.
-#include "WindowSeam.h"
+#include "tool/WindowSeam.h"
 
 namespace vexaro::app {
 

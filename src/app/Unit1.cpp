@@ -1,4 +1,4 @@
-#include "Unit1.h"
+#include "app/Unit1.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -27,15 +27,15 @@
 #include <exception>
 #include <utility>
 
-#include "ConverterInstall.h"
-#include "Error.h"
-#include "FieldDefaults.h"
-#include "FormSeam.h"
-#include "ImportCommands.h"
-#include "PreviewExport.h"
-#include "SourcePanel.h"
-#include "TargetPreview.h"
-#include "ThemeBuild.h"
+#include "tool/ConverterInstall.h"
+#include "base/Error.h"
+#include "tool/FieldDefaults.h"
+#include "app/FormSeam.h"
+#include "import/ImportCommands.h"
+#include "preview/PreviewExport.h"
+#include "preview/SourcePanel.h"
+#include "preview/TargetPreview.h"
+#include "target/ThemeBuild.h"
 
 namespace vexaro::app {
 
@@ -464,7 +464,8 @@ void TForm1::SpeedButton8Click()
         return;
     saveName_ = name;
     saveType_ = type;
-    runCommand([&] { vexaro::ExportPreview(pictures_.image1, name.toLocal8Bit().toStdString(), type); });
+    runCommand([&] { vexaro::ExportPreview(pictures_.image1, name.toLocal8Bit().toStdString(),
+                                                  static_cast<vexaro::PreviewFileType>(type)); });
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event)

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "PreviewPictures.h"
-#include "ProfileFile.h"
-#include "Workspace.h"
+#include "preview/PreviewPictures.h"
+#include "tool/ProfileFile.h"
+#include "tool/Workspace.h"
 
 class QGroupBox;
 class QLabel;

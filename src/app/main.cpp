@@ -7,7 +7,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "Unit1.h"
+#include "app/Unit1.h"
 
 namespace {
 

@@ -1,11 +1,12 @@
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <utility>
 
-#include "Error.h"
+#include "base/Bytes.h"
+#include "base/Error.h"
 
 namespace vexaro {
 
@@ -32,13 +33,7 @@ std::uint8_t ScaleChannel(std::uint32_t word, std::uint32_t mask)
     return static_cast<std::uint8_t>((v * 255 * 2 + max) / (2 * max));
 }
 
-std::uint32_t ReadWord(const std::uint8_t* p, int bytes)
-{
-    std::uint32_t w = p[0] | (static_cast<std::uint32_t>(p[1]) << 8);
-    if (bytes == 4)
-        w |= (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    return w;
-}
+std::uint32_t ReadWord(const std::uint8_t* p, int bytes) { return bytes == 4 ? LoadU32(p) : LoadU16(p); }
 
 } // namespace
 

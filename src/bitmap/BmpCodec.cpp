@@ -1,4 +1,4 @@
-#include "BmpCodec.h"
+#include "bitmap/BmpCodec.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
-#include "Error.h"
+#include "base/Bytes.h"
+#include "base/Error.h"
+#include "base/Files.h"
 
 namespace vexaro {
 
@@ -87,10 +90,11 @@ enum Compression : std::uint32_t {
 
 [[noreturn]] void NotValid() { throw Error(kBitmapNotValid); }
 
-// The one way this file reads bytes: every read is checked against the end of the input.
-class ByteReader {
+// Reads a BMP file front to back: every read is checked against the end of the input, and a
+// read past it is an invalid bitmap.
+class BmpCursor {
 public:
-    explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    explicit BmpCursor(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::size_t size() const { return bytes_.size(); }
     std::size_t position() const { return pos_; }
@@ -110,28 +114,13 @@ public:
         pos_ += n;
         return out;
     }
-    std::uint16_t u16()
-    {
-        const auto b = take(2);
-        return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
-    }
-    std::uint32_t u32()
-    {
-        const auto b = take(4);
-        return std::uint32_t{b[0]} | (std::uint32_t{b[1]} << 8) | (std::uint32_t{b[2]} << 16) |
-               (std::uint32_t{b[3]} << 24);
-    }
+    std::uint16_t u16() { return LoadU16(take(2).data()); }
+    std::uint32_t u32() { return LoadU32(take(4).data()); }
 
 private:
     std::span<const std::uint8_t> bytes_;
     std::size_t pos_ = 0;
 };
-
-std::uint32_t LoadU32(const std::uint8_t* p)
-{
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
-}
-std::uint16_t LoadU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 struct BmpFileHeader {
     std::uint16_t type = 0;
@@ -170,7 +159,7 @@ struct BmpLayout {
 
 // --- reading the records -------------------------------------------------------------------
 
-BmpFileHeader ReadFileHeader(ByteReader& in)
+BmpFileHeader ReadFileHeader(BmpCursor& in)
 {
     BmpFileHeader h;
     h.type = in.u16();
@@ -194,7 +183,7 @@ HeaderKind CheckHeaderSize(std::uint32_t size)
     NotValid();
 }
 
-BmpInfoHeader ReadInfoHeader(ByteReader& in)
+BmpInfoHeader ReadInfoHeader(BmpCursor& in)
 {
     BmpInfoHeader h;
     h.headerSize = in.u32();
@@ -329,7 +318,7 @@ void CheckPixelData(const BmpLayout& l, std::size_t fileSize)
         NotValid();
 }
 
-ChannelMasks ReadMasks(const BmpInfoHeader& h, ByteReader& in)
+ChannelMasks ReadMasks(const BmpInfoHeader& h, BmpCursor& in)
 {
     if (h.compression == kRgb)
         return h.bitCount == 16 ? kMasks555 : kMasks888;
@@ -352,7 +341,7 @@ ChannelMasks ReadMasks(const BmpInfoHeader& h, ByteReader& in)
     return m;
 }
 
-std::vector<Rgb> ReadPalette(const BmpInfoHeader& h, ByteReader& in, std::size_t pixelOffset)
+std::vector<Rgb> ReadPalette(const BmpInfoHeader& h, BmpCursor& in, std::size_t pixelOffset)
 {
     const std::size_t entrySize = h.kind == HeaderKind::Core ? 3 : 4;
     const std::size_t start = in.position();
@@ -376,7 +365,7 @@ std::vector<Rgb> ReadPalette(const BmpInfoHeader& h, ByteReader& in, std::size_t
 
 BmpLayout ReadLayout(std::span<const std::uint8_t> bytes)
 {
-    ByteReader in(bytes);
+    BmpCursor in(bytes);
     std::size_t base = 0;
     if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'A') {
         base = kArrayHeaderSize;
@@ -514,17 +503,6 @@ void ReadRle(std::span<const std::uint8_t> stream, const BmpLayout& l, Bitmap& o
 
 // --- writing -------------------------------------------------------------------------------
 
-void PutU16(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutU32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -573,22 +551,22 @@ std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap)
     std::uint8_t* p = out.data();
     p[0] = 'B';
     p[1] = 'M';
-    PutU32(p + 2, static_cast<std::uint32_t>(fileSize));
-    PutU32(p + 10, static_cast<std::uint32_t>(pixelOffset));
+    StoreU32(p + 2, static_cast<std::uint32_t>(fileSize));
+    StoreU32(p + 10, static_cast<std::uint32_t>(pixelOffset));
     p += kFileHeaderSize;
-    PutU32(p, kInfoHeaderSize);
-    PutU32(p + 4, static_cast<std::uint32_t>(bitmap.width()));
-    PutU32(p + 8, static_cast<std::uint32_t>(bitmap.height()));
-    PutU16(p + 12, 1);
-    PutU16(p + 14, static_cast<std::uint32_t>(bpp));
-    PutU32(p + 16, bitFields ? kBitFields : kRgb);
-    PutU32(p + 20, static_cast<std::uint32_t>(imageSize));
-    PutU32(p + 32, static_cast<std::uint32_t>(paletteCount));
+    StoreU32(p, kInfoHeaderSize);
+    StoreU32(p + 4, static_cast<std::uint32_t>(bitmap.width()));
+    StoreU32(p + 8, static_cast<std::uint32_t>(bitmap.height()));
+    StoreU16(p + 12, 1);
+    StoreU16(p + 14, static_cast<std::uint16_t>(bpp));
+    StoreU32(p + 16, bitFields ? kBitFields : kRgb);
+    StoreU32(p + 20, static_cast<std::uint32_t>(imageSize));
+    StoreU32(p + 32, static_cast<std::uint32_t>(paletteCount));
     p += kInfoHeaderSize;
     if (bitFields) {
-        PutU32(p, bitmap.masks().r);
-        PutU32(p + 4, bitmap.masks().g);
-        PutU32(p + 8, bitmap.masks().b);
+        StoreU32(p, bitmap.masks().r);
+        StoreU32(p + 4, bitmap.masks().g);
+        StoreU32(p + 8, bitmap.masks().b);
         p += 12;
     }
     for (std::size_t i = 0; i < paletteCount; ++i, p += 4) {
@@ -600,26 +578,6 @@ std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap)
     for (int y = bitmap.height() - 1; y >= 0; --y, p += stride)
         std::memcpy(p, bitmap.row(y), stride);
     return out;
-}
-
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path)
-{
-    FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f)
-        ThrowFileError("Cannot open", path, errno);
-    std::vector<std::uint8_t> bytes;
-    constexpr std::size_t kChunk = 64 * 1024;
-    for (;;) {
-        const std::size_t old = bytes.size();
-        bytes.resize(old + kChunk);
-        const std::size_t got = std::fread(bytes.data() + old, 1, kChunk, f.get());
-        bytes.resize(old + got);
-        if (got < kChunk)
-            break;
-    }
-    if (std::ferror(f.get()))
-        ThrowFileError("Cannot open", path, errno);
-    return bytes;
 }
 
 void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes)
@@ -636,7 +594,10 @@ void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes
 
 void LoadBmpFile(const std::string& path, Bitmap& bitmap)
 {
-    DecodeBmp(ReadWholeFile(path), bitmap);
+    const FileBytes file = ReadFileCapped(std::filesystem::path(path), kMaxBmpFileBytes);
+    if (!file)
+        throw Error("Cannot open file " + Quoted(path) + ". " + ReadFailureReason(file, kMaxBmpFileBytes));
+    DecodeBmp(file.bytes, bitmap);
 }
 
 void SaveBmpFile(const Bitmap& bitmap, const std::string& path)

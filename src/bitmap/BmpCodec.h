@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 
 namespace vexaro {
 
@@ -22,13 +22,17 @@ namespace vexaro {
 void DecodeBmp(std::span<const std::uint8_t> bytes, Bitmap& bitmap);
 std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap);
 
-// File forms. A file that cannot be opened throws Error("Cannot open file \"PATH\". REASON");
-// one that cannot be created or written throws Error("Cannot create file \"PATH\". REASON").
+// The largest BMP file read. A picture holds at most kMaxPixelBytes; the rest is room for
+// headers, palettes and run-length data that codes less than it could.
+inline constexpr std::size_t kMaxBmpFileBytes = std::size_t{300} << 20;
+
+// File forms. A file that cannot be read (missing, not a regular file, larger than
+// kMaxBmpFileBytes) throws Error("Cannot open file \"PATH\". REASON"); one that cannot be created
+// or written throws Error("Cannot create file \"PATH\". REASON").
 void LoadBmpFile(const std::string& path, Bitmap& bitmap);
 void SaveBmpFile(const Bitmap& bitmap, const std::string& path);
 
-// Whole-file helpers shared by the readers of outside files.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+// Writes the whole file, replacing one of that name; throws as SaveBmpFile does.
 void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
 } // namespace vexaro

@@ -1,4 +1,4 @@
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,21 +7,19 @@
 #include <set>
 #include <system_error>
 
-#include "ConverterInstall.h"
-#include "Error.h"
-#include "FileHelpers.h"
-#include "PreviewExport.h"
-#include "ProfileFile.h"
-#include "TargetPreview.h"
-#include "ThemeBuild.h"
+#include "tool/ConverterInstall.h"
+#include "base/Error.h"
+#include "tool/FileHelpers.h"
+#include "preview/PreviewExport.h"
+#include "tool/ProfileFile.h"
+#include "preview/TargetPreview.h"
+#include "target/ThemeBuild.h"
 
 namespace vexaro::cli {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 std::string Lower(std::string text)
 {
@@ -101,13 +99,13 @@ ThemeFileType ThemeTypeOf(const std::string& file, const std::string& typeOption
     throw Error("Cannot tell the type of " + Quoted(file) + " from its name: give --type sis or --type mbm");
 }
 
-int PreviewTypeOf(const std::string& file, const std::string& typeOption)
+PreviewFileType PreviewTypeOf(const std::string& file, const std::string& typeOption)
 {
     const std::string type = typeOption.empty() ? LowerExtension(file) : typeOption;
     if (type == "jpg" || type == "jpeg")
-        return kExportJpeg;
+        return PreviewFileType::Jpeg;
     if (type == "bmp")
-        return kExportBmp;
+        return PreviewFileType::Bmp;
     if (!typeOption.empty())
         throw Error("Unknown picture type " + Quoted(typeOption) + ": use jpeg or bmp");
     throw Error("Cannot tell the picture type of " + Quoted(file) + " from its name: give --type jpeg or --type bmp");
@@ -166,7 +164,7 @@ void SaveCommand(const Workspace& workspace, ConsoleWindow& window)
     throw Error("The converter did not build " + missing);
 }
 
-std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, int type)
+std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, PreviewFileType type)
 {
     Bitmap image1;
     DrawTargetPreview(workspace, window, image1);
@@ -186,7 +184,7 @@ ConvertOutcome ConvertTheme(const std::string& file, const std::string& typeOpti
         ConsoleWindow window(fields, progress);
         OpenCommand(workspace, file, type, window);
         SaveCommand(workspace, window);
-        PreviewCommand(workspace, window, (workspace.folder() / kConvertPreviewName).string(), kExportJpeg);
+        PreviewCommand(workspace, window, (workspace.folder() / kConvertPreviewName).string(), PreviewFileType::Jpeg);
         outcome.ok = true;
     } catch (const std::exception& e) {
         outcome.message = e.what();

@@ -7,9 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "ConsoleWindow.h"
-#include "ImportCommands.h"
-#include "Workspace.h"
+#include "cli/ConsoleWindow.h"
+#include "preview/PreviewExport.h"
+#include "import/ImportCommands.h"
+#include "tool/Workspace.h"
 
 namespace vexaro::cli {
 
@@ -28,8 +29,8 @@ FieldTexts LoadFieldTexts(const std::filesystem::path& settingsFolder, const std
 ThemeFileType ThemeTypeOf(const std::string& file, const std::string& typeOption);
 
 // The preview type: `typeOption` "jpeg" or "bmp" when given, else by the extension (".jpg",
-// ".jpeg", ".bmp"). Returns kExportJpeg or kExportBmp; throws Error when neither tells.
-int PreviewTypeOf(const std::string& file, const std::string& typeOption);
+// ".jpeg", ".bmp"). Throws Error when neither tells.
+PreviewFileType PreviewTypeOf(const std::string& file, const std::string& typeOption);
 
 // Open: brings the theme into the workspace and unpacks it, as the window's Open button does,
 // after removing what an earlier theme left in "Nokia\temp.mbm" and "Nokia\MBM\", so that a
@@ -45,7 +46,7 @@ void SaveCommand(const Workspace& workspace, ConsoleWindow& window);
 
 // Preview: draws the preview picture of the target screen and exports it as the window's
 // export button does. Returns the name written (its extension set by the type).
-std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, int type);
+std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, PreviewFileType type);
 
 // Clear: throws the imported theme away.
 void ClearCommand(const Workspace& workspace);

@@ -1,9 +1,9 @@
-#include "ConsoleWindow.h"
+#include "cli/ConsoleWindow.h"
 
 #include <algorithm>
 #include <ostream>
 
-#include "RasterFont.h"
+#include "preview/RasterFont.h"
 
 namespace vexaro::cli {
 

@@ -1,4 +1,4 @@
-#include "Workers.h"
+#include "cli/Workers.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "CliCommands.h"
-#include "Error.h"
-#include "Workers.h"
+#include "cli/CliCommands.h"
+#include "base/Error.h"
+#include "cli/Workers.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -1,24 +1,23 @@
-#include "Bmconv.h"
+#include "converter/Bmconv.h"
 
 #include <algorithm>
 #include <cctype>
 #include <ostream>
 #include <variant>
 
-#include "BmpCodec.h"
-#include "Error.h"
-#include "FileIo.h"
-#include "MbmColours.h"
-#include "MbmReader.h"
-#include "MbmReduce.h"
-#include "MbmWriter.h"
-#include "Palette.h"
+#include "bitmap/BmpCodec.h"
+#include "base/Bytes.h"
+#include "base/Error.h"
+#include "converter/FileIo.h"
+#include "mbm/MbmColours.h"
+#include "mbm/MbmReader.h"
+#include "mbm/MbmReduce.h"
+#include "mbm/MbmWriter.h"
+#include "mbm/Palette.h"
 
 namespace vexaro::converter {
 
 namespace {
-
-std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 std::size_t FileNameStart(std::string_view path)
 {
@@ -34,13 +33,12 @@ struct Resolution {
 };
 Resolution BmpResolution(const std::vector<std::uint8_t>& bytes)
 {
-    auto word = [&](std::size_t at) {
-        return static_cast<std::int32_t>(bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
-                                         (static_cast<std::uint32_t>(bytes[at + 3]) << 24));
-    };
-    if (bytes.size() < 46 || word(14) < 32)
+    const ByteReader in(bytes);
+    const auto headerSize = in.u32(14);
+    const auto x = in.u32(38), y = in.u32(42);
+    if (!headerSize || *headerSize < 32 || !x || !y)
         return {};
-    return {word(38), word(42)};
+    return {static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)};
 }
 
 // Reads and decodes one BMP. Our BMP reader takes every variant (16-bit, top-down, RLE,
@@ -48,7 +46,7 @@ Resolution BmpResolution(const std::vector<std::uint8_t>& bytes)
 // a deliberate difference, so such sources compile to what they show.
 Bitmap LoadSourceBmp(std::string_view path, std::vector<std::uint8_t>* keepBytes)
 {
-    std::vector<std::uint8_t> bytes = ReadFileCapped(path, kMaxBmpFileBytes);
+    std::vector<std::uint8_t> bytes = ReadInputFile(path, kMaxBmpFileBytes);
     if (bytes.empty())
         throw Error("source bitmap " + Quoted(path) + " is empty");
     Bitmap bitmap;
@@ -123,7 +121,7 @@ std::vector<std::string> Arguments(const std::vector<std::string>& args)
 {
     if (args.size() != 1)
         return args;
-    const std::vector<std::uint8_t> text = ReadFileCapped(args[0], kMaxCommandFileBytes);
+    const std::vector<std::uint8_t> text = ReadInputFile(args[0], kMaxCommandFileBytes);
     std::vector<std::string> tokens = TokenizeCommandFile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
     if (tokens.empty())
         throw Error("command file " + Quoted(args[0]) + " holds no arguments");
@@ -149,7 +147,7 @@ void Compile(const CompileRequest& request)
         });
         mbm::InverseTable256 inverse256{};
         if (!request.palettePath.empty()) {
-            const std::vector<std::uint8_t> text = ReadFileCapped(request.palettePath, kMaxPaletteFileBytes);
+            const std::vector<std::uint8_t> text = ReadInputFile(request.palettePath, kMaxPaletteFileBytes);
             try {
                 const mbm::Palette256 palette =
                     mbm::ParsePaletteFile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
@@ -193,7 +191,7 @@ mbm::MbmFile ReadSourceMbm(const std::string& source, const std::vector<std::uin
 DecompileResult Decompile(const DecompileRequest& request)
 {
     DecompileResult result;
-    const std::vector<std::uint8_t> bytes = ReadFileCapped(request.source, kMaxMbmFileBytes);
+    const std::vector<std::uint8_t> bytes = ReadInputFile(request.source, kMaxMbmFileBytes);
     const mbm::MbmFile file = ReadSourceMbm(request.source, bytes);
     const std::size_t count = std::min(file.bitmaps.size(), request.targets.size());
     for (std::size_t k = 0; k < count; ++k) {
@@ -223,7 +221,7 @@ DecompileResult Decompile(const DecompileRequest& request)
 
 void PrintSummary(const SummaryRequest& request, std::ostream& out)
 {
-    const std::vector<std::uint8_t> bytes = ReadFileCapped(request.source, kMaxMbmFileBytes);
+    const std::vector<std::uint8_t> bytes = ReadInputFile(request.source, kMaxMbmFileBytes);
     const mbm::MbmFile file = ReadSourceMbm(request.source, bytes);
     out << request.source << ": " << (file.kind == mbm::MbmKind::FileStore ? "file store" : "ROM image") << ", "
         << file.bitmaps.size() << " bitmaps\n";

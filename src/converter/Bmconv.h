@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "CommandLine.h"
+#include "converter/CommandLine.h"
 
 namespace vexaro::converter {
 
@@ -20,7 +20,6 @@ inline constexpr int kExitBadCommand = 2;   // the arguments or the command file
 inline constexpr std::size_t kMaxCommandFileBytes = std::size_t{16} << 20;
 inline constexpr std::size_t kMaxPaletteFileBytes = std::size_t{1} << 20;
 inline constexpr std::size_t kMaxMbmFileBytes = std::size_t{1} << 30;
-inline constexpr std::size_t kMaxBmpFileBytes = std::size_t{300} << 20;
 
 // Compiles the sources into the target. Every source is read before anything is written;
 // the target is replaced in one step. On failure no target is left (an older file of that

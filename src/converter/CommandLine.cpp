@@ -1,10 +1,10 @@
-#include "CommandLine.h"
+#include "converter/CommandLine.h"
 
 #include <cctype>
 #include <filesystem>
 #include <system_error>
 
-#include "Error.h"
+#include "base/Error.h"
 
 namespace vexaro::converter {
 
@@ -47,8 +47,6 @@ bool IsFlag(std::string_view token, char letter) { return token.size() == 2 && S
 
 // "/pPALETTE", "/hHEADER": the option letter followed by a value.
 bool IsValued(std::string_view token, char letter) { return StartsOption(token) && OptionLetter(token) == letter; }
-
-std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 std::string ValueOf(std::string_view token)
 {

@@ -21,8 +21,8 @@
 #include <variant>
 #include <vector>
 
-#include "MbmReduce.h"
-#include "MbmWriter.h"
+#include "mbm/MbmReduce.h"
+#include "mbm/MbmWriter.h"
 
 namespace vexaro::converter {
 

@@ -1,4 +1,4 @@
-#include "FileIo.h"
+#include "converter/FileIo.h"
 
 #include <cerrno>
 #include <algorithm>
@@ -6,7 +6,8 @@
 #include <memory>
 #include <system_error>
 
-#include "Error.h"
+#include "base/Error.h"
+#include "base/Files.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -25,8 +26,6 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 File Open(const std::filesystem::path& path, const char* mode)
 {
@@ -61,38 +60,15 @@ std::filesystem::path NativePath(std::string_view path)
     return std::filesystem::path(s);
 }
 
-std::vector<std::uint8_t> ReadFileCapped(std::string_view path, std::size_t maxBytes)
+std::vector<std::uint8_t> ReadInputFile(std::string_view path, std::size_t maxBytes)
 {
-    errno = 0;
-    File file = Open(NativePath(path), "rb");
-    if (!file)
-        throw Error("cannot open " + Quoted(path) + ": " + SystemReason(errno));
-    auto tooLarge = [&] { return Error(Quoted(path) + " is larger than " + std::to_string(maxBytes) + " bytes"); };
-    // Size the buffer once from the file's length (a file that grows meanwhile still reads).
-    std::error_code ec;
-    const std::uintmax_t length = std::filesystem::file_size(NativePath(path), ec);
-    if (!ec && length > maxBytes)
-        throw tooLarge();
-    std::vector<std::uint8_t> bytes(ec ? 0 : static_cast<std::size_t>(length) + 1);
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (bytes.size() > maxBytes)
-                throw tooLarge();
-            bytes.resize(std::min(maxBytes + 1, std::max<std::size_t>(bytes.size() * 2, 65536)));
-        }
-        const std::size_t got = std::fread(bytes.data() + filled, 1, bytes.size() - filled, file.get());
-        filled += got;
-        if (got == 0) {
-            if (std::ferror(file.get()))
-                throw Error("cannot read " + Quoted(path) + ": " + SystemReason(errno != 0 ? errno : EIO));
-            break;
-        }
+    FileBytes file = ReadFileCapped(NativePath(path), maxBytes);
+    switch (file.failure) {
+    case ReadFailure::None: return std::move(file.bytes);
+    case ReadFailure::TooLarge: throw Error(Quoted(path) + " is larger than " + std::to_string(maxBytes) + " bytes");
+    case ReadFailure::CannotRead: throw Error("cannot read " + Quoted(path) + ": " + ReadFailureReason(file, maxBytes));
+    default: throw Error("cannot open " + Quoted(path) + ": " + ReadFailureReason(file, maxBytes));
     }
-    if (filled > maxBytes)
-        throw tooLarge();
-    bytes.resize(filled);
-    return bytes;
 }
 
 void WriteFile(std::string_view path, std::span<const std::uint8_t> bytes)

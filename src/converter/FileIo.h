@@ -15,9 +15,11 @@ namespace vexaro::converter {
 // folders.
 std::filesystem::path NativePath(std::string_view path);
 
-// The whole file. Throws vexaro::Error("cannot open \"NAME\": REASON") or, for a file longer
-// than `maxBytes`, Error("\"NAME\" is larger than N bytes"). NAME is the path as written.
-std::vector<std::uint8_t> ReadFileCapped(std::string_view path, std::size_t maxBytes);
+// The whole file named in a command or on the command line. Throws vexaro::Error("cannot open
+// \"NAME\": REASON") (also for a folder, FIFO or device), Error("cannot read \"NAME\": REASON"),
+// or, for a file longer than `maxBytes`, Error("\"NAME\" is larger than N bytes"). NAME is the
+// path as written.
+std::vector<std::uint8_t> ReadInputFile(std::string_view path, std::size_t maxBytes);
 
 // Writes the file through a temporary file in the same folder that is renamed over `path`,
 // so a failure leaves no partial file. Throws vexaro::Error("cannot write \"NAME\": REASON").

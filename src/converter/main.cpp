@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Bmconv.h"
+#include "converter/Bmconv.h"
 
 int main(int argc, char** argv)
 {

@@ -1,12 +1,12 @@
-#include "ImportCommands.h"
+#include "import/ImportCommands.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "ChildProcess.h"
-#include "FileHelpers.h"
-#include "SisPackage.h"
-#include "UnpackJob.h"
+#include "tool/ChildProcess.h"
+#include "tool/FileHelpers.h"
+#include "import/SisPackage.h"
+#include "import/UnpackJob.h"
 
 namespace vexaro {
 

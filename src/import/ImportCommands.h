@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "WindowSeam.h"
-#include "Workspace.h"
+#include "tool/WindowSeam.h"
+#include "tool/Workspace.h"
 
 namespace vexaro {
 

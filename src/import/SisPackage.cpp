@@ -1,4 +1,4 @@
-#include "SisPackage.h"
+#include "import/SisPackage.h"
 
 #include <array>
 #include <cctype>
@@ -10,8 +10,8 @@
 
 #include <zlib.h>
 
-#include "ByteReader.h"
-#include "Error.h"
+#include "base/Bytes.h"
+#include "base/Error.h"
 
 namespace vexaro {
 namespace sis {

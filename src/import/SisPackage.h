@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "WindowSeam.h"
+#include "tool/WindowSeam.h"
 
 namespace vexaro {
 

@@ -1,11 +1,12 @@
-#include "UnpackJob.h"
+#include "import/UnpackJob.h"
 
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <system_error>
 
-#include "Workspace.h"
+#include "base/Bytes.h"
+#include "tool/Workspace.h"
 
 namespace vexaro {
 
@@ -31,11 +32,10 @@ std::string LastPathComponent(const std::string& path)
 std::optional<std::uint32_t> ReadWordAt(std::istream& in, std::uint64_t offset)
 {
     in.seekg(static_cast<std::streamoff>(offset));
-    unsigned char bytes[4];
+    std::uint8_t bytes[4];
     if (!in.read(reinterpret_cast<char*>(bytes), sizeof bytes))
         return std::nullopt;
-    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
-           std::uint32_t{bytes[3]} << 24;
+    return LoadU32(bytes);
 }
 
 bool CheckHeaderFits(std::uint64_t fileSize)

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "WindowSeam.h"
+#include "tool/WindowSeam.h"
 
 namespace vexaro {
 

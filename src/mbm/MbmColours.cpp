@@ -1,9 +1,9 @@
-#include "MbmColours.h"
+#include "mbm/MbmColours.h"
 
 #include <array>
 #include <cstring>
 
-#include "Palette.h"
+#include "mbm/Palette.h"
 
 namespace vexaro::mbm {
 

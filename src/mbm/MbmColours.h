@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bitmap.h"
-#include "MbmFormat.h"
+#include "bitmap/Bitmap.h"
+#include "mbm/MbmFormat.h"
 
 namespace vexaro::mbm {
 

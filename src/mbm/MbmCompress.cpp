@@ -1,4 +1,4 @@
-#include "MbmCompress.h"
+#include "mbm/MbmCompress.h"
 
 #include <algorithm>
 #include <cstring>

@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "MbmFormat.h"
+#include "mbm/MbmFormat.h"
 
 namespace vexaro::mbm {
 

@@ -1,9 +1,9 @@
-#include "MbmFormat.h"
+#include "mbm/MbmFormat.h"
 
 #include <cstdio>
 #include <string>
 
-#include "Error.h"
+#include "base/Error.h"
 
 namespace vexaro::mbm {
 

@@ -1,11 +1,11 @@
-#include "MbmReader.h"
+#include "mbm/MbmReader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "ByteReader.h"
-#include "Error.h"
+#include "base/Bytes.h"
+#include "base/Error.h"
 
 namespace vexaro::mbm {
 

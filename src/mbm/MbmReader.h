@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "MbmFormat.h"
+#include "mbm/MbmFormat.h"
 
 namespace vexaro::mbm {
 

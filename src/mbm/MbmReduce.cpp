@@ -1,8 +1,8 @@
-#include "MbmReduce.h"
+#include "mbm/MbmReduce.h"
 
 #include <string>
 
-#include "Error.h"
+#include "base/Error.h"
 
 namespace vexaro::mbm {
 

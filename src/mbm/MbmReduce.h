@@ -12,9 +12,9 @@
 // Row padding is filled with 1 bits, as the converter does.
 #include <cstdint>
 
-#include "Bitmap.h"
-#include "MbmFormat.h"
-#include "Palette.h"
+#include "bitmap/Bitmap.h"
+#include "mbm/MbmFormat.h"
+#include "mbm/Palette.h"
 
 namespace vexaro::mbm {
 

@@ -1,10 +1,10 @@
-#include "MbmWriter.h"
+#include "mbm/MbmWriter.h"
 
 #include <limits>
 #include <string>
 
-#include "Error.h"
-#include "MbmCompress.h"
+#include "base/Error.h"
+#include "mbm/MbmCompress.h"
 
 namespace vexaro::mbm {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "MbmFormat.h"
+#include "mbm/MbmFormat.h"
 
 namespace vexaro::mbm {
 

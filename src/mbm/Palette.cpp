@@ -1,9 +1,9 @@
-#include "Palette.h"
+#include "mbm/Palette.h"
 
 #include <cstdlib>
 #include <string>
 
-#include "Error.h"
+#include "base/Error.h"
 
 namespace vexaro::mbm {
 

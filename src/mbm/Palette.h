@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 
 namespace vexaro::mbm {
 

@@ -1,4 +1,4 @@
-#include "PreviewExport.h"
+#include "preview/PreviewExport.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,8 +14,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "BmpCodec.h"
-#include "Error.h"
+#include "bitmap/BmpCodec.h"
+#include "base/Error.h"
 
 namespace vexaro {
 
@@ -220,22 +220,22 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality)
     return out;
 }
 
-std::string ExportPreview(const Bitmap& image1, const std::string& chosenName, int type)
+std::string ExportPreview(const Bitmap& image1, const std::string& chosenName, PreviewFileType type)
 {
     constexpr int kQuality = 100;
-    if (type == kExportJpeg) {
+    if (type == PreviewFileType::Jpeg) {
         const std::string name = ReplaceExtension(chosenName, ".jpg");
         WriteNewFile(name, EncodeJpeg(image1, kQuality));
         return name;
     }
-    if (type == kExportBmp) {
+    if (type == PreviewFileType::Bmp) {
         const std::string name = ReplaceExtension(chosenName, ".bmp");
         Bitmap copy = image1;
         copy.convertTo24();
         WriteNewFile(name, EncodeBmp(copy));
         return name;
     }
-    throw Error("Preview export type " + std::to_string(type) + " is neither 1 (JPEG) nor 2 (BMP)");
+    throw Error("Preview export type " + std::to_string(static_cast<int>(type)) + " is neither 1 (JPEG) nor 2 (BMP)");
 }
 
 } // namespace vexaro

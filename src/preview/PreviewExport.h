@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 
 namespace vexaro {
 
-// File types of the save dialog ("Jpeg file (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp"), 1-based.
-inline constexpr int kExportJpeg = 1;
-inline constexpr int kExportBmp = 2;
+// File types of the save dialog ("Jpeg file (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp"), numbered as
+// the dialog numbers them.
+enum class PreviewFileType { Jpeg = 1, Bmp = 2 };
 
 // Replaces the extension of the last name component: the name is cut before its last "." when
 // no "\", "/" or ":" follows that dot, and `extension` (".jpg") is appended.
@@ -22,11 +22,11 @@ std::string ReplaceExtension(const std::string& name, const std::string& extensi
 // libjpeg's text when the library refuses (an empty picture, for one).
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality);
 
-// Writes `image1` to `chosenName` with its extension replaced by ".jpg" (type kExportJpeg: JPEG,
-// quality 100) or ".bmp" (type kExportBmp: an uncompressed 24-bit BMP); the type alone decides
+// Writes `image1` to `chosenName` with its extension replaced by ".jpg" (type Jpeg: JPEG,
+// quality 100) or ".bmp" (type Bmp: an uncompressed 24-bit BMP); the type alone decides
 // the format. Returns the name written. The file is encoded in memory first; a file that cannot
 // be created or written throws Error("Cannot create file \"FULLPATH\". REASON") and leaves no
 // file of that name behind. An existing file is replaced. Any other type throws Error.
-std::string ExportPreview(const Bitmap& image1, const std::string& chosenName, int type);
+std::string ExportPreview(const Bitmap& image1, const std::string& chosenName, PreviewFileType type);
 
 } // namespace vexaro

@@ -1,7 +1,7 @@
 #pragma once
 // The four off-screen pictures that the window shows of a theme. They live as long as the
 // window; DrawSourcePanel and DrawTargetPreview repaint them.
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 
 namespace vexaro {
 

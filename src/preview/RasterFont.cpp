@@ -1,9 +1,9 @@
-#include "RasterFont.h"
+#include "preview/RasterFont.h"
 
 #include <algorithm>
 
-#include "ByteReader.h"
-#include "Error.h"
+#include "base/Bytes.h"
+#include "base/Error.h"
 
 namespace vexaro {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
-#include "WindowSeam.h"
+#include "bitmap/Bitmap.h"
+#include "tool/WindowSeam.h"
 
 namespace vexaro {
 

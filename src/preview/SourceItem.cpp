@@ -1,9 +1,9 @@
-#include "SourceItem.h"
+#include "preview/SourceItem.h"
 
 #include <system_error>
 
-#include "AverageResize.h"
-#include "BmpCodec.h"
+#include "resize/AverageResize.h"
+#include "bitmap/BmpCodec.h"
 
 namespace vexaro::detail {
 

@@ -2,9 +2,9 @@
 // One bitmap item of a redraw: the numbered BMP file that a bitmap number field names, read
 // into the loader bitmap and drawn onto a picture. Shared by the source panel and the target
 // preview; not part of the library's interface.
-#include "Bitmap.h"
-#include "WindowSeam.h"
-#include "Workspace.h"
+#include "bitmap/Bitmap.h"
+#include "tool/WindowSeam.h"
+#include "tool/Workspace.h"
 
 namespace vexaro::detail {
 

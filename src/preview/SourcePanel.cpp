@@ -1,9 +1,9 @@
-#include "SourcePanel.h"
+#include "preview/SourcePanel.h"
 
 #include <array>
 
-#include "SourceItem.h"
-#include "TargetPreview.h"
+#include "preview/SourceItem.h"
+#include "preview/TargetPreview.h"
 
 namespace vexaro {
 

@@ -1,9 +1,9 @@
 #pragma once
 // The left pane of the window: the theme screen view (Image2) and the two menu icon rows, drawn
 // from the numbered BMP files that the bitmap number fields name.
-#include "PreviewPictures.h"
-#include "WindowSeam.h"
-#include "Workspace.h"
+#include "preview/PreviewPictures.h"
+#include "tool/WindowSeam.h"
+#include "tool/Workspace.h"
 
 namespace vexaro {
 

@@ -1,9 +1,9 @@
-#include "TargetPreview.h"
+#include "preview/TargetPreview.h"
 
 #include <array>
 #include <string>
 
-#include "SourceItem.h"
+#include "preview/SourceItem.h"
 
 namespace vexaro {
 

@@ -4,9 +4,9 @@
 // orange captions.
 #include <string_view>
 
-#include "Bitmap.h"
-#include "WindowSeam.h"
-#include "Workspace.h"
+#include "bitmap/Bitmap.h"
+#include "tool/WindowSeam.h"
+#include "tool/Workspace.h"
 
 namespace vexaro {
 

@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "tool/ChildProcess.h"
 
 #ifdef _WIN32
 

@@ -1,11 +1,11 @@
-#include "ConverterInstall.h"
+#include "tool/ConverterInstall.h"
 
 #include <cerrno>
 #include <string>
 #include <system_error>
 
-#include "ConverterImage.h"
-#include "Error.h"
+#include "tool/ConverterImage.h"
+#include "base/Error.h"
 
 #ifdef _WIN32
 #include <cstdio>

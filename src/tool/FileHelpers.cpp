@@ -1,4 +1,4 @@
-#include "FileHelpers.h"
+#include "tool/FileHelpers.h"
 
 #include <cerrno>
 #include <fstream>
@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-#include "Error.h"
+#include "base/Error.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "ProfileFile.h"
+#include "tool/ProfileFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "Error.h"
+#include "base/Error.h"
 
 #ifndef _WIN32
 #include <unistd.h>

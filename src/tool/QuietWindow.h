@@ -3,8 +3,8 @@
 // keeps the progress position, and drops everything else. For programs without a window.
 #include <string>
 
-#include "FieldDefaults.h"
-#include "WindowSeam.h"
+#include "tool/FieldDefaults.h"
+#include "tool/WindowSeam.h"
 
 namespace vexaro {
 

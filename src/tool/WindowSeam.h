@@ -3,7 +3,7 @@
 // it with recorders; the command line with a quiet or terminal version.
 #include <string>
 
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 
 namespace vexaro {
 

@@ -1,4 +1,4 @@
-#include "Workspace.h"
+#include "tool/Workspace.h"
 
 #include <utility>
 

@@ -24,10 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "BmpCodec.h"
-#include "FieldDefaults.h"
+#include "bitmap/BmpCodec.h"
+#include "tool/FieldDefaults.h"
 #include "TestSupport.h"
-#include "Unit1.h"
+#include "app/Unit1.h"
 
 namespace fs = std::filesystem;
 using vexaro::app::TForm1;

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Bitmap.h"
-#include "Error.h"
+#include "bitmap/Bitmap.h"
+#include "base/Error.h"
 #include "TestSupport.h"
 
 namespace vexaro {

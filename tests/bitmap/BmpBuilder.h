@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 
 namespace vexaro::test {
 

@@ -28,8 +28,8 @@
 
 #include <gtest/gtest.h>
 
-#include "BmpCodec.h"
-#include "Error.h"
+#include "bitmap/BmpCodec.h"
+#include "base/Error.h"
 #include "TestSupport.h"
 
 namespace vexaro {

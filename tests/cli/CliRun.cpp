@@ -2,16 +2,16 @@
 
 #include <sstream>
 
-#include "ConverterInstall.h"
-#include "Error.h"
-#include "ImportCommands.h"
-#include "PreviewExport.h"
+#include "tool/ConverterInstall.h"
+#include "base/Error.h"
+#include "import/ImportCommands.h"
+#include "preview/PreviewExport.h"
 #include "ProcessRunner.h"
-#include "RasterFont.h"
+#include "preview/RasterFont.h"
 #include "RecordingWindow.h"
-#include "TargetPreview.h"
+#include "preview/TargetPreview.h"
 #include "TestSupport.h"
-#include "ThemeBuild.h"
+#include "target/ThemeBuild.h"
 
 namespace vexaro::test {
 
@@ -48,7 +48,7 @@ std::string CoreConversion(const std::string& file, bool package, const fs::path
         SaveTheme(workspace, window);
         Bitmap image1;
         DrawTargetPreview(workspace, window, image1);
-        ExportPreview(image1, (folder / "preview.jpg").string(), kExportJpeg);
+        ExportPreview(image1, (folder / "preview.jpg").string(), PreviewFileType::Jpeg);
     } catch (const Error& e) {
         return e.what();
     }

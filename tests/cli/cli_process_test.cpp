@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "BmpCodec.h"
+#include "bitmap/BmpCodec.h"
 #include "CliRun.h"
 #include "TestSupport.h"
 

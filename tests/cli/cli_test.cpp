@@ -4,11 +4,11 @@
 #include <fstream>
 #include <functional>
 
-#include "CliCommands.h"
-#include "Error.h"
-#include "PreviewExport.h"
+#include "cli/CliCommands.h"
+#include "base/Error.h"
+#include "preview/PreviewExport.h"
 #include "TestSupport.h"
-#include "Workers.h"
+#include "cli/Workers.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -60,9 +60,9 @@ TEST(Types, FromOptionOrExtension)
     EXPECT_EQ(ThemeTypeOf("noext", "mbm"), ThemeFileType::MultiBitmap);
     EXPECT_EQ(ErrorOf([] { ThemeTypeOf("x.zip", ""); }),
               "Cannot tell the type of \"x.zip\" from its name: give --type sis or --type mbm");
-    EXPECT_EQ(PreviewTypeOf("p.JPEG", ""), kExportJpeg);
-    EXPECT_EQ(PreviewTypeOf("p.bmp", ""), kExportBmp);
-    EXPECT_EQ(PreviewTypeOf("p.png", "bmp"), kExportBmp);
+    EXPECT_EQ(PreviewTypeOf("p.JPEG", ""), PreviewFileType::Jpeg);
+    EXPECT_EQ(PreviewTypeOf("p.bmp", ""), PreviewFileType::Bmp);
+    EXPECT_EQ(PreviewTypeOf("p.png", "bmp"), PreviewFileType::Bmp);
     EXPECT_NE(ErrorOf([] { PreviewTypeOf("p.png", ""); }), "");
 }
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "CommandLine.h"
+#include "converter/CommandLine.h"
 #include "MiniJson.h"
 #include "ProcessRunner.h"
 #include "TestSupport.h"

@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include "Bmconv.h"
-#include "BmpCodec.h"
-#include "Error.h"
-#include "FileIo.h"
-#include "MbmColours.h"
-#include "MbmReader.h"
+#include "converter/Bmconv.h"
+#include "bitmap/BmpCodec.h"
+#include "base/Error.h"
+#include "converter/FileIo.h"
+#include "mbm/MbmColours.h"
+#include "mbm/MbmReader.h"
 #include "ExpectedCorpus.h"
 #include "ProcessRunner.h"
 #include "TestSupport.h"
@@ -246,9 +246,9 @@ TEST(FileAccess, CappedReadsAndNativePaths)
     test::TempDir folder;
     WriteText(folder / "ten.txt", "0123456789");
     const std::string path = (folder / "ten.txt").string();
-    EXPECT_EQ(ReadFileCapped(path, 10).size(), 10u);
+    EXPECT_EQ(ReadInputFile(path, 10).size(), 10u);
     try {
-        ReadFileCapped(path, 9);
+        ReadInputFile(path, 9);
         FAIL() << "read past the cap";
     } catch (const Error& e) {
         EXPECT_EQ(std::string(e.what()), "\"" + path + "\" is larger than 9 bytes");

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "CommandLine.h"
-#include "Error.h"
+#include "converter/CommandLine.h"
+#include "base/Error.h"
 
 namespace vexaro::converter {
 namespace {

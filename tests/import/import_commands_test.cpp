@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "BmpCodec.h"
-#include "ConverterInstall.h"
-#include "Error.h"
-#include "ImportCommands.h"
-#include "MbmReader.h"
+#include "bitmap/BmpCodec.h"
+#include "tool/ConverterInstall.h"
+#include "base/Error.h"
+#include "import/ImportCommands.h"
+#include "mbm/MbmReader.h"
 #include "PackageBuilder.h"
 #include "ProcessState.h"
 #include "RecordingWindow.h"

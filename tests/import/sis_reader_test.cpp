@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
+#include "base/Error.h"
 #include "PackageBuilder.h"
-#include "SisPackage.h"
+#include "import/SisPackage.h"
 #include "TestSupport.h"
 #include "RecordingWindow.h"
 

@@ -11,7 +11,7 @@
 #include "ProcessState.h"
 #include "RecordingWindow.h"
 #include "TestSupport.h"
-#include "UnpackJob.h"
+#include "import/UnpackJob.h"
 
 namespace vexaro {
 namespace {

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
-#include "MbmColours.h"
-#include "MbmReduce.h"
-#include "Palette.h"
+#include "base/Error.h"
+#include "mbm/MbmColours.h"
+#include "mbm/MbmReduce.h"
+#include "mbm/Palette.h"
 #include "TestSupport.h"
 
 namespace vexaro::mbm {

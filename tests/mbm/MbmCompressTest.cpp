@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
-#include "MbmCompress.h"
-#include "MbmReader.h"
+#include "base/Error.h"
+#include "mbm/MbmCompress.h"
+#include "mbm/MbmReader.h"
 
 namespace vexaro::mbm {
 namespace {

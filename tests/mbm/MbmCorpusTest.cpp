@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
-#include "MbmColours.h"
-#include "MbmReader.h"
+#include "base/Error.h"
+#include "mbm/MbmColours.h"
+#include "mbm/MbmReader.h"
 #include "ExpectedCorpus.h"
 #include "TestSupport.h"
 

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
-#include "MbmReader.h"
-#include "MbmWriter.h"
+#include "base/Error.h"
+#include "mbm/MbmReader.h"
+#include "mbm/MbmWriter.h"
 
 namespace vexaro::mbm {
 namespace {

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
-#include "MbmColours.h"
-#include "MbmReader.h"
-#include "MbmReduce.h"
-#include "MbmWriter.h"
+#include "base/Error.h"
+#include "mbm/MbmColours.h"
+#include "mbm/MbmReader.h"
+#include "mbm/MbmReduce.h"
+#include "mbm/MbmWriter.h"
 #include "TestSupport.h"
 
 namespace vexaro::mbm {

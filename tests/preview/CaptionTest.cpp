@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "Error.h"
-#include "RasterFont.h"
+#include "base/Error.h"
+#include "preview/RasterFont.h"
 
 namespace vexaro {
 namespace {

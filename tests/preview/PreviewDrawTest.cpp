@@ -5,19 +5,21 @@
 #include <string>
 #include <vector>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
-#include "AverageResize.h"
-#include "BmpCodec.h"
-#include "Error.h"
+#include "resize/AverageResize.h"
+#include "bitmap/BmpCodec.h"
+#include "base/Error.h"
 #include "PreviewExpect.h"
-#include "PreviewPictures.h"
+#include "preview/PreviewPictures.h"
 #include "RecordingWindow.h"
-#include "SourcePanel.h"
-#include "TargetPreview.h"
+#include "preview/SourcePanel.h"
+#include "preview/TargetPreview.h"
 #include "TestSupport.h"
 #include "ThemePainter.h"
-#include "Workspace.h"
+#include "tool/Workspace.h"
 
 namespace vexaro::test {
 namespace {
@@ -90,6 +92,9 @@ struct ThemeCase {
     const char* name;
     ThemeOptions options;
 };
+
+// ctest lists a parameterised test with its parameter: the case's name, not its bytes.
+void PrintTo(const ThemeCase& c, std::ostream* out) { *out << c.name; }
 
 ThemeCase Case(const char* name, unsigned seed, void (*adjust)(ThemeOptions&) = nullptr)
 {
@@ -401,7 +406,8 @@ TEST_P(DamagedFile, InThePreviewLeavesThePanelAndProgressUntouched)
     EXPECT_EQ(CompareToGrid(Grid(281, 29, kSentinel), f.pictures.menu), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, DamagedFile, testing::Values(1, 2, 3, 4, 6, 9, 10, 13, 15));
+INSTANTIATE_TEST_SUITE_P(Fields, DamagedFile, testing::Values(1, 2, 3, 4, 6, 9, 10, 13, 15),
+                         [](const testing::TestParamInfo<int>& p) { return "Edit" + std::to_string(p.param); });
 
 // The preview reads sound files; the file goes bad while the panel lets messages run after its
 // first item, so the panel meets it at its own item.
@@ -431,7 +437,8 @@ TEST_P(DamagedDuringPanel, EndsThePanelAtThatItem)
     EXPECT_NE(f.window.progressCalls.back(), "position 0");
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, DamagedDuringPanel, testing::Values(2, 3, 4, 6, 9, 10, 13, 15));
+INSTANTIATE_TEST_SUITE_P(Fields, DamagedDuringPanel, testing::Values(2, 3, 4, 6, 9, 10, 13, 15),
+                         [](const testing::TestParamInfo<int>& p) { return "Edit" + std::to_string(p.param); });
 
 TEST(PreviewRedraw, FileThatCannotBeOpenedNamesPathAndReason)
 {

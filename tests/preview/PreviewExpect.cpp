@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "AverageResize.h"
+#include "resize/AverageResize.h"
 
 namespace vexaro::test {
 

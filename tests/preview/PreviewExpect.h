@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 #include "RecordingWindow.h"
-#include "WindowSeam.h"
+#include "tool/WindowSeam.h"
 
 namespace vexaro::test {
 

@@ -1,11 +1,13 @@
 // Saving the preview picture as JPEG or BMP.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,15 +15,20 @@
 
 #include <gtest/gtest.h>
 
-#include "BmpCodec.h"
-#include "Error.h"
+#include "bitmap/BmpCodec.h"
+#include "base/Error.h"
 #include "PreviewExpect.h"
-#include "PreviewExport.h"
-#include "PreviewPictures.h"
+#include "preview/PreviewExport.h"
+#include "preview/PreviewPictures.h"
 #include "RecordingWindow.h"
-#include "TargetPreview.h"
+#include "preview/TargetPreview.h"
 #include "TestSupport.h"
 #include "ThemePainter.h"
+
+namespace vexaro {
+// How a test names its type parameter.
+void PrintTo(PreviewFileType type, std::ostream* out) { *out << (type == PreviewFileType::Jpeg ? "Jpeg" : "Bmp"); }
+} // namespace vexaro
 
 namespace vexaro::test {
 namespace {
@@ -140,7 +147,7 @@ bool IsBmp(const std::vector<std::uint8_t>& b) { return b.size() > 2 && b[0] == 
 TEST(PreviewExport, JpegDecodesToThePreviewWithinQuality100Error)
 {
     TempDir dir;
-    const std::string written = ExportPreview(Preview(), (dir / "preview").string(), kExportJpeg);
+    const std::string written = ExportPreview(Preview(), (dir / "preview").string(), PreviewFileType::Jpeg);
     EXPECT_EQ(written, (dir / "preview.jpg").string());
     const Decoded d = DecodeJpeg(ReadBytes(written));
     ASSERT_EQ(d.error, "");
@@ -275,7 +282,7 @@ TEST(PreviewExport, EncodingAnEmptyPictureFailsWithTheLibrarysText)
 TEST(PreviewExport, BmpHoldsThePreviewExactlyIn24Bits)
 {
     TempDir dir;
-    const std::string written = ExportPreview(Preview(), (dir / "preview").string(), kExportBmp);
+    const std::string written = ExportPreview(Preview(), (dir / "preview").string(), PreviewFileType::Bmp);
     const std::vector<std::uint8_t> bytes = ReadBytes(written);
     ASSERT_TRUE(IsBmp(bytes));
     ASSERT_GE(bytes.size(), 54u);
@@ -291,9 +298,23 @@ TEST(PreviewExport, BmpHoldsThePreviewExactlyIn24Bits)
 
 struct NameCase {
     const char* chosen; // relative to the test folder
-    int type;
+    PreviewFileType type;
     const char* written;
 };
+
+std::string TypeName(PreviewFileType type) { return testing::PrintToString(type); }
+
+void PrintTo(const NameCase& c, std::ostream* out) { *out << '"' << c.chosen << "\" as " << TypeName(c.type); }
+
+// "my.folder/pic.x.jpeg" as Bmp -> "my_folder_pic_x_jpeg_as_Bmp"
+std::string CaseName(const testing::TestParamInfo<NameCase>& info)
+{
+    std::string name = std::string(info.param.chosen) + "_as_" + TypeName(info.param.type);
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch)))
+            ch = '_';
+    return name;
+}
 
 class ExportName : public testing::TestWithParam<NameCase> {};
 
@@ -305,7 +326,7 @@ TEST_P(ExportName, TypeDecidesExtensionAndFormat)
     const std::string result = ExportPreview(Preview(), (dir / c.chosen).string(), c.type);
     EXPECT_EQ(result, (dir / c.written).string());
     const std::vector<std::uint8_t> bytes = ReadBytes(dir / c.written);
-    EXPECT_TRUE(c.type == kExportJpeg ? IsJpeg(bytes) : IsBmp(bytes));
+    EXPECT_TRUE(c.type == PreviewFileType::Jpeg ? IsJpeg(bytes) : IsBmp(bytes));
     // Nothing else was written: the folder holds my.folder and the one file.
     int files = 0;
     for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
@@ -314,12 +335,13 @@ TEST_P(ExportName, TypeDecidesExtensionAndFormat)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportName,
-                         testing::Values(NameCase{"pic", kExportJpeg, "pic.jpg"}, NameCase{"pic", kExportBmp, "pic.bmp"},
-                                         NameCase{"pic.bmp", kExportJpeg, "pic.jpg"}, NameCase{"pic.jpg", kExportBmp, "pic.bmp"},
-                                         NameCase{"pic.png", kExportJpeg, "pic.jpg"}, NameCase{"a.b.c", kExportBmp, "a.b.bmp"},
-                                         NameCase{"pic.", kExportJpeg, "pic.jpg"},
-                                         NameCase{"my.folder/pic", kExportJpeg, "my.folder/pic.jpg"},
-                                         NameCase{"my.folder/pic.x.jpeg", kExportBmp, "my.folder/pic.x.bmp"}));
+                         testing::Values(NameCase{"pic", PreviewFileType::Jpeg, "pic.jpg"}, NameCase{"pic", PreviewFileType::Bmp, "pic.bmp"},
+                                         NameCase{"pic.bmp", PreviewFileType::Jpeg, "pic.jpg"}, NameCase{"pic.jpg", PreviewFileType::Bmp, "pic.bmp"},
+                                         NameCase{"pic.png", PreviewFileType::Jpeg, "pic.jpg"}, NameCase{"a.b.c", PreviewFileType::Bmp, "a.b.bmp"},
+                                         NameCase{"pic.", PreviewFileType::Jpeg, "pic.jpg"},
+                                         NameCase{"my.folder/pic", PreviewFileType::Jpeg, "my.folder/pic.jpg"},
+                                         NameCase{"my.folder/pic.x.jpeg", PreviewFileType::Bmp, "my.folder/pic.x.bmp"}),
+                         CaseName);
 
 TEST(PreviewExport, ExtensionRuleTakesTheLastDotBackslashColonOrSlash)
 {
@@ -343,17 +365,17 @@ TEST(PreviewExport, ExistingFileIsReplaced)
     TempDir dir;
     const fs::path target = dir / "out.jpg";
     WriteBytes(target, std::vector<std::uint8_t>(1 << 20, 0xAB));
-    ExportPreview(Preview(), target.string(), kExportJpeg);
+    ExportPreview(Preview(), target.string(), PreviewFileType::Jpeg);
     EXPECT_EQ(ReadBytes(target), EncodeJpeg(Preview(), 100));
 }
 
-class MissingFolder : public testing::TestWithParam<int> {};
+class MissingFolder : public testing::TestWithParam<PreviewFileType> {};
 
 TEST_P(MissingFolder, NamesTheFullPathAndWritesNothing)
 {
     TempDir dir;
     const std::string chosen = (dir / "missing" / "pic.png").string();
-    const std::string full = (dir / "missing" / (GetParam() == kExportJpeg ? "pic.jpg" : "pic.bmp")).string();
+    const std::string full = (dir / "missing" / (GetParam() == PreviewFileType::Jpeg ? "pic.jpg" : "pic.bmp")).string();
     try {
         ExportPreview(Preview(), chosen, GetParam());
         FAIL() << "no error";
@@ -363,7 +385,8 @@ TEST_P(MissingFolder, NamesTheFullPathAndWritesNothing)
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, MissingFolder, testing::Values(kExportJpeg, kExportBmp));
+INSTANTIATE_TEST_SUITE_P(Types, MissingFolder, testing::Values(PreviewFileType::Jpeg, PreviewFileType::Bmp),
+                         [](const testing::TestParamInfo<PreviewFileType>& p) { return TypeName(p.param); });
 
 TEST(PreviewExport, RelativeNameIsReportedInFull)
 {
@@ -372,7 +395,7 @@ TEST(PreviewExport, RelativeNameIsReportedInFull)
     fs::current_path(dir.path());
     std::string message;
     try {
-        ExportPreview(Preview(), "nowhere/pic", kExportBmp);
+        ExportPreview(Preview(), "nowhere/pic", PreviewFileType::Bmp);
     } catch (const Error& e) {
         message = e.what();
     }
@@ -383,7 +406,7 @@ TEST(PreviewExport, RelativeNameIsReportedInFull)
 TEST(PreviewExport, UnknownTypeWritesNothing)
 {
     TempDir dir;
-    EXPECT_THROW(ExportPreview(Preview(), (dir / "pic").string(), 3), Error);
+    EXPECT_THROW(ExportPreview(Preview(), (dir / "pic").string(), static_cast<PreviewFileType>(3)), Error);
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 

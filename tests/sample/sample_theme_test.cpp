@@ -8,16 +8,16 @@
 
 #include <gtest/gtest.h>
 
-#include "BmpCodec.h"
-#include "ConverterInstall.h"
-#include "Error.h"
-#include "FieldDefaults.h"
-#include "ImportCommands.h"
-#include "MbmReader.h"
+#include "bitmap/BmpCodec.h"
+#include "tool/ConverterInstall.h"
+#include "base/Error.h"
+#include "tool/FieldDefaults.h"
+#include "import/ImportCommands.h"
+#include "mbm/MbmReader.h"
 #include "PackageBuilder.h"
 #include "ProcessState.h"
 #include "RecordingWindow.h"
-#include "SisPackage.h"
+#include "import/SisPackage.h"
 #include "SisWriter.h"
 #include "TestSupport.h"
 

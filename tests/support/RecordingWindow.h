@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "FieldDefaults.h"
-#include "WindowSeam.h"
+#include "tool/FieldDefaults.h"
+#include "tool/WindowSeam.h"
 
 namespace vexaro::test {
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 
 namespace vexaro::test {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "BmpCodec.h"
+#include "bitmap/BmpCodec.h"
 
 namespace vexaro::test {
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
-#include "FieldDefaults.h"
-#include "Workspace.h"
+#include "bitmap/Bitmap.h"
+#include "tool/FieldDefaults.h"
+#include "tool/Workspace.h"
 
 namespace vexaro::test {
 

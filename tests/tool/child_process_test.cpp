@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "tool/ChildProcess.h"
 #include "TestSupport.h"
 #include "ProcessState.h"
 

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "ConverterImage.h"
-#include "ConverterInstall.h"
-#include "Error.h"
+#include "tool/ConverterImage.h"
+#include "tool/ConverterInstall.h"
+#include "base/Error.h"
 #include "TestSupport.h"
 #include "ProcessRunner.h"
 #include "ProcessState.h"

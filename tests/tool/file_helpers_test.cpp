@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FileHelpers.h"
+#include "tool/FileHelpers.h"
 #include "TestSupport.h"
 
 namespace vexaro {

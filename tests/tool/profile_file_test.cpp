@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "Error.h"
-#include "ProfileFile.h"
+#include "base/Error.h"
+#include "tool/ProfileFile.h"
 #include "TestSupport.h"
 
 namespace vexaro {

@@ -1,4 +1,4 @@
-#include "Error.h"
+#include "base/Error.h"
 
 #include <cstring>
 

@@ -4,16 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include "AverageResize.h"
-#include "BmpCodec.h"
-#include "ConverterInstall.h"
-#include "Error.h"
-#include "MbmColours.h"
-#include "MbmReader.h"
-#include "MbmReduce.h"
+#include "resize/AverageResize.h"
+#include "bitmap/BmpCodec.h"
+#include "tool/ConverterInstall.h"
+#include "base/Error.h"
+#include "mbm/MbmColours.h"
+#include "mbm/MbmReader.h"
+#include "mbm/MbmReduce.h"
 #include "RecordingWindow.h"
 #include "TestSupport.h"
-#include "ThemeBuild.h"
+#include "target/ThemeBuild.h"
 #include "ThemePainter.h"
 
 namespace vexaro {

@@ -3,10 +3,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include "AverageResize.h"
+#include "resize/AverageResize.h"
 #include "BenchSupport.h"
-#include "ConverterInstall.h"
-#include "ThemeBuild.h"
+#include "tool/ConverterInstall.h"
+#include "target/ThemeBuild.h"
 
 namespace {
 

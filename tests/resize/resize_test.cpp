@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "AverageResize.h"
+#include "resize/AverageResize.h"
 #include "TestSupport.h"
 
 namespace vexaro {

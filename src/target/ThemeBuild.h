@@ -7,9 +7,9 @@
 // texts are read through the window at the moment of use. Failures (a source that is no valid
 // BMP, a file that cannot be written) throw vexaro::Error and end the save command; files
 // already written stay.
-#include "Bitmap.h"
-#include "WindowSeam.h"
-#include "Workspace.h"
+#include "bitmap/Bitmap.h"
+#include "tool/WindowSeam.h"
+#include "tool/Workspace.h"
 
 namespace vexaro {
 

@@ -1,8 +1,10 @@
 #pragma once
 // The one error type of the system: it carries the text that the user is shown
-// ("Bitmap image is not valid", "Cannot create file \"%s\". %s", "Error", ...).
+// ("Bitmap image is not valid", "Cannot create file \"%s\". %s", "Error", ...), and the two
+// helpers its messages are built with.
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace vexaro {
 
@@ -16,5 +18,8 @@ inline constexpr const char* kBitmapNotValid = "Bitmap image is not valid";
 
 // The system's reason for the last failed C library or OS call (errno).
 std::string SystemReason(int errorNumber);
+
+// `text` in double quotes, as messages name files and values: "Theme.sis".
+inline std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 } // namespace vexaro

@@ -1,4 +1,4 @@
-#include "ThemeBuild.h"
+#include "target/ThemeBuild.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -8,11 +8,11 @@
 #include <system_error>
 #include <vector>
 
-#include "AverageResize.h"
-#include "BmpCodec.h"
-#include "ChildProcess.h"
-#include "Error.h"
-#include "FileHelpers.h"
+#include "resize/AverageResize.h"
+#include "bitmap/BmpCodec.h"
+#include "tool/ChildProcess.h"
+#include "base/Error.h"
+#include "tool/FileHelpers.h"
 
 namespace vexaro {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The averaging resize of the target theme build and the previews.
-#include "Bitmap.h"
+#include "bitmap/Bitmap.h"
 
 namespace vexaro {
 

@@ -1,4 +1,4 @@
-#include "AverageResize.h"
+#include "resize/AverageResize.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,13 +1,34 @@
 #pragma once
-// The one way the readers of outside files (multi-bitmap files, packages) take integers out of
-// file bytes: every read says where it reads and gives nothing instead of reading past the
-// end. Positions are 64-bit, so that a 32-bit field plus a length never wraps.
+// Little-endian integers in file bytes. LoadU16 and LoadU32 decode bytes already known to be
+// there; ByteReader is the one way the readers of outside files (BMP and multi-bitmap files,
+// packages, fonts) take integers out of file bytes: every read says where it reads and gives
+// nothing instead of reading past the end. Positions are 64-bit, so that a 32-bit field plus a
+// length never wraps.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 
 namespace vexaro {
+
+inline std::uint16_t LoadU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+inline std::uint32_t LoadU32(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+}
+
+inline void StoreU16(std::uint8_t* p, std::uint16_t v)
+{
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+inline void StoreU32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
 
 class ByteReader {
 public:
@@ -26,8 +47,7 @@ public:
     {
         if (!has(offset, 2))
             return std::nullopt;
-        const std::uint8_t* p = bytes_.data() + offset;
-        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+        return LoadU16(bytes_.data() + offset);
     }
 
     // Little-endian 32-bit word at `offset`, or nothing when it does not fit.
@@ -35,8 +55,7 @@ public:
     {
         if (!has(offset, 4))
             return std::nullopt;
-        const std::uint8_t* p = bytes_.data() + offset;
-        return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+        return LoadU32(bytes_.data() + offset);
     }
 
     // `length` bytes at `offset`, or nothing when they do not fit.

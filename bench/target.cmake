@@ -1,0 +1,1 @@
+set(BENCH_LIBS vexaro_target vexaro_theme_painter)
