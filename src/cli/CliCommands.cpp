@@ -34,22 +34,6 @@ std::string LowerExtension(const std::string& file)
     return ext.empty() ? ext : Lower(ext.substr(1));
 }
 
-// The theme file must be there to be read: the import commands say nothing when it is not.
-void CheckReadable(const fs::path& file)
-{
-    std::error_code ec;
-    int reason = 0;
-    if (fs::is_directory(file, ec)) {
-        reason = EISDIR;
-    } else if (std::FILE* f = std::fopen(file.string().c_str(), "rb")) {
-        std::fclose(f);
-        return;
-    } else {
-        reason = errno;
-    }
-    throw Error("Cannot open file " + Quoted(file.string()) + ". " + SystemReason(reason));
-}
-
 int CountBitmaps(const fs::path& folder)
 {
     std::error_code ec;
@@ -116,24 +100,17 @@ int OpenCommand(const Workspace& workspace, const std::string& file, ThemeFileTy
     // The commands make the workspace the current directory: hold the theme by its full name.
     std::error_code ec;
     const fs::path theme = fs::absolute(fs::path(file), ec);
-    CheckReadable(theme);
     fs::create_directories(workspace.folder(), ec);
     InstallConverter(workspace.folder());
 
-    fs::remove(workspace.source() / "temp.mbm", ec);
-    ClearFolder(workspace.unpacked());
-
     window.setActivity("open");
-    OpenTheme(workspace, theme.string(), type, window, [] {});
+    const OpenOutcome outcome = OpenTheme(workspace, theme.string(), type, window, [] {});
     window.endProgress();
     if (!window.messages().empty())
         throw Error(window.messages().front());
-    if (!fs::exists(workspace.source() / "temp.mbm", ec))
-        throw Error(Quoted(file) + " holds no multi-bitmap file");
-    const int bitmaps = CountBitmaps(workspace.unpacked());
-    if (bitmaps == 0)
-        throw Error("File temp.mbm damaged !");
-    return bitmaps;
+    if (!outcome.complete())
+        throw Error(outcome.problems());
+    return outcome.unpacked;
 }
 
 void SaveCommand(const Workspace& workspace, ConsoleWindow& window)
@@ -144,24 +121,14 @@ void SaveCommand(const Workspace& workspace, ConsoleWindow& window)
     fs::create_directories(workspace.folder(), ec);
     InstallConverter(workspace.folder());
     window.setActivity("save");
-    SaveTheme(workspace, window);
+    const SaveOutcome outcome = SaveTheme(workspace, window);
     window.endProgress();
     std::string missing;
-    for (const char* target : kTargetFiles)
-        if (!fs::exists(workspace.folder() / NativePath(target), ec))
-            missing += (missing.empty() ? "" : ", ") + Quoted(target);
-    if (missing.empty())
-        return;
-    // Most often the theme lacks bitmaps that the fields name.
-    std::string absent;
-    for (int n = 1; n <= kFieldCount; ++n) {
-        const std::string text = window.fieldText(n);
-        if (!fs::exists(workspace.sourceBitmap(text), ec))
-            absent += (absent.empty() ? "" : ", ") + text;
-    }
-    if (!absent.empty())
-        missing += ": the theme has no bitmap " + absent;
-    throw Error("The converter did not build " + missing);
+    for (const TargetOutcome& target : outcome.targets)
+        if (!target.built)
+            missing += (missing.empty() ? "" : ", ") + Quoted(target.file);
+    if (!missing.empty())
+        throw Error("The converter did not build " + missing + "\n" + outcome.problems());
 }
 
 std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, PreviewFileType type)

@@ -4,31 +4,55 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace vexaro {
 
 namespace {
 
 constexpr DWORD kReadPiece = 256;
 
-// Reads until the pipe reports its end (every write end closed and nothing left) and drops it.
-void DrainPipe(HANDLE readEnd)
+// Reads until the pipe reports its end (every write end closed and nothing left), keeping the
+// first kMaxErrorOutput bytes in `kept` when it is given.
+void DrainPipe(HANDLE readEnd, std::string* kept)
 {
     char piece[kReadPiece];
     DWORD bytesRead = 0;
     while (ReadFile(readEnd, piece, kReadPiece, &bytesRead, nullptr)) {
+        if (kept != nullptr && kept->size() < kMaxErrorOutput)
+            kept->append(piece, std::min<std::size_t>(bytesRead, kMaxErrorOutput - kept->size()));
     }
 }
 
-DWORD WINAPI DrainPipeThread(LPVOID readEnd)
+struct ErrorDrain {
+    HANDLE readEnd;
+    std::string kept;
+};
+
+DWORD WINAPI DrainErrorThread(LPVOID drain)
 {
-    DrainPipe(static_cast<HANDLE>(readEnd));
+    auto* d = static_cast<ErrorDrain*>(drain);
+    DrainPipe(d->readEnd, &d->kept);
     return 0;
+}
+
+std::string WindowsReason(DWORD code)
+{
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string reason = n != 0 && text != nullptr ? std::string(text, n) : "error " + std::to_string(code);
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
+    return reason;
 }
 
 } // namespace
 
-void RunChildProcess(const std::string& commandLine, int showState)
+ChildResult RunChildProcess(const std::string& commandLine, int showState)
 {
+    ChildResult result;
     SECURITY_ATTRIBUTES security{};
     security.nLength = sizeof(SECURITY_ATTRIBUTES);
     security.lpSecurityDescriptor = nullptr;
@@ -38,12 +62,15 @@ void RunChildProcess(const std::string& commandLine, int showState)
     HANDLE outWrite = nullptr;
     HANDLE errRead = nullptr;
     HANDLE errWrite = nullptr;
-    if (!CreatePipe(&outRead, &outWrite, &security, 0))
-        return;
+    if (!CreatePipe(&outRead, &outWrite, &security, 0)) {
+        result.failure = WindowsReason(GetLastError());
+        return result;
+    }
     if (!CreatePipe(&errRead, &errWrite, &security, 0)) {
+        result.failure = WindowsReason(GetLastError());
         CloseHandle(outRead);
         CloseHandle(outWrite);
-        return;
+        return result;
     }
 
     // Standard input is the null device. With no handle at all, a child may be handed the
@@ -69,6 +96,7 @@ void RunChildProcess(const std::string& commandLine, int showState)
     const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
                                         CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, environment, nullptr, &startup,
                                         &process);
+    const DWORD startError = started ? 0 : GetLastError();
     // Without our copies of the write ends, each pipe ends when the child closes its own.
     CloseHandle(outWrite);
     CloseHandle(errWrite);
@@ -77,31 +105,41 @@ void RunChildProcess(const std::string& commandLine, int showState)
     if (!started) {
         CloseHandle(outRead);
         CloseHandle(errRead);
-        return;
+        result.failure = startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND ? "not found"
+                                                                                                  : WindowsReason(startError);
+        return result;
     }
+    result.started = true;
 
     // Both pipes are read at once, the error pipe on a short-lived thread, so that a child
     // filling its error output before it closes its standard output cannot stall.
-    HANDLE errDrainer = CreateThread(nullptr, 0, DrainPipeThread, errRead, 0, nullptr);
-    DrainPipe(outRead);
+    ErrorDrain errorDrain{errRead, {}};
+    HANDLE errDrainer = CreateThread(nullptr, 0, DrainErrorThread, &errorDrain, 0, nullptr);
+    DrainPipe(outRead, nullptr);
     if (errDrainer != nullptr) {
         WaitForSingleObject(errDrainer, INFINITE);
         CloseHandle(errDrainer);
     } else {
-        DrainPipe(errRead);
+        DrainPipe(errRead, &errorDrain.kept);
     }
+    result.errorOutput = std::move(errorDrain.kept);
 
     WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.hProcess, &code))
+        result.exitStatus = static_cast<int>(code);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     CloseHandle(outRead);
     CloseHandle(errRead);
+    return result;
 }
 
 } // namespace vexaro
 
 #else // POSIX
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -115,6 +153,8 @@ void RunChildProcess(const std::string& commandLine, int showState)
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "base/Error.h"
 
 namespace vexaro {
 
@@ -228,11 +268,16 @@ bool MakePipe(int& readEnd, int& writeEnd)
     return true;
 }
 
-// Reads both pipes together until each has reported its end, dropping everything read.
-void DrainBoth(int& outRead, int& errRead)
+// Reads both pipes together until each has reported its end: standard output is dropped, the
+// first kMaxErrorOutput bytes of standard error are kept in `kept`.
+void DrainBoth(int& outRead, int& errRead, std::string& kept)
 {
     char piece[kReadPiece];
     int* const ends[2] = {&outRead, &errRead};
+    auto keep = [&](int i, ssize_t got) {
+        if (i == 1 && got > 0 && kept.size() < kMaxErrorOutput)
+            kept.append(piece, std::min(static_cast<std::size_t>(got), kMaxErrorOutput - kept.size()));
+    };
     while (outRead >= 0 || errRead >= 0) {
         pollfd watched[2] = {{outRead, POLLIN, 0}, {errRead, POLLIN, 0}}; // a closed end (-1) is ignored
         if (::poll(watched, 2, -1) < 0) {
@@ -244,37 +289,43 @@ void DrainBoth(int& outRead, int& errRead)
             if (watched[i].fd < 0 || watched[i].revents == 0)
                 continue;
             const ssize_t got = ::read(watched[i].fd, piece, sizeof piece);
+            keep(i, got);
             if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN))
                 CloseIfOpen(*ends[i]);
         }
     }
-    for (int* end : ends) {
-        while (*end >= 0) {
-            const ssize_t got = ::read(*end, piece, sizeof piece);
+    for (int i = 0; i < 2; ++i) {
+        while (*ends[i] >= 0) {
+            const ssize_t got = ::read(*ends[i], piece, sizeof piece);
+            keep(i, got);
             if (got == 0 || (got < 0 && errno != EINTR))
-                CloseIfOpen(*end);
+                CloseIfOpen(*ends[i]);
         }
     }
 }
 
 } // namespace
 
-void RunChildProcess(const std::string& commandLine, [[maybe_unused]] int showState)
+ChildResult RunChildProcess(const std::string& commandLine, [[maybe_unused]] int showState)
 {
+    ChildResult result;
     const std::vector<std::string> words = SplitOnBlanks(commandLine);
-    if (words.empty())
-        return;
-    const std::optional<std::string> program = FindProgram(words.front());
-    if (!program)
-        return;
+    const std::optional<std::string> program = words.empty() ? std::nullopt : FindProgram(words.front());
+    if (!program) {
+        result.failure = "not found";
+        return result;
+    }
 
     int outRead = -1, outWrite = -1, errRead = -1, errWrite = -1;
-    if (!MakePipe(outRead, outWrite))
-        return;
+    if (!MakePipe(outRead, outWrite)) {
+        result.failure = SystemReason(errno);
+        return result;
+    }
     if (!MakePipe(errRead, errWrite)) {
+        result.failure = SystemReason(errno);
         CloseIfOpen(outRead);
         CloseIfOpen(outWrite);
-        return;
+        return result;
     }
 
     posix_spawn_file_actions_t actions;
@@ -316,14 +367,22 @@ void RunChildProcess(const std::string& commandLine, [[maybe_unused]] int showSt
     if (spawned != 0) {
         CloseIfOpen(outRead);
         CloseIfOpen(errRead);
-        return;
+        result.failure = SystemReason(spawned);
+        return result;
     }
+    result.started = true;
 
-    DrainBoth(outRead, errRead);
+    DrainBoth(outRead, errRead, result.errorOutput);
 
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    pid_t waited = -1;
+    while ((waited = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
     }
+    if (waited == child && WIFEXITED(status))
+        result.exitStatus = WEXITSTATUS(status);
+    else if (waited == child && WIFSIGNALED(status))
+        result.exitStatus = 128 + WTERMSIG(status);
+    return result;
 }
 
 } // namespace vexaro

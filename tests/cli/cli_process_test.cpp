@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 
 #include "bitmap/BmpCodec.h"
 #include "CliRun.h"
+#include "PackageBuilder.h"
 #include "TestSupport.h"
+#include "ThemePainter.h"
 
 namespace vexaro::test {
 namespace {
@@ -220,6 +223,40 @@ TEST(BadInputProcess, MessagesAndStatus)
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--out"), std::string::npos) << help.out;
     EXPECT_TRUE(help.err.empty()) << help.err;
+}
+
+// A package that brings its own command file, with a damaged theme so that the unpacking job
+// writes none, acts on nothing outside its workspace: not through `open`, not through copies of
+// the program converting several themes at once.
+TEST(BadInputProcess, HostilePackageActsOnlyInsideItsWorkspace)
+{
+    TempDir t;
+    const fs::path victim = t / "victim.txt";
+    WriteBytes(victim, Bytes("precious"));
+    std::string commands = "/u Nokia\\real.dat\r\n..\\..\\escaped.bmp\r\n" + (t / "absolute.bmp").string() + "\r\n" +
+                           victim.string() + "\r\n";
+    PackageBuilder builder;
+    builder.addFile("C:\\t\\skin.mbm", Bytes("0123456789"));
+    builder.addFile("C:\\t\\real.dat", PaintMbm(3));
+    builder.addFile("C:\\t\\mbm.txt", Bytes(commands));
+    WriteBytes(t / "hostile.sis", builder.bytes());
+
+    const CliResult open = RunCli({"--workspace", (t / "ws" / "one").string(), "open", (t / "hostile.sis").string()}, t.path());
+    EXPECT_EQ(open.status, 1);
+    EXPECT_EQ(open.err, "File temp.mbm damaged !\n");
+    const CliResult convert = RunCli({"convert", "--out", (t / "ws").string(), "--jobs", "2", (t / "hostile.sis").string(),
+                                      (t / "hostile.sis").string()},
+                                     t.path());
+    EXPECT_EQ(convert.status, 1);
+
+    EXPECT_EQ(ReadBytes(victim), Bytes("precious"));
+    std::set<std::string> beside;
+    for (const auto& e : fs::directory_iterator(t.path()))
+        beside.insert(e.path().filename().string());
+    // The folder the command line works in holds only what the test runner put there.
+    beside.erase("ws");
+    EXPECT_EQ(beside.count("absolute.bmp") + beside.count("escaped.bmp"), 0u);
+    EXPECT_FALSE(fs::exists(t.path().parent_path() / "escaped.bmp"));
 }
 
 } // namespace
