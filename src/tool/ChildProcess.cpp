@@ -48,31 +48,11 @@ std::string WindowsReason(DWORD code)
     return reason;
 }
 
-} // namespace
-
-ChildResult RunChildProcess(const std::string& commandLine, int showState)
+// Starts the child in a (hidden) console of its own with an empty environment, the null device
+// as its input and the two write ends as its outputs. Returns 0, or the system's error code.
+DWORD StartChild(const std::string& commandLine, int showState, SECURITY_ATTRIBUTES& security, HANDLE outWrite,
+                 HANDLE errWrite, PROCESS_INFORMATION& process)
 {
-    ChildResult result;
-    SECURITY_ATTRIBUTES security{};
-    security.nLength = sizeof(SECURITY_ATTRIBUTES);
-    security.lpSecurityDescriptor = nullptr;
-    security.bInheritHandle = TRUE;
-
-    HANDLE outRead = nullptr;
-    HANDLE outWrite = nullptr;
-    HANDLE errRead = nullptr;
-    HANDLE errWrite = nullptr;
-    if (!CreatePipe(&outRead, &outWrite, &security, 0)) {
-        result.failure = WindowsReason(GetLastError());
-        return result;
-    }
-    if (!CreatePipe(&errRead, &errWrite, &security, 0)) {
-        result.failure = WindowsReason(GetLastError());
-        CloseHandle(outRead);
-        CloseHandle(outWrite);
-        return result;
-    }
-
     // Standard input is the null device. With no handle at all, a child may be handed the
     // input of its new (hidden) console instead (wine does so), and a read from that would wait
     // for keys that nobody can press. Should the device not open, no handle is passed.
@@ -90,29 +70,22 @@ ChildResult RunChildProcess(const std::string& commandLine, int showState)
     startup.hStdInput = nullInput;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
-    PROCESS_INFORMATION process{};
 
     std::string line = commandLine; // CreateProcessA may write into the text it is given
     const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
                                         CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, environment, nullptr, &startup,
                                         &process);
-    const DWORD startError = started ? 0 : GetLastError();
-    // Without our copies of the write ends, each pipe ends when the child closes its own.
-    CloseHandle(outWrite);
-    CloseHandle(errWrite);
+    const DWORD error = started ? 0 : GetLastError();
     if (nullInput != nullptr)
         CloseHandle(nullInput);
-    if (!started) {
-        CloseHandle(outRead);
-        CloseHandle(errRead);
-        result.failure = startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND ? "not found"
-                                                                                                  : WindowsReason(startError);
-        return result;
-    }
-    result.started = true;
+    return error;
+}
 
-    // Both pipes are read at once, the error pipe on a short-lived thread, so that a child
-    // filling its error output before it closes its standard output cannot stall.
+// Reads both pipes at once, the error pipe on a short-lived thread, so that a child filling its
+// error output before it closes its standard output cannot stall. Returns what the error pipe
+// held (its first kMaxErrorOutput bytes).
+std::string DrainBoth(HANDLE outRead, HANDLE errRead)
+{
     ErrorDrain errorDrain{errRead, {}};
     HANDLE errDrainer = CreateThread(nullptr, 0, DrainErrorThread, &errorDrain, 0, nullptr);
     DrainPipe(outRead, nullptr);
@@ -122,7 +95,45 @@ ChildResult RunChildProcess(const std::string& commandLine, int showState)
     } else {
         DrainPipe(errRead, &errorDrain.kept);
     }
-    result.errorOutput = std::move(errorDrain.kept);
+    return std::move(errorDrain.kept);
+}
+
+} // namespace
+
+ChildResult RunChildProcess(const std::string& commandLine, int showState)
+{
+    ChildResult result;
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof(SECURITY_ATTRIBUTES);
+    security.lpSecurityDescriptor = nullptr;
+    security.bInheritHandle = TRUE;
+
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+    if (!CreatePipe(&outRead, &outWrite, &security, 0)) {
+        result.failure = WindowsReason(GetLastError());
+        return result;
+    }
+    if (!CreatePipe(&errRead, &errWrite, &security, 0)) {
+        result.failure = WindowsReason(GetLastError());
+        CloseHandle(outRead);
+        CloseHandle(outWrite);
+        return result;
+    }
+
+    PROCESS_INFORMATION process{};
+    const DWORD startError = StartChild(commandLine, showState, security, outWrite, errWrite, process);
+    // Without our copies of the write ends, each pipe ends when the child closes its own.
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    if (startError != 0) {
+        CloseHandle(outRead);
+        CloseHandle(errRead);
+        result.failure = startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND ? "not found"
+                                                                                                  : WindowsReason(startError);
+        return result;
+    }
+    result.started = true;
+    result.errorOutput = DrainBoth(outRead, errRead);
 
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
@@ -304,6 +315,57 @@ void DrainBoth(int& outRead, int& errRead, std::string& kept)
     }
 }
 
+// Starts `program` with the arguments `words`, standard input from the null device, standard
+// output and error on the two write ends, an empty environment, no blocked signals and the
+// default action for a broken pipe, whatever the window program has set for itself. Returns 0
+// and the child's process id, or the reason it did not start.
+int Spawn(const std::string& program, const std::vector<std::string>& words, int outWrite, int errWrite, pid_t& child)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outWrite, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errWrite, STDERR_FILENO);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Whatever else the program holds open without close-on-exec stays out of the child.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+#endif
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<char*> argv;
+    for (const std::string& word : words)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    char* emptyEnvironment[] = {nullptr};
+    const int spawned = ::posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), emptyEnvironment);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return spawned;
+}
+
+// Waits for the child; its exit status, or 128 + N when signal N ended it.
+int WaitForExit(pid_t child)
+{
+    int status = 0;
+    pid_t waited = -1;
+    while ((waited = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (waited == child && WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (waited == child && WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return -1;
+}
+
 } // namespace
 
 ChildResult RunChildProcess(const std::string& commandLine, [[maybe_unused]] int showState)
@@ -328,39 +390,8 @@ ChildResult RunChildProcess(const std::string& commandLine, [[maybe_unused]] int
         return result;
     }
 
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outWrite, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errWrite, STDERR_FILENO);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // Whatever else the program holds open without close-on-exec stays out of the child.
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-#endif
-    // The child starts with no blocked signals and the default action for a broken pipe,
-    // whatever the window program has set for itself.
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigmask(&attributes, &noSignals);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    std::vector<char*> argv;
-    for (const std::string& word : words)
-        argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    char* emptyEnvironment[] = {nullptr};
-
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, program->c_str(), &actions, &attributes, argv.data(), emptyEnvironment);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-
+    const int spawned = Spawn(*program, words, outWrite, errWrite, child);
     // Without our copies of the write ends, each pipe ends when the child closes its own.
     CloseIfOpen(outWrite);
     CloseIfOpen(errWrite);
@@ -371,17 +402,8 @@ ChildResult RunChildProcess(const std::string& commandLine, [[maybe_unused]] int
         return result;
     }
     result.started = true;
-
     DrainBoth(outRead, errRead, result.errorOutput);
-
-    int status = 0;
-    pid_t waited = -1;
-    while ((waited = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
-    }
-    if (waited == child && WIFEXITED(status))
-        result.exitStatus = WEXITSTATUS(status);
-    else if (waited == child && WIFSIGNALED(status))
-        result.exitStatus = 128 + WTERMSIG(status);
+    result.exitStatus = WaitForExit(child);
     return result;
 }
 
