@@ -646,8 +646,11 @@ std::string OutputName(std::string_view sourceName)
     const std::size_t dot = display.rfind('.');
     if (dot != std::string::npos && display.compare(dot, std::string::npos, ".mbm") == 0)
         return "temp.mbm";
-    if (display.empty() || display == "." || display == ".." || display.find('\0') != std::string::npos ||
-        IsWindowsDeviceName(display))
+    // Names no file system of the platforms takes alike are skipped the same way everywhere.
+    const bool unusable = std::any_of(display.begin(), display.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos;
+    });
+    if (display.empty() || display == "." || display == ".." || unusable || IsWindowsDeviceName(display))
         return {};
     return display;
 }

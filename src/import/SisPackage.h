@@ -156,7 +156,8 @@ SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::strin
 // The source name after its last "\", "/" or ":".
 std::string DisplayName(std::string_view sourceName);
 // The name the entry is written under in the source folder, or "" when it writes no file
-// (empty, ".", "..", a NUL character, or a Windows device name such as "CON" or "nul.txt").
+// (empty, ".", "..", a control character or one of < > " | ? *, or a Windows device name such
+// as "CON" or "nul.txt").
 std::string OutputName(std::string_view sourceName);
 
 } // namespace sis

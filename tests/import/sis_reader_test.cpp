@@ -429,7 +429,7 @@ TEST(SisNames, DisplayAndOutputNames)
     EXPECT_EQ(sis::OutputName("Web.Mcl"), "Web.Mcl");
     EXPECT_EQ(sis::OutputName("readme.txt0"), "readme.txt0");
     for (const std::string& name : std::vector<std::string>{"", "C:", "dir\\", ".", "..", "a/..", "..\\.", std::string("a\0b", 3), "CON", "nul.txt",
-                                   "Aux .log", "com1", "LPT9.dat"})
+                                   "Aux .log", "com1", "LPT9.dat", "a?b", "x*.txt", "tab\tname", "q\"uote"})
         EXPECT_EQ(sis::OutputName(name), "") << name;
     EXPECT_EQ(sis::OutputName("COM0"), "COM0");
     EXPECT_EQ(sis::OutputName("console.txt"), "console.txt");
