@@ -24,9 +24,8 @@ bool CanWriteIn(const fs::path& folder)
 
 // The window works in its own folder, the way a program unpacked anywhere does. An installed
 // copy cannot write there and works in the user's data folder instead.
-fs::path WorkFolder()
+fs::path WorkFolder(const fs::path& own)
 {
-    const fs::path own = QCoreApplication::applicationDirPath().toStdString();
     if (CanWriteIn(own))
         return own;
     const fs::path data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
@@ -42,9 +41,14 @@ fs::path WorkFolder()
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // No display name: the desktop would append it to the window's caption.
     QApplication::setApplicationName("Vexaro");
-    QApplication::setApplicationDisplayName("Vexaro");
-    vexaro::app::TForm1 form(WorkFolder());
+    const fs::path own = QCoreApplication::applicationDirPath().toStdString();
+    const fs::path work = WorkFolder(own);
+    // A copy working elsewhere still takes the numbers of a Settings.ini beside it.
+    vexaro::app::TForm1 form(work, nullptr, nullptr, work == own ? fs::path() : own / "Settings.ini");
     form.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Settings that could not be written were reported; the exit status says so too.
+    return status != 0 ? status : form.shutdownFailed() ? 1 : 0;
 }
