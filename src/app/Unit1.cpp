@@ -530,8 +530,7 @@ bool TForm1::themeOpen() const
 void TForm1::markField(int n, bool open)
 {
     QLineEdit* edit = Edit[n];
-    std::error_code ec;
-    const bool missing = open && !fs::is_regular_file(workspace_.sourceBitmap(edit->text().toLocal8Bit().toStdString()), ec);
+    const bool missing = open && !workspace_.findSourceBitmap(edit->text().toLocal8Bit().toStdString());
     QPalette colours = fieldPalette_;
     if (missing)
         colours.setColor(QPalette::Text, QColor::fromRgb(kMissingBitmapColour));
@@ -605,10 +604,14 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::openChosen(const QString& path, int type)
 {
+    vexaro::OpenOutcome outcome;
     runCommand([&] {
-        vexaro::OpenTheme(workspace_, path.toLocal8Bit().toStdString(), static_cast<vexaro::ThemeFileType>(type),
-                          *seam_, [this] { redraw(); });
+        outcome = vexaro::OpenTheme(workspace_, path.toLocal8Bit().toStdString(),
+                                    static_cast<vexaro::ThemeFileType>(type), *seam_, [this] { redraw(); });
     });
+    // The bitmaps that could not be unpacked, and why; the others are shown.
+    if (const std::string problems = outcome.problems(); !problems.empty())
+        boxes_->showMessage(this, QString::fromLocal8Bit(problems));
 }
 
 void TForm1::SpeedButton1Click()
@@ -715,7 +718,11 @@ void TForm1::SpeedButton6Click() { close(); }
 
 void TForm1::SpeedButton7Click()
 {
-    runCommand([this] { vexaro::SaveTheme(workspace_, *seam_); });
+    std::optional<vexaro::SaveOutcome> outcome;
+    runCommand([&] { outcome = vexaro::SaveTheme(workspace_, *seam_); });
+    // A file left unbuilt, or built white where the theme lacks a bitmap, is never passed over.
+    if (outcome && !outcome->complete())
+        showError("The Siemens theme is incomplete\n" + outcome->problems());
 }
 
 void TForm1::SpeedButton8Click()

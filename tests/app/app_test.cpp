@@ -638,6 +638,26 @@ private slots:
 
     // After any failure the Open caption and the bar are at rest, the bar never in its endless
     // busy animation, and the next Open works.
+    // Bitmaps the converter could not unpack are named in a message while the others show; a
+    // Save that cannot build every file from the theme's bitmaps says which and why.
+    void lostBitmapsAndIncompleteSaveAreTold()
+    {
+        vexaro::test::TempDir dir;
+        vexaro::test::WriteBytes(dir / "theme.mbm", vexaro::test::PaintMbm(4, {}, {1}));
+        Harness h(fs::path(dir / "program"));
+        fs::create_directories(h.folder);
+        TForm1& form = h.start();
+        form.openChosen(QString::fromStdString((dir / "theme.mbm").string()), 2);
+        QCOMPARE(h.messages.size(), std::size_t{1});
+        QVERIFY2(h.messages.front().startsWith("1 of 4 bitmaps could not be unpacked: 001\n"), qPrintable(h.messages.front()));
+        QVERIFY(h.errors.empty());
+        form.SpeedButton7Click();
+        QCOMPARE(h.errors.size(), std::size_t{1});
+        QVERIFY2(h.errors.front().startsWith("The Siemens theme is incomplete\n"), qPrintable(h.errors.front()));
+        QVERIFY(h.errors.front().contains("Menu_Folders.mbm: no bitmap 165 (field 4), 023 (field 5)"));
+        QVERIFY(fs::exists(h.folder / "Siemens" / "Backgroundimage.mbm"));
+    }
+
     void failedOpenEndsAtRest()
     {
         vexaro::test::TempDir dir;
