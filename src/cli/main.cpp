@@ -122,12 +122,15 @@ std::vector<std::string> CopyArguments(const Arguments& a, const Context& c)
 
 int ConvertMain(const Arguments& a, const Context& c)
 {
+    // The theme commands change the current directory: every name is taken in full first.
     const std::vector<BatchTheme> themes = BatchThemes(a.files, a.out);
+    const fs::path shownReport = a.report == "true" ? fs::path(a.out) / "index.html" : fs::path(a.report);
+    const fs::path report = fs::absolute(shownReport);
     const bool one = themes.size() == 1;
     ThemeRunner runner = [&](const BatchTheme& t) {
         return ConvertTheme(t.fullFile, a.type, t.fullFolder, c.fields, one ? ProgressStream() : nullptr);
     };
-    // The theme commands change the current directory: themes converted at once need processes.
+    // Themes converted at once need processes of their own.
     std::optional<TemporaryFolder> outcomes;
     const int jobs = one ? 1 : a.jobs;
     if (jobs > 1) {
@@ -138,9 +141,8 @@ int ConvertMain(const Arguments& a, const Context& c)
     const std::vector<ThemeOutcome> results =
         RunBatch(themes, jobs, runner, BatchStreams{std::cout, std::cerr, one ? nullptr : ProgressStream()});
     if (a.reportWanted) {
-        const fs::path report = a.report.empty() ? fs::path(a.out) / "index.html" : fs::path(a.report);
         WriteBatchReport(report, themes, results);
-        std::cout << "Report: " << report.string() << "\n";
+        std::cout << "Report: " << shownReport.string() << "\n";
     }
     std::cout << TallyLine(results, a.out) << std::endl;
     return BatchStatus(results);
@@ -193,9 +195,11 @@ void AddConvertCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI::
     AddThemeType(convert, a, " for every FILE (default: from each extension)");
     convert->add_option("--jobs", a.jobs, "Themes converted at once (default: the number of cores)")
         ->check(CLI::PositiveNumber);
-    convert->add_flag("--report{}", a.report,
-                      "Write an HTML page of the results: --report for index.html in the output folder, "
-                      "--report=FILE for another name");
+    // A flag that takes a value only with "=", so that it never swallows the theme after it.
+    // Given bare it reads "true" (a report named so is asked for as --report=./true).
+    convert->add_flag("--report", a.report,
+                      "Write an HTML page of the results: index.html in the output folder, or FILE")
+        ->option_text("[=FILE]");
     commands.emplace_back(convert, ConvertMain);
 
     auto* one = app.add_subcommand("convert-one", "(internal) Convert one theme of a convert batch into FOLDER "

@@ -158,13 +158,15 @@ TEST(ConvertProcess, RelativeNamesOneAfterAnother)
     fs::create_directories(t / "in");
     fs::copy_file(kSample, t / "in" / "A.sis");
     fs::copy_file(kSample, t / "in" / "B.sis");
-    const CliResult r = RunCli({"convert", "--jobs", "1", "in/A.sis", "in/B.sis", "--out", "res"}, t.path());
+    const CliResult r = RunCli({"convert", "--jobs", "1", "in/A.sis", "in/B.sis", "--out", "res", "--report=rep.html"}, t.path());
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const auto lines = Lines(r.out);
-    ASSERT_EQ(lines.size(), 3u) << r.out;
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[2], "Report: rep.html");
+    EXPECT_TRUE(fs::exists(t / "rep.html"));
     EXPECT_TRUE(StartsWith(lines[0], "converted in/A.sis -> " + (fs::path("res") / "A").string() + ": ")) << lines[0];
     EXPECT_TRUE(StartsWith(lines[1], "converted in/B.sis -> " + (fs::path("res") / "B").string() + ": ")) << lines[1];
-    EXPECT_EQ(lines[2], "2 of 2 themes converted into res");
+    EXPECT_EQ(lines[3], "2 of 2 themes converted into res");
     EXPECT_EQ(ConversionFiles(t / "res" / "A"), ConversionFiles(t / "res" / "B"));
     EXPECT_EQ(ConversionFiles(t / "res" / "B").size(), 4u);
 }
