@@ -124,8 +124,8 @@ int ConvertMain(const Arguments& a, const Context& c)
 {
     // The theme commands change the current directory: every name is taken in full first.
     const std::vector<BatchTheme> themes = BatchThemes(a.files, a.out);
-    const fs::path shownReport = a.report == "true" ? fs::path(a.out) / "index.html" : fs::path(a.report);
-    const fs::path report = fs::absolute(shownReport);
+    const fs::path shownReport = a.report == "true" || a.report.empty() ? fs::path(a.out) / "index.html" : fs::path(a.report);
+    const fs::path report = a.reportWanted ? fs::absolute(shownReport) : fs::path();
     const bool one = themes.size() == 1;
     ThemeRunner runner = [&](const BatchTheme& t) {
         return ConvertTheme(t.fullFile, a.type, t.fullFolder, c.fields, one ? ProgressStream() : nullptr);
