@@ -26,6 +26,8 @@ constexpr std::size_t kMaxThemeFileBytes = std::size_t{1} << 30;
 constexpr int kNumberedBitmaps = 1000;
 // Without an icon in the theme to go by, an icon is offered bitmaps no larger than this.
 constexpr AreaSize kLargestIcon{44, 44};
+// The table shows this many fitting bitmaps of a field.
+constexpr std::size_t kShownSuggestions = 20;
 constexpr int kFirstIconField = 4;
 constexpr int kSecondFormField = 10;
 
@@ -217,8 +219,10 @@ std::string SuggestionRow(const ThemeFacts& facts, const FieldFacts& f)
     if (f.suggestions.empty())
         return line + "none";
     std::string numbers;
-    for (const int n : f.suggestions)
-        numbers += (numbers.empty() ? "" : ", ") + Number3(n);
+    for (std::size_t i = 0; i < f.suggestions.size() && i < kShownSuggestions; ++i)
+        numbers += (i == 0 ? "" : ", ") + Number3(f.suggestions[i]);
+    if (f.suggestions.size() > kShownSuggestions)
+        numbers += " and " + std::to_string(f.suggestions.size() - kShownSuggestions) + " more (--json lists all)";
     return line + numbers;
 }
 

@@ -244,11 +244,10 @@ int main(int argc, char** argv)
             overrides.push_back(ParseFieldOverride(s));
         const Workspace workspace(fs::absolute(fs::path(a.workspace)));
         const Context context{workspace, LoadFieldTexts(workspace.folder(), overrides)};
+        a.reportWanted = app.get_subcommand("convert")->count("--report") > 0;
         for (const auto& [command, run] : commands)
-            if (command->parsed()) {
-                a.reportWanted = app.get_subcommand("convert")->count("--report") > 0;
+            if (command->parsed())
                 return run(a, context);
-            }
     } catch (const std::exception& e) {
         std::cerr << e.what() << std::endl;
         return kExitFailed;
