@@ -1,6 +1,7 @@
 // Colour rules both ways: palettes and their nearest-colour tables, the depth reductions of
 // compile, the colours and BMP files of decompile, twips and palette files.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -234,6 +235,15 @@ TEST(DecompileBmp, HeaderPixelsAndPadding)
                      255, 0, 0, 0, 0, 255, 0xFF, 0xFF}));      // top row: blue, red
     // 0 x 0: the header alone.
     EXPECT_EQ(EncodeDecompiledBmp(Image(0, 0, 2, kGrey, {})).size(), 54u);
+    // In pieces of a row each, the same bytes.
+    Bytes pieces;
+    std::vector<std::size_t> sizes;
+    EncodeDecompiledBmp(image, 1, [&](std::span<const std::uint8_t> piece) {
+        pieces.insert(pieces.end(), piece.begin(), piece.end());
+        sizes.push_back(piece.size());
+    });
+    EXPECT_EQ(pieces, bmp);
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{54, 8, 8}));
 }
 
 TEST(DecompileBmp, AlphaCompanion)
