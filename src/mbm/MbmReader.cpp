@@ -53,7 +53,8 @@ public:
     std::uint64_t size() const override { return bytes_.size(); }
     void read(std::uint64_t offset, std::span<std::uint8_t> out) const override
     {
-        std::memcpy(out.data(), bytes_.data() + offset, out.size());
+        if (!out.empty())
+            std::memcpy(out.data(), bytes_.data() + offset, out.size());
     }
 
 private:

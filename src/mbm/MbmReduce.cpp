@@ -220,6 +220,8 @@ const std::uint8_t* RowReducer::sourceBgr(int y)
 
 void RowReducer::row(int y, std::uint8_t* out)
 {
+    if (stride_ == 0)
+        return;   // no pixels
     const int w = source_.width;
     const int bits = option_.bitsPerPixel;
     const std::size_t used = (static_cast<std::size_t>(w) * static_cast<std::size_t>(bits == 12 ? 16 : bits) + 7) / 8;

@@ -237,7 +237,10 @@ void MbmFileWriter::add(const MbmImage& image)
     } catch (const Error& e) {
         throw Error("bitmap " + std::to_string(index) + ": " + e.what());
     }
-    add(h, [&image](int y, std::uint8_t* out) { std::memcpy(out, image.row(y), image.stride()); });
+    add(h, [&image](int y, std::uint8_t* out) {
+        if (image.stride() != 0)
+            std::memcpy(out, image.row(y), image.stride());
+    });
 }
 
 void MbmFileWriter::finish()
