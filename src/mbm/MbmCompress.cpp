@@ -6,6 +6,10 @@
 #include <type_traits>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace vexaro::mbm {
 
 namespace {
@@ -156,6 +160,27 @@ std::size_t FirstRepeat(const std::uint8_t* p, std::size_t count)
     constexpr std::size_t kPerLoad = 8 / Step;   // neighbour pairs one pair of loads compares
     constexpr std::uint64_t kLow = LaneMask<Step, Width>(false), kTop = LaneMask<Step, Width>(true);
     std::size_t k = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: which bytes equal the byte one value on, and of those the runs
+    // of `Width` that start a value.
+    constexpr std::size_t kPerBlock = 16 / Step;
+    constexpr unsigned kStarts = [] {
+        unsigned starts = 0;
+        for (std::size_t m = 0; m < kPerBlock; ++m)
+            starts |= 1u << (m * Step);
+        return starts;
+    }();
+    for (; (k + 1) * Step + 16 <= count * Step; k += kPerBlock) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k * Step));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + (k + 1) * Step));
+        const auto same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+        unsigned equal = same & kStarts;
+        for (std::size_t w = 1; w < Width; ++w)
+            equal &= same >> w;
+        if (equal != 0)
+            return k + static_cast<std::size_t>(std::countr_zero(equal)) / Step;
+    }
+#endif
     // Both loads end inside the values: (k + 1) * Step + 8 <= count * Step.
     for (; (k + 1) * Step + 8 <= count * Step; k += kPerLoad) {
         const std::uint64_t x = Load64(p + k * Step) ^ Load64(p + (k + 1) * Step);
