@@ -122,15 +122,40 @@ private:
     std::optional<ReplacingFile> file_;
 };
 
-// A multi-bitmap file as the reader sees it: read piece by piece.
+// A multi-bitmap file as the reader sees it: read piece by piece. Small reads (headers, the
+// table, small bitmaps) come from a block read ahead, so that a small file is read at once.
 class SourceBytes : public mbm::MbmBytes {
 public:
     explicit SourceBytes(const InputFile& file) : file_(file) {}
     std::uint64_t size() const override { return file_.size(); }
-    void read(std::uint64_t offset, std::span<std::uint8_t> out) const override { file_.read(offset, out); }
+    void read(std::uint64_t offset, std::span<std::uint8_t> out) const override
+    {
+        if (const auto block = held(offset, out.size()))
+            std::copy(block->begin(), block->end(), out.begin());
+        else
+            file_.read(offset, out);
+    }
+    std::optional<std::span<const std::uint8_t>> held(std::uint64_t offset, std::size_t length) const override
+    {
+        if (length > kAhead)
+            return std::nullopt;
+        if (offset < blockAt_ || offset + length > blockAt_ + blockLength_) {
+            block_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kAhead, file_.size())));
+            blockLength_ = 0;   // until the read has succeeded
+            const auto ahead = static_cast<std::size_t>(std::min<std::uint64_t>(kAhead, file_.size() - offset));
+            file_.read(offset, std::span<std::uint8_t>(block_.data(), ahead));
+            blockAt_ = offset;
+            blockLength_ = ahead;
+        }
+        return std::span<const std::uint8_t>(block_.data() + (offset - blockAt_), length);
+    }
 
 private:
+    static constexpr std::size_t kAhead = 64 * 1024;
     const InputFile& file_;
+    mutable std::vector<std::uint8_t> block_;
+    mutable std::uint64_t blockAt_ = 0;
+    mutable std::size_t blockLength_ = 0;
 };
 
 // "Siemens\EidPic.mbm" -> "Eidpic": the file name without folder and extension, first

@@ -174,20 +174,21 @@ void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece, const std::fu
     // CheckDecodedSize keeps these below 256 MiB, so 32 bits hold them.
     const std::size_t rowBytes = (3 * static_cast<std::size_t>(image.width) + 3) / 4 * 4;
     const std::size_t pixelBytes = rowBytes * static_cast<std::size_t>(image.height);
-    std::vector<std::uint8_t> header;
-    PutHeader(header, static_cast<std::uint32_t>(54 + pixelBytes), 54, image.width, image.height, 24, 0, 0);
-    put(header);
-    if (pixelBytes == 0)
-        return;
-    const std::size_t rowsPerPiece = std::max<std::size_t>(1, piece / rowBytes);
-    std::vector<std::uint8_t> rows(std::min(rowsPerPiece, static_cast<std::size_t>(image.height)) * rowBytes, 0xFF);
+    // The header goes with the first rows.
+    std::vector<std::uint8_t> buffer;
+    PutHeader(buffer, static_cast<std::uint32_t>(54 + pixelBytes), 54, image.width, image.height, 24, 0, 0);
+    const std::size_t rowsPerPiece = rowBytes == 0 ? 0 : std::max<std::size_t>(1, piece / rowBytes);
+    buffer.resize(54 + std::min(rowsPerPiece, static_cast<std::size_t>(image.height)) * rowBytes, 0xFF);
+    std::size_t from = 0;   // the header's bytes, then only the rows'
     const RowConverter converter(image);
-    for (int y = image.height - 1; y >= 0;) {
+    for (int y = image.height - 1; y >= 0 && rowBytes != 0; from = 54) {
         std::size_t n = 0;
         for (; n < rowsPerPiece && y >= 0; ++n, --y)
-            converter.convert(y, rows.data() + n * rowBytes);
-        put(std::span<const std::uint8_t>(rows.data(), n * rowBytes));
+            converter.convert(y, buffer.data() + 54 + n * rowBytes);
+        put(std::span<const std::uint8_t>(buffer.data() + from, 54 - from + n * rowBytes));
     }
+    if (from == 0)
+        put(std::span<const std::uint8_t>(buffer.data(), 54));   // no rows: the header alone
 }
 
 std::vector<std::uint8_t> EncodeAlphaBmp(const MbmImage& image)

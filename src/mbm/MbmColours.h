@@ -31,8 +31,8 @@ bool HasAlphaChannel(const MbmImage& image);
 // (biSizeImage 0, 0 pixels per metre) and rows padded with 0xFF bytes.
 std::vector<std::uint8_t> EncodeDecompiledBmp(const MbmImage& image);
 // The same bytes in pieces as they are made, for writing them without holding them whole:
-// the header, then the rows from the bottom up, a few rows (about `piece` bytes, at least
-// one row) to a call of `put`.
+// the rows from the bottom up, a few rows (about `piece` bytes, at least one row) to a call
+// of `put`, the header with the first of them.
 void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece, const std::function<void(std::span<const std::uint8_t>)>& put);
 
 // The alpha companion of an image with an alpha channel: an 8-bit BMP with a 256-entry grey

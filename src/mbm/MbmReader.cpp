@@ -56,6 +56,10 @@ public:
         if (!out.empty())
             std::memcpy(out.data(), bytes_.data() + offset, out.size());
     }
+    std::optional<std::span<const std::uint8_t>> held(std::uint64_t offset, std::size_t length) const override
+    {
+        return bytes_.subspan(static_cast<std::size_t>(offset), length);
+    }
 
 private:
     std::span<const std::uint8_t> bytes_;
@@ -326,21 +330,22 @@ void DecompressInto(MbmImage& image, const MbmBitmapRecord& record, std::span<co
 
 MbmImage DecodeBitmap(std::span<const std::uint8_t> bytes, const MbmBitmapRecord& record)
 {
-    MbmImage image = StartImage(record, bytes.size());
-    DecompressInto(image, record, bytes.subspan(record.dataOffset, record.dataSize));
-    return image;
+    return DecodeBitmap(SpanBytes(bytes), record);
 }
 
 MbmImage DecodeBitmap(const MbmBytes& bytes, const MbmBitmapRecord& record)
 {
     MbmImage image = StartImage(record, bytes.size());
-    if (record.header.compression == static_cast<std::uint32_t>(Compression::None) && record.dataSize == image.pixels.size()) {
+    if (const auto data = bytes.held(record.dataOffset, record.dataSize)) {
+        DecompressInto(image, record, *data);
+    } else if (record.header.compression == static_cast<std::uint32_t>(Compression::None) &&
+               record.dataSize == image.pixels.size()) {
         bytes.read(record.dataOffset, image.pixels);   // stored as they are: read straight into place
-        return image;
+    } else {
+        std::vector<std::uint8_t> stream(record.dataSize);
+        bytes.read(record.dataOffset, stream);
+        DecompressInto(image, record, stream);
     }
-    std::vector<std::uint8_t> stream(record.dataSize);
-    bytes.read(record.dataOffset, stream);
-    DecompressInto(image, record, stream);
     return image;
 }
 

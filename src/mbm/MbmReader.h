@@ -9,6 +9,7 @@
 // header fails a check is marked with the reason; the other bitmaps stay readable.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ public:
     // Fills `out` with the bytes at `offset`; the caller has made sure that they lie inside
     // size(). Throws vexaro::Error when they cannot be read.
     virtual void read(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
+    // The `length` bytes at `offset` where they are held in memory already (valid until the
+    // next call), else nothing: then they are to be read.
+    virtual std::optional<std::span<const std::uint8_t>> held(std::uint64_t offset, std::size_t length) const = 0;
 };
 
 // Reads the container of an MBM held in `bytes`. Throws vexaro::Error when the bytes are

@@ -235,7 +235,7 @@ TEST(DecompileBmp, HeaderPixelsAndPadding)
                      255, 0, 0, 0, 0, 255, 0xFF, 0xFF}));      // top row: blue, red
     // 0 x 0: the header alone.
     EXPECT_EQ(EncodeDecompiledBmp(Image(0, 0, 2, kGrey, {})).size(), 54u);
-    // In pieces of a row each, the same bytes.
+    // In pieces of a row each (the header with the first), the same bytes.
     Bytes pieces;
     std::vector<std::size_t> sizes;
     EncodeDecompiledBmp(image, 1, [&](std::span<const std::uint8_t> piece) {
@@ -243,7 +243,7 @@ TEST(DecompileBmp, HeaderPixelsAndPadding)
         sizes.push_back(piece.size());
     });
     EXPECT_EQ(pieces, bmp);
-    EXPECT_EQ(sizes, (std::vector<std::size_t>{54, 8, 8}));
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{62, 8}));
 }
 
 TEST(DecompileBmp, AlphaCompanion)
