@@ -1,6 +1,8 @@
 // bmconv and the MBM library: decompiling AVKON_LEGACY.MBM (672 bitmaps) and the largest
 // oracle-pair file, and compiling the largest oracle pair, both as a whole process (the way
-// the window program runs bmconv.exe) and in process.
+// the window program runs bmconv.exe) and in process; compile and decompile of generated
+// pictures per pixel, the compile of pixels that do not compress, and the peak memory of
+// bmconv.exe on a large picture and on a file of 1,000 bitmaps.
 //
 // Process benchmarks report the child's peak resident memory ("peak_rss_kb", from one extra
 // run under /usr/bin/time: a spawned child's own rusage would also count the pages of this
@@ -26,6 +28,7 @@
 #include "converter/Bmconv.h"
 #include "mbm/MbmColours.h"
 #include "mbm/MbmReader.h"
+#include "MbmBenchData.h"
 
 extern char** environ;
 
@@ -217,8 +220,163 @@ void BM_InProcessCompileLargestPair(benchmark::State& state)
         vexaro::converter::Compile(request);
 }
 
+// --- generated pictures ------------------------------------------------------------------
+// Compile and decompile through the converter's run functions, files in $TMPDIR: a BMP of
+// w x h at 16 (5-6-5) or 24 bits compiled at its own depth (compressed, the converter's
+// default) into an MBM, and that MBM decompiled into a BMP. Counter s_per_px: time per pixel.
+
+using vexaro::bench::Content;
+
+void PerPixel(benchmark::State& state, double pixels)
+{
+    state.counters["s_per_px"] = benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+vexaro::converter::CompileRequest CompileOf(const fs::path& bmp, const fs::path& mbm, int bits, bool compress)
+{
+    vexaro::converter::CompileRequest request;
+    request.target = mbm.string();
+    request.store.compress = compress;
+    request.sources = {{{bits, true, false}, bmp.string()}};
+    return request;
+}
+
+// Args: width, height, bits per pixel.
+void BM_CompilePicture(benchmark::State& state)
+{
+    Scratch scratch;
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1)), bits = static_cast<int>(state.range(2));
+    vexaro::bench::WriteBmp(scratch.path / "in.bmp", vexaro::bench::BenchPicture(w, h, bits, Content::Theme));
+    const auto request = CompileOf(scratch.path / "in.bmp", scratch.path / "out.mbm", bits, true);
+    for (auto _ : state)
+        vexaro::converter::Compile(request);
+    PerPixel(state, double(w) * h);
+}
+
+void BM_DecompilePicture(benchmark::State& state)
+{
+    Scratch scratch;
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1)), bits = static_cast<int>(state.range(2));
+    vexaro::bench::WriteBmp(scratch.path / "in.bmp", vexaro::bench::BenchPicture(w, h, bits, Content::Theme));
+    vexaro::converter::Compile(CompileOf(scratch.path / "in.bmp", scratch.path / "out.mbm", bits, true));
+    vexaro::converter::DecompileRequest request;
+    request.source = (scratch.path / "out.mbm").string();
+    request.targets = {(scratch.path / "back.bmp").string()};
+    for (auto _ : state) {
+        const auto result = vexaro::converter::Decompile(request);
+        if (!result.errors.empty()) {
+            state.SkipWithError(result.errors.front().c_str());
+            return;
+        }
+    }
+    PerPixel(state, double(w) * h);
+}
+
+// Random pixels, which no compressor shortens: the compile with its compression attempt
+// (which fails, so the file stores them plain) and without one (/n). Args: width, height,
+// bits per pixel, compress.
+void BM_CompileNoise(benchmark::State& state)
+{
+    Scratch scratch;
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1)), bits = static_cast<int>(state.range(2));
+    vexaro::bench::WriteBmp(scratch.path / "in.bmp", vexaro::bench::BenchPicture(w, h, bits, Content::Noise));
+    const auto request = CompileOf(scratch.path / "in.bmp", scratch.path / "out.mbm", bits, state.range(3) != 0);
+    for (auto _ : state)
+        vexaro::converter::Compile(request);
+    PerPixel(state, double(w) * h);
+}
+
+// Peak memory of bmconv.exe (peak_rss_kb) beside the size of the largest picture it holds as
+// decoded pixels (picture_kb) and of the multi-bitmap file (mbm_kb).
+void MemoryCounters(benchmark::State& state, double rssKb, double pictureBytes, const fs::path& mbm)
+{
+    state.counters["peak_rss_kb"] = rssKb;
+    state.counters["picture_kb"] = pictureBytes / 1024.0;
+    state.counters["mbm_kb"] = static_cast<double>(fs::file_size(mbm)) / 1024.0;
+}
+
+// Arg: bits per pixel of the 2816 x 3328 picture, compiled at that depth.
+void BM_ProcessCompileLargePicture(benchmark::State& state)
+{
+    Scratch scratch;
+    const int bits = static_cast<int>(state.range(0));
+    const vexaro::Bitmap picture = vexaro::bench::BenchPicture(2816, 3328, bits, Content::Theme);
+    vexaro::bench::WriteBmp(scratch.path / "big.bmp", picture);
+    const std::vector<std::string> args{"out.mbm", "/c" + std::to_string(bits) + "big.bmp"};
+    for (auto _ : state) {
+        if (!Spawn(args, scratch.path)) {
+            state.SkipWithError("bmconv.exe failed or was not found");
+            return;
+        }
+    }
+    MemoryCounters(state, PeakRssKb(args, scratch.path), static_cast<double>(picture.pixelBytes().size()), scratch.path / "out.mbm");
+}
+
+void BM_ProcessDecompileLargePicture(benchmark::State& state)
+{
+    Scratch scratch;
+    const vexaro::Bitmap picture = vexaro::bench::BenchPicture(2816, 3328, 24, Content::Theme);
+    vexaro::bench::WriteBmp(scratch.path / "big.bmp", picture);
+    if (!Spawn({"out.mbm", "/c24big.bmp"}, scratch.path)) {
+        state.SkipWithError("bmconv.exe failed or was not found");
+        return;
+    }
+    fs::create_directories(scratch.path / "out");
+    WriteText(scratch.path / "unpack.txt", vexaro::bench::UnpackCommands("out.mbm", 1));
+    for (auto _ : state)
+        Spawn({"unpack.txt"}, scratch.path);
+    MemoryCounters(state, PeakRssKb({"unpack.txt"}, scratch.path), static_cast<double>(picture.pixelBytes().size()), scratch.path / "out.mbm");
+}
+
+// 1,000 pictures of 176 x 208 at 24 bits into one file, and that file unpacked again.
+constexpr std::size_t kBatch = 1000;
+constexpr double kBatchPictureBytes = 176.0 * 208 * 3;
+
+void BM_ProcessCompileBatch(benchmark::State& state)
+{
+    Scratch scratch;
+    vexaro::bench::WriteCompileBatch(scratch.path, kBatch, 176, 208);
+    for (auto _ : state) {
+        if (!Spawn({"compile.txt"}, scratch.path)) {
+            state.SkipWithError("bmconv.exe failed or was not found");
+            return;
+        }
+    }
+    MemoryCounters(state, PeakRssKb({"compile.txt"}, scratch.path), kBatchPictureBytes, scratch.path / "batch.mbm");
+}
+
+void BM_ProcessDecompileBatch(benchmark::State& state)
+{
+    Scratch scratch;
+    vexaro::bench::WriteCompileBatch(scratch.path, kBatch, 176, 208);
+    if (!Spawn({"compile.txt"}, scratch.path)) {
+        state.SkipWithError("bmconv.exe failed or was not found");
+        return;
+    }
+    fs::create_directories(scratch.path / "out");
+    WriteText(scratch.path / "unpack.txt", vexaro::bench::UnpackCommands("batch.mbm", kBatch));
+    for (auto _ : state)
+        Spawn({"unpack.txt"}, scratch.path);
+    MemoryCounters(state, PeakRssKb({"unpack.txt"}, scratch.path), kBatchPictureBytes, scratch.path / "batch.mbm");
+}
+
+void PictureSizes(benchmark::internal::Benchmark* b)
+{
+    for (int bits : {16, 24})
+        for (int scale : {1, 4, 16})
+            b->Args({176 * scale, 208 * scale, bits});
+}
+
 } // namespace
 
+BENCHMARK(BM_CompilePicture)->Apply(PictureSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecompilePicture)->Apply(PictureSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompileNoise)->Args({704, 832, 24, 1})->Args({704, 832, 24, 0})->Args({704, 832, 16, 1})->Args({704, 832, 16, 0})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProcessCompileLargePicture)->Arg(24)->Arg(16)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProcessDecompileLargePicture)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProcessCompileBatch)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProcessDecompileBatch)->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessStartOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessDecompileAvkonLegacy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessDecompileLargestPair)->Unit(benchmark::kMillisecond);

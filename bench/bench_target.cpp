@@ -1,4 +1,5 @@
-// Averaging resize of the two screen areas, in output pixels per second.
+// Averaging resize of the two screen areas, in output pixels per second, into a target that
+// already has the size and into a new one.
 #include <cstdint>
 
 #include <benchmark/benchmark.h>
@@ -33,6 +34,21 @@ void Resize(benchmark::State& state, int sw, int sh, int tw, int th)
 }
 
 void BM_AverageResize_MainArea(benchmark::State& state) { Resize(state, 176, 144, 176, 150); }
+
+// Into a new target each time, as the theme build and the previews resize. Args: source width
+// and height, target width and height.
+void BM_AverageResize_NewTarget(benchmark::State& state)
+{
+    const int tw = static_cast<int>(state.range(2)), th = static_cast<int>(state.range(3));
+    const vexaro::Bitmap source = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        vexaro::Bitmap target;
+        vexaro::AverageResize(source, target, tw, th);
+        benchmark::DoNotOptimize(target.pixelBytes().data());
+    }
+    state.counters["Mpixel/s"] = benchmark::Counter(static_cast<double>(tw) * th * static_cast<double>(state.iterations()) / 1e6,
+                                                   benchmark::Counter::kIsRate);
+}
 void BM_AverageResize_StatusArea(benchmark::State& state) { Resize(state, 176, 44, 176, 50); }
 
 // The whole save command on a generated theme, the three converter runs included.
@@ -52,3 +68,4 @@ void BM_SaveTheme(benchmark::State& state)
 BENCHMARK(BM_SaveTheme)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AverageResize_MainArea);
 BENCHMARK(BM_AverageResize_StatusArea);
+BENCHMARK(BM_AverageResize_NewTarget)->Args({176, 144, 176, 150})->Args({176, 44, 176, 50})->Args({1408, 1152, 1408, 1200});

@@ -150,29 +150,34 @@ unsigned Bitmap::index(int x, int y) const
     }
 }
 
-Rgb Bitmap::pixel(int x, int y) const
+namespace {
+
+Rgb PixelIn(PixelFormat format, ChannelMasks masks, const std::vector<Rgb>& palette, const std::uint8_t* r, int x)
 {
-    const std::uint8_t* r = row(y);
-    switch (format_) {
-    case PixelFormat::Pal1:
-    case PixelFormat::Pal4:
-    case PixelFormat::Pal8: {
-        const unsigned i = index(x, y);
-        return i < palette_.size() ? palette_[i] : kBlack;
-    }
+    unsigned i = 0;
+    switch (format) {
+    case PixelFormat::Pal1: i = (r[x >> 3] >> (7 - (x & 7))) & 1u; break;
+    case PixelFormat::Pal4: i = (x & 1) ? (r[x >> 1] & 0x0Fu) : (r[x >> 1] >> 4); break;
+    case PixelFormat::Pal8: i = r[x]; break;
     case PixelFormat::Bits24: {
         const std::uint8_t* p = r + static_cast<std::size_t>(x) * 3;
         return Rgb{p[2], p[1], p[0]};
     }
     case PixelFormat::Bits16:
     case PixelFormat::Bits32: {
-        const int bytes = bitsPerPixel() / 8;
+        const int bytes = BitsPerPixel(format) / 8;
         const std::uint32_t w = ReadWord(r + static_cast<std::size_t>(x) * static_cast<std::size_t>(bytes), bytes);
-        return Rgb{ScaleChannel(w, masks_.r), ScaleChannel(w, masks_.g), ScaleChannel(w, masks_.b)};
+        return Rgb{ScaleChannel(w, masks.r), ScaleChannel(w, masks.g), ScaleChannel(w, masks.b)};
     }
     }
-    return kBlack;
+    return i < palette.size() ? palette[i] : kBlack;
 }
+
+} // namespace
+
+Rgb Bitmap::pixel(int x, int y) const { return PixelIn(format_, masks_, palette_, row(y), x); }
+
+Rgb PixelAt(const PixelRows& rows, int x, int y) { return PixelIn(rows.format, rows.masks, rows.palette, rows.row(y), x); }
 
 void Bitmap::convertTo24()
 {
@@ -252,6 +257,19 @@ void Bitmap::fill(Rgb colour)
             *p++ = colour.r;
         }
     }
+}
+
+PixelRows Bitmap::rows() const
+{
+    PixelRows r;
+    r.width = width_;
+    r.height = height_;
+    r.format = format_;
+    r.masks = masks_;
+    r.palette = palette_;
+    r.top = pixels_.data();
+    r.step = static_cast<std::ptrdiff_t>(stride_);
+    return r;
 }
 
 Rgb Bitmap::transparentColour() const

@@ -48,6 +48,22 @@ bool IsPaletted(PixelFormat format);
 // Bytes of one row of `width` pixels, padded to 4 bytes.
 std::size_t RowStride(PixelFormat format, int width);
 
+// Read-only rows of a picture in one of the layouts above, wherever they lie: in a Bitmap, or
+// in place in the bytes of a BMP file (bottom-up there, so `step` may be negative). The rows
+// must outlive the view; the palette is the view's own copy.
+struct PixelRows {
+    int width = 0, height = 0;
+    PixelFormat format = PixelFormat::Bits24;
+    ChannelMasks masks{};
+    std::vector<Rgb> palette;
+    const std::uint8_t* top = nullptr; // row 0
+    std::ptrdiff_t step = 0;           // from one row to the next
+    const std::uint8_t* row(int y) const { return top + static_cast<std::ptrdiff_t>(y) * step; }
+};
+
+// Colour of pixel (x, y) of `rows`, by the rules of Bitmap::pixel.
+Rgb PixelAt(const PixelRows& rows, int x, int y);
+
 class Bitmap {
 public:
     Bitmap() = default;
@@ -89,6 +105,9 @@ public:
     std::vector<std::uint8_t> toRgb() const;
     // Fills the whole picture with one colour (converting to 24 bits if needed).
     void fill(Rgb colour);
+
+    // A view of the pixels (valid while the picture is not changed).
+    PixelRows rows() const;
 
     // The colour a transparent draw leaves out: white for 1 bit per pixel, otherwise the
     // bottom-left pixel. An empty picture has none (returns white; nothing is drawn anyway).

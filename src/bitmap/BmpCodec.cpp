@@ -563,6 +563,31 @@ void DecodeBmp(std::span<const std::uint8_t> bytes, Bitmap& bitmap)
         ReadRows(bytes, l, bitmap);
 }
 
+std::optional<PixelRows> ViewBmpPixels(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.empty())
+        return std::nullopt;
+    BmpLayout l = ReadLayout(bytes);
+    if (l.compression == kRle8 || l.compression == kRle4 || l.bitCount == 2)
+        return std::nullopt;
+    const std::size_t stride = FileStride(l.bitCount, l.width);
+    PixelRows rows;
+    rows.width = l.width;
+    rows.height = l.height;
+    rows.format = l.format;
+    rows.masks = l.masks;
+    rows.palette = std::move(l.palette);
+    const std::uint8_t* first = bytes.data() + l.pixelOffset; // the first row in the file
+    if (l.topDown) {
+        rows.top = first;
+        rows.step = static_cast<std::ptrdiff_t>(stride);
+    } else {
+        rows.top = first + stride * static_cast<std::size_t>(l.height - 1);
+        rows.step = -static_cast<std::ptrdiff_t>(stride);
+    }
+    return rows;
+}
+
 std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap)
 {
     // An empty picture is written as an empty file, which reads back as an empty picture.

@@ -10,6 +10,7 @@
 // Writing produces an uncompressed BMP in the picture's own format; a paletted picture keeps
 // its palette and indices.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,6 +21,11 @@ namespace vexaro {
 
 // Replaces size, format and pixels of `bitmap` with those of the BMP in `bytes`.
 void DecodeBmp(std::span<const std::uint8_t> bytes, Bitmap& bitmap);
+// The pixels of an uncompressed BMP where they lie in `bytes`, with the colours DecodeBmp
+// would give them, for reading a picture without a copy. Nothing for an empty file and for
+// files whose pixels need decoding (RLE, 2 bits per pixel); throws as DecodeBmp does.
+// Bits after the last pixel of a row are left as the file has them.
+std::optional<PixelRows> ViewBmpPixels(std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap);
 
 // The largest BMP file read. A picture holds at most kMaxPixelBytes; the rest is room for

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <ostream>
 #include <variant>
 
@@ -18,6 +19,9 @@
 namespace vexaro::converter {
 
 namespace {
+
+// A decompiled BMP is written in pieces of about this size.
+constexpr std::size_t kBmpPieceBytes = std::size_t{256} << 10;
 
 std::size_t FileNameStart(std::string_view path)
 {
@@ -41,44 +45,118 @@ Resolution BmpResolution(const std::vector<std::uint8_t>& bytes)
     return {static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)};
 }
 
-// Reads and decodes one BMP. Our BMP reader takes every variant (16-bit, top-down, RLE,
-// V4/V5 headers) and gets the pixels right where the SDK's converter misreads them; this is
-// a deliberate difference, so such sources compile to what they show.
-Bitmap LoadSourceBmp(std::string_view path, std::vector<std::uint8_t>* keepBytes)
-{
-    std::vector<std::uint8_t> bytes = ReadInputFile(path, kMaxBmpFileBytes);
-    if (bytes.empty())
-        throw Error("source bitmap " + Quoted(path) + " is empty");
-    Bitmap bitmap;
-    try {
-        DecodeBmp(bytes, bitmap);
-    } catch (const Error& e) {
-        throw Error("source bitmap " + Quoted(path) + ": " + e.what());
-    }
-    if (keepBytes != nullptr)
-        *keepBytes = std::move(bytes);
-    return bitmap;
-}
-
-mbm::MbmImage LoadSource(const SourceSpec& source, const mbm::InverseTable256& inverse256)
-{
+// One source picture and where its rows lie: in place in the bytes of the file for the usual
+// uncompressed BMPs, so that the picture is held once, else in the decoded picture. Our BMP
+// reader takes every variant (16-bit, top-down, RLE, V4/V5 headers) and gets the pixels right
+// where the SDK's converter misreads them; this is a deliberate difference, so such sources
+// compile to what they show.
+struct SourcePicture {
     std::vector<std::uint8_t> bytes;
-    const Bitmap bitmap = LoadSourceBmp(source.path, &bytes);
-    const Resolution resolution = BmpResolution(bytes);
-    bytes = {};
-    Bitmap alpha;
+    Bitmap decoded;
+    PixelRows rows;
+    Resolution resolution;
+
+    explicit SourcePicture(std::string_view path)
+    {
+        bytes = ReadInputFile(path, kMaxBmpFileBytes);
+        if (bytes.empty())
+            throw Error("source bitmap " + Quoted(path) + " is empty");
+        resolution = BmpResolution(bytes);
+        try {
+            if (std::optional<PixelRows> view = ViewBmpPixels(bytes)) {
+                rows = std::move(*view);
+                return;
+            }
+            DecodeBmp(bytes, decoded);
+        } catch (const Error& e) {
+            throw Error("source bitmap " + Quoted(path) + ": " + e.what());
+        }
+        bytes = {};
+        rows = decoded.rows();
+    }
+    SourcePicture(const SourcePicture&) = delete;
+    SourcePicture& operator=(const SourcePicture&) = delete;
+};
+
+// Reads one source (and its alpha companion) and writes it as the next bitmap.
+void CompileSource(const SourceSpec& source, const mbm::InverseTable256& inverse256, mbm::MbmFileWriter& writer)
+{
+    const SourcePicture picture(source.path);
+    std::optional<SourcePicture> alpha;
     if (source.depth.alpha)
-        alpha = LoadSourceBmp(AlphaCompanionName(source.path), nullptr);
-    mbm::MbmImage image;
+        alpha.emplace(AlphaCompanionName(source.path));
+    std::optional<mbm::RowReducer> reducer;
     try {
-        image = mbm::ReduceBitmap(bitmap, source.depth, inverse256, source.depth.alpha ? &alpha : nullptr);
+        reducer.emplace(picture.rows, source.depth, inverse256, alpha ? &alpha->rows : nullptr);
     } catch (const Error& e) {
         throw Error("source bitmap " + Quoted(source.path) + ": " + e.what());
     }
-    image.twipsWidth = mbm::TwipsFor(image.width, resolution.x);
-    image.twipsHeight = mbm::TwipsFor(image.height, resolution.y);
-    return image;
+    mbm::MbmBitmapHeader shape;
+    shape.width = reducer->width();
+    shape.height = reducer->height();
+    shape.twipsWidth = mbm::TwipsFor(shape.width, picture.resolution.x);
+    shape.twipsHeight = mbm::TwipsFor(shape.height, picture.resolution.y);
+    shape.bitsPerPixel = reducer->bitsPerPixel();
+    shape.colourMode = reducer->colourMode();
+    writer.add(shape, [&reducer](int y, std::uint8_t* out) { reducer->row(y, out); });
 }
+
+// The target file as the multi-bitmap writer sees it. The temporary file is made when the
+// first bytes come, so that a small target's sources are all read before it exists.
+class TargetSink : public mbm::MbmSink {
+public:
+    explicit TargetSink(std::string_view path) : path_(path) {}
+    void append(std::span<const std::uint8_t> bytes) override { file().append(bytes); }
+    void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override { file().overwrite(offset, bytes); }
+    void truncate(std::uint64_t offset) override { file().truncate(offset); }
+    void commit() { file().commit(); }
+
+private:
+    ReplacingFile& file()
+    {
+        if (!file_)
+            file_.emplace(path_);
+        return *file_;
+    }
+    std::string_view path_;
+    std::optional<ReplacingFile> file_;
+};
+
+// A multi-bitmap file as the reader sees it: read piece by piece. Small reads (headers, the
+// table, small bitmaps) come from a block read ahead, so that a small file is read at once.
+class SourceBytes : public mbm::MbmBytes {
+public:
+    explicit SourceBytes(const InputFile& file) : file_(file) {}
+    std::uint64_t size() const override { return file_.size(); }
+    void read(std::uint64_t offset, std::span<std::uint8_t> out) const override
+    {
+        if (const auto block = held(offset, out.size()))
+            std::copy(block->begin(), block->end(), out.begin());
+        else
+            file_.read(offset, out);
+    }
+    std::optional<std::span<const std::uint8_t>> held(std::uint64_t offset, std::size_t length) const override
+    {
+        if (length > kAhead)
+            return std::nullopt;
+        if (offset < blockAt_ || offset + length > blockAt_ + blockLength_) {
+            block_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kAhead, file_.size())));
+            blockLength_ = 0;   // until the read has succeeded
+            const auto ahead = static_cast<std::size_t>(std::min<std::uint64_t>(kAhead, file_.size() - offset));
+            file_.read(offset, std::span<std::uint8_t>(block_.data(), ahead));
+            blockAt_ = offset;
+            blockLength_ = ahead;
+        }
+        return std::span<const std::uint8_t>(block_.data() + (offset - blockAt_), length);
+    }
+
+private:
+    static constexpr std::size_t kAhead = 64 * 1024;
+    const InputFile& file_;
+    mutable std::vector<std::uint8_t> block_;
+    mutable std::uint64_t blockAt_ = 0;
+    mutable std::size_t blockLength_ = 0;
+};
 
 // "Siemens\EidPic.mbm" -> "Eidpic": the file name without folder and extension, first
 // letter upper case, the rest lower case.
@@ -159,13 +237,12 @@ void Compile(const CompileRequest& request)
         } else if (needs256) {
             inverse256 = mbm::StandardInverse256();
         }
-        std::vector<mbm::MbmImage> images;
-        images.reserve(request.sources.size());
+        TargetSink target(request.target);
+        mbm::MbmFileWriter writer(target, request.sources.size(), request.store);
         for (const SourceSpec& source : request.sources)
-            images.push_back(LoadSource(source, inverse256));
-        const std::vector<std::uint8_t> bytes = mbm::WriteMbm(images, request.store);
-        images = {};
-        WriteFileAtomically(request.target, bytes);
+            CompileSource(source, inverse256, writer);
+        writer.finish();
+        target.commit();
         if (!request.headerPath.empty())
             WriteFileAtomically(request.headerPath, AsBytes(HeaderText(request)));
     } catch (const Error& e) {
@@ -177,7 +254,7 @@ void Compile(const CompileRequest& request)
 namespace {
 
 // The container of the multi-bitmap file `source`; its faults are told with its name.
-mbm::MbmFile ReadSourceMbm(const std::string& source, const std::vector<std::uint8_t>& bytes)
+mbm::MbmFile ReadSourceMbm(const std::string& source, const mbm::MbmBytes& bytes)
 {
     try {
         return mbm::ReadMbm(bytes);
@@ -207,7 +284,8 @@ DecompileResult Decompile(const DecompileRequest& request)
         }
     } removeUnwritten{request, written};
 
-    const std::vector<std::uint8_t> bytes = ReadInputFile(request.source, kMaxMbmFileBytes);
+    const InputFile input(request.source, kMaxMbmFileBytes);
+    const SourceBytes bytes(input);
     const mbm::MbmFile file = ReadSourceMbm(request.source, bytes);
     const std::size_t count = std::min(file.bitmaps.size(), request.targets.size());
     for (std::size_t k = 0; k < count; ++k) {
@@ -220,7 +298,9 @@ DecompileResult Decompile(const DecompileRequest& request)
             continue;
         }
         try {
-            WriteFile(target, mbm::EncodeDecompiledBmp(image));
+            OutputFile out(target);
+            mbm::EncodeDecompiledBmp(image, kBmpPieceBytes, [&out](std::span<const std::uint8_t> piece) { out.write(piece); });
+            out.close();
             written[k] = true;
             ++result.written;
             if (mbm::HasAlphaChannel(image))
@@ -240,8 +320,8 @@ DecompileResult Decompile(const DecompileRequest& request)
 
 void PrintSummary(const SummaryRequest& request, std::ostream& out)
 {
-    const std::vector<std::uint8_t> bytes = ReadInputFile(request.source, kMaxMbmFileBytes);
-    const mbm::MbmFile file = ReadSourceMbm(request.source, bytes);
+    const InputFile input(request.source, kMaxMbmFileBytes);
+    const mbm::MbmFile file = ReadSourceMbm(request.source, SourceBytes(input));
     out << request.source << ": " << (file.kind == mbm::MbmKind::FileStore ? "file store" : "ROM image") << ", "
         << file.bitmaps.size() << " bitmaps\n";
     for (const mbm::MbmBitmapRecord& r : file.bitmaps) {

@@ -16,14 +16,15 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;       // a file could not be converted
 inline constexpr int kExitBadCommand = 2;   // the arguments or the command file are wrong
 
-// Limits on what is read whole into memory.
+// Limits on the files read (command, palette and BMP files are read whole into memory).
 inline constexpr std::size_t kMaxCommandFileBytes = std::size_t{16} << 20;
 inline constexpr std::size_t kMaxPaletteFileBytes = std::size_t{1} << 20;
 inline constexpr std::size_t kMaxMbmFileBytes = std::size_t{1} << 30;
 
-// Compiles the sources into the target. Every source is read before anything is written;
-// the target is replaced in one step. On failure no target is left (an older file of that
-// name is removed too) and vexaro::Error says which file failed and why.
+// Compiles the sources into the target. The sources are read one at a time, each encoded
+// and written before the next is read, into a temporary file beside the target that replaces
+// it in one step at the end. On failure no target is left (an older file of that name is
+// removed too) and vexaro::Error says which file failed and why.
 void Compile(const CompileRequest& request);
 
 struct DecompileResult {
@@ -36,8 +37,9 @@ struct DecompileResult {
 // are still written; naming more targets than there are bitmaps is reported after the
 // others are written. Every target that is not written, and every alpha companion that does
 // not belong to its target, is removed, so that the files left under the targets' names are
-// all this run's. Throws vexaro::Error when the source cannot be read as a whole (the targets
-// are then all removed).
+// all this run's. The source is read piece by piece: its header and table of positions, then
+// one bitmap at a time. Throws vexaro::Error when the source cannot be opened or its table
+// cannot be read (the targets are then all removed).
 DecompileResult Decompile(const DecompileRequest& request);
 
 // Lists the bitmaps of the file, one line each. Throws vexaro::Error like Decompile.

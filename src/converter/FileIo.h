@@ -1,7 +1,8 @@
 #pragma once
-// The converter's file access: paths as written in command files, capped whole-file reads
-// and writes that leave either the complete file or none.
+// The converter's file access: paths as written in command files, capped whole-file reads,
+// reads of pieces of a file, and writes that leave either the complete file or none.
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -21,11 +22,89 @@ std::filesystem::path NativePath(std::string_view path);
 // path as written.
 std::vector<std::uint8_t> ReadInputFile(std::string_view path, std::size_t maxBytes);
 
-// Writes the file through a temporary file in the same folder that is renamed over `path`,
-// so a failure leaves no partial file. Throws vexaro::Error("cannot write \"NAME\": REASON").
+// A file named in a command, opened for reading pieces of it at any position, so that it need
+// not be held whole. Opening throws as ReadInputFile does.
+class InputFile {
+public:
+    InputFile(std::string_view path, std::size_t maxBytes);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    std::uint64_t size() const { return size_; }
+    // Fills `out` from `offset` (which lies inside size()). Throws vexaro::Error("cannot read
+    // \"NAME\": REASON"), also when the file has become shorter since it was opened.
+    void read(std::uint64_t offset, std::span<std::uint8_t> out) const;
+
+private:
+    std::string path_;
+    std::uint64_t size_ = 0;
+#ifdef _WIN32
+    std::FILE* file_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// A file written through a temporary file in the same folder, which replaces `path` when it
+// is committed; until then (and when the object goes uncommitted) `path` is not touched and
+// the temporary file is removed. Every failure throws vexaro::Error("cannot write \"NAME\":
+// REASON"), NAME being `path` as written.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(std::string_view path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    void append(std::span<const std::uint8_t> bytes);
+    // Replaces bytes written earlier, from `offset` on.
+    void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // Drops every byte from `offset` on; appending goes on from there.
+    void truncate(std::uint64_t offset);
+    void commit();
+
+private:
+    [[noreturn]] void fail(const std::string& reason);
+    std::string path_;
+    std::filesystem::path temp_;
+    std::uint64_t size_ = 0;
+#ifdef _WIN32
+    std::FILE* file_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// Writes the file through a ReplacingFile, so a failure leaves no partial file. Throws
+// vexaro::Error("cannot write \"NAME\": REASON").
 void WriteFileAtomically(std::string_view path, std::span<const std::uint8_t> bytes);
 
-// Writes the file directly; on failure removes what was written and throws as above.
+// A file written directly, piece by piece: an existing file is overwritten in place and cut to
+// its new length at close(). On a failure, or when the object goes without close(), what was
+// written is removed. Throws as ReplacingFile does.
+class OutputFile {
+public:
+    explicit OutputFile(std::string_view path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(std::span<const std::uint8_t> bytes);
+    void close();
+
+private:
+    [[noreturn]] void fail(int error);
+    std::string path_;
+    std::uint64_t size_ = 0;
+#ifdef _WIN32
+    std::FILE* file_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// Writes the whole file through an OutputFile.
 void WriteFile(std::string_view path, std::span<const std::uint8_t> bytes);
 
 // Removes the file if it exists; errors are ignored.

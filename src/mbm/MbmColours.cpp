@@ -1,8 +1,10 @@
 #include "mbm/MbmColours.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
+#include "base/Bytes.h"
 #include "mbm/Palette.h"
 
 namespace vexaro::mbm {
@@ -158,17 +160,35 @@ bool HasAlphaChannel(const MbmImage& image)
 
 std::vector<std::uint8_t> EncodeDecompiledBmp(const MbmImage& image)
 {
+    std::vector<std::uint8_t> out;
+    EncodeDecompiledBmp(image, std::size_t{1} << 20, [&out](std::span<const std::uint8_t> piece) {
+        if (out.empty()) // the header comes first: its size field tells the whole size
+            out.reserve(LoadU32(piece.data() + 2));
+        out.insert(out.end(), piece.begin(), piece.end());
+    });
+    return out;
+}
+
+void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece, const std::function<void(std::span<const std::uint8_t>)>& put)
+{
     // CheckDecodedSize keeps these below 256 MiB, so 32 bits hold them.
     const std::size_t rowBytes = (3 * static_cast<std::size_t>(image.width) + 3) / 4 * 4;
     const std::size_t pixelBytes = rowBytes * static_cast<std::size_t>(image.height);
-    std::vector<std::uint8_t> out;
-    out.reserve(54 + pixelBytes);
-    PutHeader(out, static_cast<std::uint32_t>(54 + pixelBytes), 54, image.width, image.height, 24, 0, 0);
-    out.resize(54 + pixelBytes, 0xFF);
+    // The header goes with the first rows.
+    std::vector<std::uint8_t> buffer;
+    PutHeader(buffer, static_cast<std::uint32_t>(54 + pixelBytes), 54, image.width, image.height, 24, 0, 0);
+    const std::size_t rowsPerPiece = rowBytes == 0 ? 0 : std::max<std::size_t>(1, piece / rowBytes);
+    buffer.resize(54 + std::min(rowsPerPiece, static_cast<std::size_t>(image.height)) * rowBytes, 0xFF);
+    std::size_t from = 0;   // the header's bytes, then only the rows'
     const RowConverter converter(image);
-    for (int y = 0; y < image.height; ++y)
-        converter.convert(y, out.data() + 54 + static_cast<std::size_t>(image.height - 1 - y) * rowBytes);
-    return out;
+    for (int y = image.height - 1; y >= 0 && rowBytes != 0; from = 54) {
+        std::size_t n = 0;
+        for (; n < rowsPerPiece && y >= 0; ++n, --y)
+            converter.convert(y, buffer.data() + 54 + n * rowBytes);
+        put(std::span<const std::uint8_t>(buffer.data() + from, 54 - from + n * rowBytes));
+    }
+    if (from == 0)
+        put(std::span<const std::uint8_t>(buffer.data(), 54));   // no rows: the header alone
 }
 
 std::vector<std::uint8_t> EncodeAlphaBmp(const MbmImage& image)

@@ -7,7 +7,10 @@
 // channels become floor(255 v / 31) and floor(255 v / 63); 24 and 32 bpp are copied (the
 // alpha byte is not a colour). Only colour modes 1, 2 and 3 select the palettes: a mode the
 // format does not know (such as 0xFFFFFFFF in a damaged file) reads as grey, like mode 0.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <vector>
 
 #include "bitmap/Bitmap.h"
@@ -27,6 +30,10 @@ bool HasAlphaChannel(const MbmImage& image);
 // The decompile output: an uncompressed bottom-up 24-bit BMP with a 54-byte header
 // (biSizeImage 0, 0 pixels per metre) and rows padded with 0xFF bytes.
 std::vector<std::uint8_t> EncodeDecompiledBmp(const MbmImage& image);
+// The same bytes in pieces as they are made, for writing them without holding them whole:
+// the rows from the bottom up, a few rows (about `piece` bytes, at least one row) to a call
+// of `put`, the header with the first of them.
+void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece, const std::function<void(std::span<const std::uint8_t>)>& put);
 
 // The alpha companion of an image with an alpha channel: an 8-bit BMP with a 256-entry grey
 // palette whose pixel bytes are the alpha values, rows padded with 0x00.

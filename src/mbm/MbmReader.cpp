@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "base/Bytes.h"
@@ -22,11 +23,53 @@ std::string Hex32(std::uint32_t v)
 
 std::string Bytes(std::size_t n) { return std::to_string(n) + " bytes"; }
 
-// Fills the record from the 40 bytes at `offset`; the caller has made sure they exist.
-MbmBitmapHeader ReadBitmapHeader(const ByteReader& reader, std::size_t offset)
+// The file's bytes with checked reads: every read says where it reads and gives nothing
+// instead of reading past the end.
+class Reader {
+public:
+    explicit Reader(const MbmBytes& bytes) : bytes_(bytes), size_(bytes.size()) {}
+
+    std::uint64_t size() const { return size_; }
+    bool has(std::uint64_t offset, std::uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
+    std::optional<std::uint32_t> u32(std::uint64_t offset) const
+    {
+        if (!has(offset, 4))
+            return std::nullopt;
+        std::uint8_t b[4];
+        bytes_.read(offset, b);
+        return LoadU32(b);
+    }
+    // `out.size()` bytes at `offset`, which must lie inside the file.
+    void read(std::uint64_t offset, std::span<std::uint8_t> out) const { bytes_.read(offset, out); }
+
+private:
+    const MbmBytes& bytes_;
+    std::uint64_t size_;
+};
+
+class SpanBytes : public MbmBytes {
+public:
+    explicit SpanBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    std::uint64_t size() const override { return bytes_.size(); }
+    void read(std::uint64_t offset, std::span<std::uint8_t> out) const override
+    {
+        if (!out.empty())
+            std::memcpy(out.data(), bytes_.data() + offset, out.size());
+    }
+    std::optional<std::span<const std::uint8_t>> held(std::uint64_t offset, std::size_t length) const override
+    {
+        return bytes_.subspan(static_cast<std::size_t>(offset), length);
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+// The 40 header bytes at `at` of a block the caller has read.
+MbmBitmapHeader ParseBitmapHeader(const std::uint8_t* at)
 {
-    auto word = [&](std::size_t at) { return *reader.u32(offset + at); };
-    auto sword = [&](std::size_t at) { return static_cast<std::int32_t>(word(at)); };
+    auto word = [&](std::size_t i) { return LoadU32(at + i); };
+    auto sword = [&](std::size_t i) { return static_cast<std::int32_t>(word(i)); };
     MbmBitmapHeader h;
     h.size = sword(0);
     h.headerSize = sword(4);
@@ -41,23 +84,26 @@ MbmBitmapHeader ReadBitmapHeader(const ByteReader& reader, std::size_t offset)
     return h;
 }
 
-MbmRomObject ReadRomObject(const ByteReader& reader, std::size_t offset)
+// Reads the 68 bytes at `offset`; the caller has made sure they exist.
+MbmRomObject ReadRomObject(const Reader& reader, std::uint64_t offset)
 {
-    auto word = [&](std::size_t at) { return *reader.u32(offset + at); };
+    std::uint8_t b[kRomObjectSize];
+    reader.read(offset, b);
+    auto word = [&](std::size_t i) { return LoadU32(b + i); };
     MbmRomObject o;
     o.uid = word(0);
     o.displayMode = word(4);
     o.heap = word(8);
     o.pile = word(12);
     o.byteWidth = word(16);
-    o.header = ReadBitmapHeader(reader, offset + 20);
+    o.header = ParseBitmapHeader(b + 20);
     o.chunk = word(60);
     o.dataOffset = word(64);
     return o;
 }
 
 // Header checks, then whether the stored data lies inside the file.
-void CheckRecord(MbmBitmapRecord& record, const ByteReader& reader, std::uint64_t dataStart)
+void CheckRecord(MbmBitmapRecord& record, const Reader& reader, std::uint64_t dataStart)
 {
     try {
         CheckBitmapHeader(record.header);
@@ -66,7 +112,7 @@ void CheckRecord(MbmBitmapRecord& record, const ByteReader& reader, std::uint64_
         return;
     }
     record.dataSize = static_cast<std::size_t>(record.header.size) - kBitmapHeaderSize;
-    if (dataStart > reader.size() || !reader.has(static_cast<std::size_t>(dataStart), record.dataSize)) {
+    if (!reader.has(dataStart, record.dataSize)) {
         record.fault = "size " + std::to_string(record.header.size) + " at position " + std::to_string(dataStart) +
                        " runs past the end of the file (" + Bytes(reader.size()) + ")";
         return;
@@ -75,30 +121,34 @@ void CheckRecord(MbmBitmapRecord& record, const ByteReader& reader, std::uint64_
 }
 
 // Count and table of positions: `count` words at `tableAt`.
-std::vector<std::uint32_t> ReadPositions(const ByteReader& reader, std::uint32_t rawCount, std::size_t tableAt)
+std::vector<std::uint32_t> ReadPositions(const Reader& reader, std::uint32_t rawCount, std::uint64_t tableAt)
 {
     const auto count = static_cast<std::int32_t>(rawCount);
     if (count < 0)
         throw Error("negative bitmap count " + std::to_string(count));
-    if (!reader.has(tableAt, static_cast<std::size_t>(count) * 4))
+    if (!reader.has(tableAt, static_cast<std::uint64_t>(count) * 4))
         throw Error("bitmap table of " + std::to_string(count) + " entries at position " + std::to_string(tableAt) +
                     " runs past the end of the file (" + Bytes(reader.size()) + ")");
+    std::vector<std::uint8_t> table(static_cast<std::size_t>(count) * 4);
+    reader.read(tableAt, table);
     std::vector<std::uint32_t> positions(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < positions.size(); ++i)
-        positions[i] = *reader.u32(tableAt + 4 * i);
+        positions[i] = LoadU32(table.data() + 4 * i);
     return positions;
 }
 
-MbmFile ReadFileStore(const ByteReader& reader)
+MbmFile ReadFileStore(const Reader& reader)
 {
     if (!reader.has(0, kFileStoreFirstBitmap))
         throw Error("file of " + Bytes(reader.size()) + " is too short for a multi-bitmap file");
+    std::uint8_t start[kFileStoreFirstBitmap];
+    reader.read(0, start);
     MbmHeader header;
-    header.uid1 = *reader.u32(0);
-    header.uid2 = *reader.u32(4);
-    header.uid3 = *reader.u32(8);
-    header.checksum = *reader.u32(12);
-    header.trailerPosition = *reader.u32(16);
+    header.uid1 = LoadU32(start);
+    header.uid2 = LoadU32(start + 4);
+    header.uid3 = LoadU32(start + 8);
+    header.checksum = LoadU32(start + 12);
+    header.trailerPosition = LoadU32(start + 16);
     CheckFileStoreHeader(header);
     MbmFile file;
     file.kind = MbmKind::FileStore;
@@ -107,7 +157,7 @@ MbmFile ReadFileStore(const ByteReader& reader)
     const auto count = reader.u32(trailer);
     if (!count)
         throw Error("trailer position " + std::to_string(trailer) + " lies outside the file (" + Bytes(reader.size()) + ")");
-    const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, std::size_t{trailer} + 4);
+    const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, std::uint64_t{trailer} + 4);
     file.bitmaps.resize(positions.size());
     for (std::size_t i = 0; i < positions.size(); ++i) {
         MbmBitmapRecord& record = file.bitmaps[i];
@@ -118,13 +168,15 @@ MbmFile ReadFileStore(const ByteReader& reader)
                            Bytes(reader.size()) + ")";
             continue;
         }
-        record.header = ReadBitmapHeader(reader, record.position);
+        std::uint8_t h[kBitmapHeaderSize];
+        reader.read(record.position, h);
+        record.header = ParseBitmapHeader(h);
         CheckRecord(record, reader, std::uint64_t{record.position} + kBitmapHeaderSize);
     }
     return file;
 }
 
-MbmFile ReadRomImage(const ByteReader& reader)
+MbmFile ReadRomImage(const Reader& reader)
 {
     if (!reader.has(0, 8))
         throw Error("file of " + Bytes(reader.size()) + " is too short for a ROM image");
@@ -210,12 +262,14 @@ void DecodeRle12(std::span<const std::uint8_t> stream, std::span<std::uint8_t> o
 
 } // namespace
 
-MbmFile ReadMbm(std::span<const std::uint8_t> bytes)
+MbmFile ReadMbm(std::span<const std::uint8_t> bytes) { return ReadMbm(SpanBytes(bytes)); }
+
+MbmFile ReadMbm(const MbmBytes& bytes)
 {
-    const ByteReader reader(bytes);
+    const Reader reader(bytes);
     const auto first = reader.u32(0);
     if (!first)
-        throw Error("file of " + Bytes(bytes.size()) + " is too short for a multi-bitmap file");
+        throw Error("file of " + Bytes(reader.size()) + " is too short for a multi-bitmap file");
     if (*first == kFileStoreUid1)
         return ReadFileStore(reader);
     if (*first == kRomImageUid)
@@ -241,15 +295,16 @@ void Decompress(Compression compression, std::span<const std::uint8_t> stream, s
     throw Error("unknown compression " + std::to_string(static_cast<std::uint32_t>(compression)));
 }
 
-MbmImage DecodeBitmap(std::span<const std::uint8_t> bytes, const MbmBitmapRecord& record)
+namespace {
+
+// The image of a record without its pixels; throws when the record carries a fault or its
+// data does not lie inside a file of `fileSize` bytes.
+MbmImage StartImage(const MbmBitmapRecord& record, std::uint64_t fileSize)
 {
-    const std::string where = "bitmap " + std::to_string(record.index) + ": ";
     if (!record.fault.empty())
-        throw Error(where + record.fault);
-    const ByteReader reader(bytes);
-    const auto data = reader.bytes(record.dataOffset, record.dataSize);
-    if (!data)
-        throw Error(where + "its data lies outside the file");
+        throw Error("bitmap " + std::to_string(record.index) + ": " + record.fault);
+    if (record.dataOffset > fileSize || record.dataSize > fileSize - record.dataOffset)
+        throw Error("bitmap " + std::to_string(record.index) + ": its data lies outside the file");
     const MbmBitmapHeader& h = record.header;
     MbmImage image;
     image.width = h.width;
@@ -259,10 +314,37 @@ MbmImage DecodeBitmap(std::span<const std::uint8_t> bytes, const MbmBitmapRecord
     image.bitsPerPixel = h.bitsPerPixel;
     image.colourMode = h.colourMode;
     image.pixels.resize(image.stride() * static_cast<std::size_t>(image.height));
+    return image;
+}
+
+void DecompressInto(MbmImage& image, const MbmBitmapRecord& record, std::span<const std::uint8_t> stream)
+{
     try {
-        Decompress(static_cast<Compression>(h.compression), *data, image.pixels);
+        Decompress(static_cast<Compression>(record.header.compression), stream, image.pixels);
     } catch (const Error& e) {
-        throw Error(where + e.what());
+        throw Error("bitmap " + std::to_string(record.index) + ": " + e.what());
+    }
+}
+
+} // namespace
+
+MbmImage DecodeBitmap(std::span<const std::uint8_t> bytes, const MbmBitmapRecord& record)
+{
+    return DecodeBitmap(SpanBytes(bytes), record);
+}
+
+MbmImage DecodeBitmap(const MbmBytes& bytes, const MbmBitmapRecord& record)
+{
+    MbmImage image = StartImage(record, bytes.size());
+    if (const auto data = bytes.held(record.dataOffset, record.dataSize)) {
+        DecompressInto(image, record, *data);
+    } else if (record.header.compression == static_cast<std::uint32_t>(Compression::None) &&
+               record.dataSize == image.pixels.size()) {
+        bytes.read(record.dataOffset, image.pixels);   // stored as they are: read straight into place
+    } else {
+        std::vector<std::uint8_t> stream(record.dataSize);
+        bytes.read(record.dataOffset, stream);
+        DecompressInto(image, record, stream);
     }
     return image;
 }

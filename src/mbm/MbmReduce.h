@@ -10,7 +10,10 @@
 //   colour 12, 16      channels truncated to 4-4-4 or 5-6-5 bits
 //   colour 24, 32      blue, green, red (32: then 0, or the alpha value)
 // Row padding is filled with 1 bits, as the converter does.
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "bitmap/Bitmap.h"
 #include "mbm/MbmFormat.h"
@@ -31,10 +34,51 @@ bool IsValidDepthOption(const DepthOption& option);
 // The converter's grey remap (see above).
 Rgb RemapGrey(Rgb colour);
 
+// Makes the rows of one MBM bitmap from a picture one at a time, so that the bitmap can be
+// encoded without being held whole. Works on the picture's own pixel layout: channels and
+// palettes go through tables made once, never through a per-pixel colour lookup.
+class RowReducer {
+public:
+    // `source` (and `alpha`) must outlive the reducer; `inverse256` picks the 8-bit colour
+    // indices. With option.alpha, `alpha` must be an 8-bit paletted picture of the same size
+    // whose indices are the alpha values. Throws vexaro::Error for an invalid option or a
+    // missing or unfit alpha picture.
+    RowReducer(const PixelRows& source, const DepthOption& option, const InverseTable256& inverse256 = StandardInverse256(),
+               const PixelRows* alpha = nullptr);
+
+    int width() const { return source_.width; }
+    int height() const { return source_.height; }
+    int bitsPerPixel() const { return option_.bitsPerPixel; }
+    std::uint32_t colourMode() const { return option_.alpha ? kColourAlpha : option_.colour ? kColour : kGrey; }
+    std::size_t stride() const { return stride_; }
+
+    // Writes row y, stride() bytes with its padding, to `out`.
+    void row(int y, std::uint8_t* out);
+
+private:
+    // The source row y as blue, green, red bytes (not yet remapped).
+    const std::uint8_t* sourceBgr(int y);
+
+    PixelRows source_;
+    DepthOption option_;
+    const InverseTable256& inverse256_;
+    const PixelRows* alpha_;
+    std::size_t stride_ = 0;
+    std::vector<std::uint8_t> bgr_;                     // one converted source row
+    std::array<std::array<std::uint8_t, 3>, 256> paletteBgr_{};
+    // 16- and 32-bit sources: per channel, its value to 8 bits (channels up to 16 bits wide).
+    struct Channel {
+        std::uint32_t mask = 0;
+        int shift = 0;
+        std::vector<std::uint8_t> table;
+    };
+    std::array<Channel, 3> channels_{};                 // red, green, blue
+    bool tabled_ = false;
+    bool copy16_ = false;                               // 16-bit source whose words are the target's
+};
+
 // Pixels of `source` at `option`'s depth; colour mode 0 for grey, 1 for colour, 2 for alpha.
-// `inverse256` picks the 8-bit colour indices. With option.alpha, `alpha` must be an 8-bit
-// paletted picture of the same size whose indices are the alpha values. Twips are left 0.
-// Throws vexaro::Error for an invalid option or a missing or unfit alpha picture.
+// Twips are left 0. Throws as RowReducer does.
 MbmImage ReduceBitmap(const Bitmap& source, const DepthOption& option,
                       const InverseTable256& inverse256 = StandardInverse256(), const Bitmap* alpha = nullptr);
 

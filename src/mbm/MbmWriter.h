@@ -5,6 +5,7 @@
 // then the trailer (count and positions). ROM image: 0x10000041, count, positions, then one
 // 68-byte object per bitmap followed by its data, padded with 0xFF to 4 bytes.
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -30,8 +31,58 @@ struct EncodedBitmap {
 // does not know, a size beyond the limits, or a pixel buffer of the wrong length.
 EncodedBitmap EncodeBitmap(const MbmImage& image, bool compress);
 
-// The whole file. Throws vexaro::Error as EncodeBitmap does ("bitmap 2: ..."), or when the
-// result would not fit the format's 32-bit positions.
+// Where a file goes while MbmFileWriter writes it: bytes are appended, a few written earlier
+// are filled in later (sizes and positions), and a compression attempt that gives up is cut
+// off again. Each call throws vexaro::Error when the bytes cannot be stored.
+class MbmSink {
+public:
+    virtual ~MbmSink() = default;
+    virtual void append(std::span<const std::uint8_t> bytes) = 0;
+    // Replaces bytes appended earlier, from `offset` on.
+    virtual void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+    // Drops every byte from `offset` on; appending goes on from there.
+    virtual void truncate(std::uint64_t offset) = 0;
+};
+
+// Writes a file bitmap by bitmap: each is encoded and stored before the next is asked for,
+// and its rows are asked for one at a time, so that neither the bitmaps nor the file are held
+// whole. Holds the positions of the bitmaps and a buffer of the bytes on their way to the sink.
+class MbmFileWriter {
+public:
+    // A file of `count` bitmaps.
+    MbmFileWriter(MbmSink& sink, std::size_t count, const MbmWriteOptions& options);
+
+    // The next bitmap: `shape` gives its size, twips, depth and colour mode (the other fields
+    // are filled in), `rows(y, out)` writes row y of its pixels (StrideBytes long). Rows are
+    // asked for in any order and some more than once (a few samples, then from the top, and
+    // again when the first try of storing them, plain or compressed, was not the right one).
+    // Throws vexaro::Error("bitmap 2: ...") as EncodeBitmap does.
+    void add(const MbmBitmapHeader& shape, const std::function<void(int y, std::uint8_t* out)>& rows);
+    void add(const MbmImage& image);
+
+    // After the last bitmap: the table of positions. Throws vexaro::Error when fewer bitmaps
+    // were added than announced, or when the file does not fit the format's 32-bit positions.
+    void finish();
+
+private:
+    void put(std::span<const std::uint8_t> bytes);
+    std::uint8_t* grow(std::size_t n);
+    void u32(std::uint32_t v);
+    void header(const MbmBitmapHeader& h);
+    void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    void truncate(std::uint64_t offset);
+    void flush();
+    void checkSize() const;
+
+    MbmSink& sink_;
+    std::size_t count_;
+    MbmWriteOptions options_;
+    std::vector<std::uint32_t> positions_;
+    std::vector<std::uint8_t> buffer_;   // bytes from sunk_ on
+    std::uint64_t sunk_ = 0;             // bytes handed to the sink
+};
+
+// The whole file in memory. Throws vexaro::Error as MbmFileWriter does.
 std::vector<std::uint8_t> WriteMbm(std::span<const MbmImage> images, const MbmWriteOptions& options = {});
 
 } // namespace vexaro::mbm

@@ -79,8 +79,9 @@ struct ColumnSpan {
     std::uint32_t inside = 0, count = 0;
 };
 
-// One target row from the column sums of its row span. False at an empty span.
-bool AverageRow(const std::uint32_t* __restrict sums, const ColumnSpan* __restrict spans, int width,
+// One target row from the column sums of its row span. False at an empty span. Kept out of
+// its caller, where its loop would lose registers to the caller's values (a third slower).
+[[gnu::noinline]] bool AverageRow(const std::uint32_t* __restrict sums, const ColumnSpan* __restrict spans, int width,
                 std::uint32_t spanRows, std::uint8_t* __restrict out, AverageTables& tables)
 {
     std::uint32_t lastN = 0;
@@ -162,42 +163,92 @@ const std::uint8_t* SourceRows(const Bitmap& source, std::vector<std::uint8_t>& 
     return converted.data();
 }
 
+// Everything the rows of a resize need, made before the target is touched.
+struct Plan {
+    const std::uint8_t* pixels = nullptr;
+    std::size_t sourceStride = 0;
+    std::vector<std::uint8_t> converted;
+    std::vector<Span> rows;
+    std::vector<ColumnSpan> columnSpans;
+    std::vector<std::uint32_t> columnSums;
+    bool writesAll = true;   // no empty span: every target pixel gets written
+};
+
+void MakePlan(const Bitmap& source, int width, int height, AverageTables& tables, Plan& plan)
+{
+    const int sw = source.width(), sh = source.height();
+    plan.pixels = SourceRows(source, plan.converted, plan.sourceStride);
+    const std::vector<Span> columns = AxisSpans(sw, width);
+    plan.rows = AxisSpans(sh, height);
+    plan.columnSpans.resize(columns.size());
+    // Span lengths (up to the tabled counts) that occur, to make their tables now.
+    std::vector<bool> columnCounts(AverageTables::kMaxTabled + 1), rowCounts(AverageTables::kMaxTabled + 1);
+    for (std::size_t j = 0; j < columns.size(); ++j) {
+        const Span cs = columns[j];
+        if (cs.last < cs.first) {
+            plan.writesAll = false;
+            break; // the resize stops at this column; later ones are never reached
+        }
+        const int lastInside = cs.last < sw ? cs.last : sw - 1;
+        ColumnSpan& span = plan.columnSpans[j];
+        span.offset = static_cast<std::size_t>(cs.first) * 3;
+        span.inside = lastInside >= cs.first ? static_cast<std::uint32_t>(lastInside - cs.first + 1) : 0;
+        span.count = static_cast<std::uint32_t>(cs.last - cs.first + 1);
+        if (span.count <= AverageTables::kMaxTabled)
+            columnCounts[span.count] = true;
+    }
+    for (const Span& rs : plan.rows) {
+        if (rs.last < rs.first) {
+            plan.writesAll = false;
+            break;
+        }
+        if (const auto n = static_cast<std::uint32_t>(rs.last - rs.first + 1); n <= AverageTables::kMaxTabled)
+            rowCounts[n] = true;
+    }
+    for (std::uint32_t r = 1; r <= AverageTables::kMaxTabled; ++r)
+        for (std::uint32_t c = 1; r * c <= AverageTables::kMaxTabled; ++c)
+            if (rowCounts[r] && columnCounts[c])
+                tables.table(r * c);
+    // Sums of the current row span, per source column and channel (rows past the edge add 0).
+    plan.columnSums.resize(static_cast<std::size_t>(sw) * 3);
+}
+
 void Resize(const Bitmap& source, Bitmap& target, int width, int height)
 {
     if (target.format() != PixelFormat::Bits24)
         target.convertTo24();
-    target.setSize(width, height);
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0) {
+        target.setSize(width, height);
         return;
+    }
+    thread_local AverageTables tables; // kept between calls: the counts in use are few
+    Plan plan;
+    try {
+        MakePlan(source, width, height, tables, plan);
+    } catch (...) {
+        target.setSize(width, height);
+        throw;
+    }
+    // Nothing below can fail. When every pixel gets written, a target of another size is made
+    // anew without painting its new pixels white first; else the resize keeps what it holds
+    // where it stops.
+    if (plan.writesAll && (target.width() != width || target.height() != height))
+        target.reset(width, height, PixelFormat::Bits24);
+    else
+        target.setSize(width, height);
 
     const int sw = source.width(), sh = source.height();
-    std::vector<std::uint8_t> converted;
-    std::size_t sourceStride = 0;
-    const std::uint8_t* pixels = SourceRows(source, converted, sourceStride);
-    const std::vector<Span> columns = AxisSpans(sw, width);
-    const std::vector<Span> rows = AxisSpans(sh, height);
-    thread_local AverageTables tables; // kept between calls: the counts in use are few
-
-    std::vector<ColumnSpan> columnSpans(columns.size());
-    for (std::size_t j = 0; j < columns.size(); ++j) {
-        const Span cs = columns[j];
-        if (cs.last < cs.first)
-            break; // the resize stops at this column; later ones are never reached
-        const int lastInside = cs.last < sw ? cs.last : sw - 1;
-        columnSpans[j].offset = static_cast<std::size_t>(cs.first) * 3;
-        columnSpans[j].inside = lastInside >= cs.first ? static_cast<std::uint32_t>(lastInside - cs.first + 1) : 0;
-        columnSpans[j].count = static_cast<std::uint32_t>(cs.last - cs.first + 1);
-    }
-
-    // Sums of the current row span, per source column and channel (rows past the edge add 0).
-    std::vector<std::uint32_t> columnSums(static_cast<std::size_t>(sw) * 3);
+    const std::uint8_t* const pixels = plan.pixels;
+    const std::size_t sourceStride = plan.sourceStride;
+    std::uint32_t* const sums = plan.columnSums.data();
+    const ColumnSpan* const columnSpans = plan.columnSpans.data();
     for (int i = 0; i < height; ++i) {
-        const Span rs = rows[static_cast<std::size_t>(i)];
+        const Span rs = plan.rows[static_cast<std::size_t>(i)];
         if (rs.last < rs.first)
             return; // empty span: stop here, quietly
         const std::uint32_t spanRows = static_cast<std::uint32_t>(rs.last - rs.first + 1);
-        SumRows(pixels, sourceStride, sw, rs.first, std::min(rs.last, sh - 1), columnSums.data());
-        if (!AverageRow(columnSums.data(), columnSpans.data(), width, spanRows, target.row(i), tables))
+        SumRows(pixels, sourceStride, sw, rs.first, std::min(rs.last, sh - 1), sums);
+        if (!AverageRow(sums, columnSpans, width, spanRows, target.row(i), tables))
             return;
     }
 }

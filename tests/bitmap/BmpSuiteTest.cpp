@@ -5,10 +5,12 @@
 //       where it has one, and is refused otherwise.
 //   b/  bad files: each is refused, or decodes without reading outside the file's bytes
 //       (and then matches the reference where one exists).
+// Where the reader offers a file's pixels in place (ViewBmpPixels), they are the decoded ones.
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <span>
 #include <sstream>
@@ -147,16 +149,27 @@ private:
 enum class Outcome { Decoded, Refused };
 
 // Decodes a suite file from guarded memory. A refusal must carry the reader's one message.
+// The pixels seen in place in the file, where the reader offers that, are the decoded ones.
 Outcome Decode(const SuiteEntry& e, Bitmap& out)
 {
     const GuardedBytes bytes(test::ReadBytes(SuiteDir() / e.file));
     try {
         DecodeBmp(bytes.span(), out);
-        return Outcome::Decoded;
     } catch (const Error& error) {
         EXPECT_STREQ(error.what(), kBitmapNotValid);
+        EXPECT_THROW(ViewBmpPixels(bytes.span()), Error);
         return Outcome::Refused;
     }
+    if (const std::optional<PixelRows> view = ViewBmpPixels(bytes.span())) {
+        EXPECT_EQ(view->width, out.width());
+        EXPECT_EQ(view->height, out.height());
+        int differing = 0;
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x)
+                differing += PixelAt(*view, x, y) != out.pixel(x, y) ? 1 : 0;
+        EXPECT_EQ(differing, 0) << "pixels seen in place differ from the decoded ones";
+    }
+    return Outcome::Decoded;
 }
 
 void ExpectReference(const SuiteEntry& e, const Bitmap& b)

@@ -189,7 +189,12 @@ TEST(BmconvProgram, NotAMultiBitmapFile)
 TEST(BmconvProgram, FailedCompileLeavesNoTarget)
 {
     test::TempDir folder;
-    test::WriteBytes(folder / "good.bmp", BmpOf(Scene(8, 8)));
+    // Pixels that do not compress, enough for the target's temporary file to be written before
+    // the next source fails.
+    test::WriteBytes(folder / "good.bmp", BmpOf(test::Paint(300, 300, [](int x, int y) {
+        const auto v = static_cast<std::uint32_t>(x * 2654435761u ^ y * 40503u);
+        return Rgb{static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8)};
+    })));
     WriteText(folder / "t.mbm", "an older target");
     test::ProcessResult run = test::RunProcess(BMCONV_EXE, {"t.mbm", "/c24good.bmp", "/c24missing.bmp"}, folder.path());
     EXPECT_EQ(run.exitCode, kExitFailed);
@@ -247,11 +252,30 @@ TEST(FileAccess, CappedReadsAndNativePaths)
     WriteText(folder / "ten.txt", "0123456789");
     const std::string path = (folder / "ten.txt").string();
     EXPECT_EQ(ReadInputFile(path, 10).size(), 10u);
-    try {
-        ReadInputFile(path, 9);
-        FAIL() << "read past the cap";
-    } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "\"" + path + "\" is larger than 9 bytes");
+    for (const bool inPieces : {false, true}) {
+        try {
+            if (inPieces)
+                InputFile(path, 9);
+            else
+                ReadInputFile(path, 9);
+            FAIL() << "read past the cap";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "\"" + path + "\" is larger than 9 bytes");
+        }
+    }
+    // Pieces at any position; a file cut short meanwhile is a read error.
+    {
+        const InputFile file(path, 10);
+        std::uint8_t piece[3];
+        file.read(7, piece);
+        EXPECT_EQ(std::string(piece, piece + 3), "789");
+        fs::resize_file(folder / "ten.txt", 8);
+        try {
+            file.read(7, piece);
+            FAIL() << "read past the end";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "cannot read \"" + path + "\": it became shorter while it was read");
+        }
     }
     EXPECT_EQ(NativePath("Nokia\\MBM\\000.bmp"), fs::path("Nokia") / "MBM" / "000.bmp");
     EXPECT_EQ(NativePath("Nokia/MBM\\000.bmp"), fs::path("Nokia") / "MBM" / "000.bmp");

@@ -1,6 +1,7 @@
 // Colour rules both ways: palettes and their nearest-colour tables, the depth reductions of
 // compile, the colours and BMP files of decompile, twips and palette files.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,53 @@ TEST(Reduce, AlphaFromAnEightBitPicture)
     EXPECT_THROW(ReduceBitmap(source, {24, true, true}, StandardInverse256(), &alpha), Error);
 }
 
+// Pictures in every layout reduce as their colours do, whatever the layout: as the same
+// picture at 24 bits per pixel.
+TEST(Reduce, EveryLayoutReducesAsItsColours)
+{
+    struct Layout {
+        PixelFormat format;
+        ChannelMasks masks;
+        std::size_t paletteSize;
+    };
+    const Layout layouts[] = {
+        {PixelFormat::Pal1, {}, 2},        {PixelFormat::Pal4, {}, 11},   // indices past the palette read black
+        {PixelFormat::Pal8, {}, 256},      {PixelFormat::Bits16, kMasks565, 0},
+        {PixelFormat::Bits16, kMasks555, 0}, {PixelFormat::Bits16, {0x0F00, 0x00F0, 0x000F}, 0},
+        {PixelFormat::Bits32, kMasks888, 0}, {PixelFormat::Bits32, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0},
+        {PixelFormat::Bits32, {0xFFFFF000, 0x00000F00, 0}, 0},   // a channel of 20 bits, one of none
+    };
+    const DepthOption options[] = {{1, false, false}, {2, false, false}, {4, false, false}, {8, false, false},
+                                   {4, true, false},  {8, true, false},  {12, true, false}, {16, true, false},
+                                   {24, true, false}, {32, true, false}};
+    std::uint32_t seed = 7;
+    auto next = [&seed] { return static_cast<std::uint8_t>((seed = seed * 1664525 + 1013904223) >> 24); };
+    for (const Layout& layout : layouts) {
+        std::vector<Rgb> palette(layout.paletteSize);
+        for (Rgb& c : palette)
+            c = Rgb{next(), next(), next()};
+        if (palette.size() > 4) {   // greys the remap changes
+            palette[1] = Rgb{128, 128, 128};
+            palette[3] = Rgb{192, 192, 192};
+        }
+        Bitmap picture;
+        picture.reset(13, 3, layout.format, palette, layout.masks);
+        for (std::uint8_t& b : picture.pixelBytes())
+            b = next();
+        if (layout.format == PixelFormat::Bits32 && layout.masks == kMasks888) {
+            picture.setPixel(2, 1, Rgb{128, 128, 128});
+            picture.setPixel(5, 2, Rgb{192, 192, 192});
+        }
+        Bitmap as24 = picture;
+        as24.convertTo24();
+        for (const DepthOption& option : options) {
+            SCOPED_TRACE(std::to_string(BitsPerPixel(layout.format)) + " bpp source, masks " + std::to_string(layout.masks.r) +
+                         ", option " + std::to_string(option.bitsPerPixel) + (option.colour ? " colour" : " grey"));
+            EXPECT_EQ(ReduceBitmap(picture, option).pixels, ReduceBitmap(as24, option).pixels);
+        }
+    }
+}
+
 TEST(Reduce, Twips)
 {
     EXPECT_EQ(TwipsFor(600, 3780), 899);   // truncated twice, not 900
@@ -187,6 +235,15 @@ TEST(DecompileBmp, HeaderPixelsAndPadding)
                      255, 0, 0, 0, 0, 255, 0xFF, 0xFF}));      // top row: blue, red
     // 0 x 0: the header alone.
     EXPECT_EQ(EncodeDecompiledBmp(Image(0, 0, 2, kGrey, {})).size(), 54u);
+    // In pieces of a row each (the header with the first), the same bytes.
+    Bytes pieces;
+    std::vector<std::size_t> sizes;
+    EncodeDecompiledBmp(image, 1, [&](std::span<const std::uint8_t> piece) {
+        pieces.insert(pieces.end(), piece.begin(), piece.end());
+        sizes.push_back(piece.size());
+    });
+    EXPECT_EQ(pieces, bmp);
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{62, 8}));
 }
 
 TEST(DecompileBmp, AlphaCompanion)

@@ -1,6 +1,9 @@
 // The compressors byte for byte (the worked examples of the converter's rules), where they
 // give up, and the decoders on streams that cross row ends or restart at each row.
+#include <algorithm>
 #include <cstdint>
+#include <span>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -275,6 +278,50 @@ TEST(Compress, RoundTripsEveryScheme)
         const auto stream = Compress(c, source);
         ASSERT_TRUE(stream);
         EXPECT_EQ(RoundTrip(c, *stream, source.size()), source);
+    }
+}
+
+// Rows handed over one at a time, and output handed on in small pieces, give the bytes of the
+// whole-buffer compressors and the same decision; pixels that cannot pay are given up before
+// their end.
+TEST(Compress, RowByRowAsWholeAndGivingUpEarly)
+{
+    constexpr std::size_t kStride = 48;   // whole pixels at 2, 3 and 4 bytes
+    constexpr int kRows = 4000;           // far more than the rows held at a time
+    std::uint32_t seed = 5;
+    auto next = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
+    for (const unsigned noisePercent : {0u, 50u, 90u, 100u}) {
+        Bytes in(kStride * kRows);
+        for (int y = 0; y < kRows; ++y) {
+            const bool noise = next() % 100 < noisePercent;
+            for (std::size_t x = 0; x < kStride; ++x)
+                in[static_cast<std::size_t>(y) * kStride + x] = static_cast<std::uint8_t>(noise ? next() : x / 24 + static_cast<unsigned>(y) / 7);
+        }
+        for (Compression c : {Compression::ByteRle, Compression::Rle12, Compression::Rle16, Compression::Rle24, Compression::Rle32U,
+                              Compression::Rle32A}) {
+            SCOPED_TRACE(std::to_string(noisePercent) + "% noise, code " + std::to_string(static_cast<int>(c)));
+            Bytes source = in;
+            if (c == Compression::Rle12)
+                for (std::size_t i = 1; i < source.size(); i += 2)
+                    source[i] &= 0x0F;
+            const auto whole = Compress(c, source);
+            int asked = 0;
+            auto rows = [&](int y, std::uint8_t* out) {
+                ++asked;
+                std::copy_n(source.begin() + static_cast<std::ptrdiff_t>(kStride) * y, kStride, out);
+            };
+            PixelSource byRow(kRows, kStride, rows);
+            Bytes pieces;
+            CompressedOutput out([&pieces](std::span<const std::uint8_t> piece) { pieces.insert(pieces.end(), piece.begin(), piece.end()); }, 100);
+            ASSERT_EQ(Compress(c, byRow, out), whole.has_value());
+            if (whole) {
+                EXPECT_EQ(pieces, *whole);
+            } else if (noisePercent == 100) {
+                EXPECT_LT(asked, kRows);
+            }
+            PixelSource again(kRows, kStride, rows);
+            EXPECT_EQ(WouldPay(c, again), whole.has_value());
+        }
     }
 }
 

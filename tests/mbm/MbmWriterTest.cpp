@@ -1,5 +1,6 @@
 // The writer's layouts (file store, ROM image), its choice of compression per bitmap, and
 // round trips through reduction, writing, reading and decoding at every depth.
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -135,6 +136,43 @@ TEST(MbmWriter, EmptyBitmapGetsItsDepthsCode)
     const EncodedBitmap encoded = EncodeBitmap(empty, true);
     EXPECT_EQ(encoded.header.compression, 3u);
     EXPECT_EQ(encoded.header.size, 40);
+}
+
+// Bitmaps larger than the writer's buffer, with shares of rows that do not compress around
+// where compression stops paying: each is stored as EncodeBitmap makes it, whichever way of
+// storing it the writer tried first.
+TEST(MbmWriter, LargeBitmapsAreStoredAsEncodeBitmapMakesThem)
+{
+    std::vector<MbmImage> images;
+    std::uint32_t seed = 3;
+    auto next = [&seed] { return (seed = seed * 1664525 + 1013904223) >> 24; };
+    for (unsigned noisePercent = 66; noisePercent <= 100; noisePercent += 2)
+        for (const int bpp : {8, 16, 24}) {
+            MbmImage image;
+            image.width = 300;
+            image.height = 240;
+            image.bitsPerPixel = bpp;
+            image.pixels.resize(image.stride() * 240);
+            for (int y = 0; y < image.height; ++y) {
+                const bool noise = next() % 100 < noisePercent;
+                for (std::size_t x = 0; x < image.stride(); ++x)
+                    image.row(y)[x] = static_cast<std::uint8_t>(noise ? next() : static_cast<unsigned>(y));
+            }
+            images.push_back(std::move(image));
+        }
+    for (const MbmLayout layout : {MbmLayout::FileStore, MbmLayout::RomImage}) {
+        const Bytes bytes = WriteMbm(images, {layout, true});
+        const MbmFile file = ReadMbm(bytes);
+        ASSERT_EQ(file.bitmaps.size(), images.size());
+        for (std::size_t i = 0; i < images.size(); ++i) {
+            SCOPED_TRACE(i);
+            const EncodedBitmap want = EncodeBitmap(images[i], true);
+            const MbmBitmapRecord& got = file.bitmaps[i];
+            EXPECT_EQ(got.header.compression, want.header.compression);
+            ASSERT_EQ(got.header.size, want.header.size);
+            EXPECT_TRUE(std::equal(want.data.begin(), want.data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(got.dataOffset)));
+        }
+    }
 }
 
 TEST(MbmWriter, RefusesInconsistentImages)
