@@ -44,9 +44,9 @@ namespace {
     throw Error("cannot write " + Quoted(path) + ": " + reason);
 }
 
+#ifdef _WIN32
 int ErrnoOr(int fallback) { return errno != 0 ? errno : fallback; }
 
-#ifdef _WIN32
 std::FILE* OpenFile(const std::filesystem::path& path, const wchar_t* mode)
 {
     errno = 0;
@@ -179,6 +179,69 @@ void InputFile::read(std::uint64_t offset, std::span<std::uint8_t> out) const
 
 #endif
 
+// ---- WriteHandle ---------------------------------------------------------------------------
+
+#ifdef _WIN32
+
+int WriteHandle::open(const std::filesystem::path& path, bool)
+{
+    file_ = OpenFile(path, L"w+b");
+    return file_ == nullptr ? ErrnoOr(EACCES) : 0;
+}
+
+bool WriteHandle::isOpen() const { return file_ != nullptr; }
+
+int WriteHandle::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes)
+{
+    errno = 0;
+    if (!Seek(file_, offset) || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()))
+        return ErrnoOr(EIO);
+    return 0;
+}
+
+int WriteHandle::truncate(std::uint64_t length)
+{
+    errno = 0;
+    if (std::fflush(file_) != 0 || _chsize_s(_fileno(file_), static_cast<long long>(length)) != 0)
+        return ErrnoOr(EIO);
+    return 0;
+}
+
+int WriteHandle::close()
+{
+    if (file_ == nullptr)
+        return 0;
+    errno = 0;
+    const int closed = std::fclose(file_);
+    file_ = nullptr;
+    return closed == 0 ? 0 : ErrnoOr(EIO);
+}
+
+#else
+
+int WriteHandle::open(const std::filesystem::path& path, bool keep)
+{
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (keep ? 0 : O_TRUNC), 0666);
+    return fd_ < 0 ? errno : 0;
+}
+
+bool WriteHandle::isOpen() const { return fd_ >= 0; }
+
+int WriteHandle::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) { return WriteAt(fd_, offset, bytes); }
+
+int WriteHandle::truncate(std::uint64_t length) { return ::ftruncate(fd_, static_cast<off_t>(length)) == 0 ? 0 : errno; }
+
+int WriteHandle::close()
+{
+    if (fd_ < 0)
+        return 0;
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    return closed == 0 ? 0 : errno;
+}
+
+#endif
+
 // ---- ReplacingFile -------------------------------------------------------------------------
 
 ReplacingFile::ReplacingFile(std::string_view path) : path_(path)
@@ -186,90 +249,47 @@ ReplacingFile::ReplacingFile(std::string_view path) : path_(path)
     static unsigned counter = 0;
     temp_ = NativePath(path);
     temp_ += ".bmconv-" + std::to_string(VEXARO_GETPID()) + "-" + std::to_string(counter++) + ".tmp";
-#ifdef _WIN32
-    file_ = OpenFile(temp_, L"w+b");
-    if (file_ == nullptr)
-        ThrowWriteFailure(path_, SystemReason(errno));
-#else
-    fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0)
-        ThrowWriteFailure(path_, SystemReason(errno));
-#endif
+    if (const int error = file_.open(temp_, false); error != 0)
+        ThrowWriteFailure(path_, SystemReason(error));
 }
 
 ReplacingFile::~ReplacingFile()
 {
-#ifdef _WIN32
-    if (file_ == nullptr)
+    if (!file_.isOpen())
         return;
-    std::fclose(file_);
-#else
-    if (fd_ < 0)
-        return;
-    ::close(fd_);
-#endif
+    file_.close();
     std::error_code ec;
     std::filesystem::remove(temp_, ec);
 }
 
-void ReplacingFile::fail(const std::string& reason)
+void ReplacingFile::fail(int error)
 {
-#ifdef _WIN32
-    std::fclose(file_);
-    file_ = nullptr;
-#else
-    ::close(fd_);
-    fd_ = -1;
-#endif
+    file_.close();
     std::error_code ec;
     std::filesystem::remove(temp_, ec);
-    ThrowWriteFailure(path_, reason);
+    ThrowWriteFailure(path_, SystemReason(error));
 }
 
-void ReplacingFile::append(std::span<const std::uint8_t> bytes)
-{
-    overwrite(size_, bytes);
-}
+void ReplacingFile::append(std::span<const std::uint8_t> bytes) { overwrite(size_, bytes); }
 
 void ReplacingFile::overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes)
 {
-#ifdef _WIN32
-    errno = 0;
-    if (!Seek(file_, offset) || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-        fail(SystemReason(ErrnoOr(EIO)));
-#else
-    if (const int error = WriteAt(fd_, offset, bytes); error != 0)
-        fail(SystemReason(error));
-#endif
+    if (const int error = file_.writeAt(offset, bytes); error != 0)
+        fail(error);
     size_ = std::max(size_, offset + bytes.size());
 }
 
 void ReplacingFile::truncate(std::uint64_t offset)
 {
-#ifdef _WIN32
-    errno = 0;
-    if (std::fflush(file_) != 0 || _chsize_s(_fileno(file_), static_cast<long long>(offset)) != 0)
-        fail(SystemReason(ErrnoOr(EIO)));
-#else
-    if (::ftruncate(fd_, static_cast<off_t>(offset)) != 0)
-        fail(SystemReason(errno));
-#endif
+    if (const int error = file_.truncate(offset); error != 0)
+        fail(error);
     size_ = offset;
 }
 
 void ReplacingFile::commit()
 {
-#ifdef _WIN32
-    errno = 0;
-    const int closed = std::fclose(file_);
-    file_ = nullptr;
-#else
-    const int closed = ::close(fd_);
-    fd_ = -1;
-#endif
     std::error_code ec;
-    if (closed != 0) {
-        const int error = ErrnoOr(EIO);
+    if (const int error = file_.close(); error != 0) {
         std::filesystem::remove(temp_, ec);
         ThrowWriteFailure(path_, SystemReason(error));
     }
@@ -290,47 +310,26 @@ void WriteFileAtomically(std::string_view path, std::span<const std::uint8_t> by
 
 // ---- OutputFile ----------------------------------------------------------------------------
 
+// An existing file is overwritten in place and cut to the new length at the end: when a theme
+// is unpacked again over its own files, no blocks are freed and allocated anew.
 OutputFile::OutputFile(std::string_view path) : path_(path)
 {
-#ifdef _WIN32
-    file_ = OpenFile(NativePath(path), L"wb");
-    if (file_ == nullptr)
-        ThrowWriteFailure(path_, SystemReason(errno));
-#else
-    // Plain system calls: a decompile writes hundreds of small files, and stdio would add a
-    // buffer and a stat call to each.
-    // An existing file is overwritten in place and cut to the new length at the end: when a
-    // theme is unpacked again over its own files, no blocks are freed and allocated anew.
-    fd_ = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0)
-        ThrowWriteFailure(path_, SystemReason(errno));
-#endif
+    if (const int error = file_.open(NativePath(path), true); error != 0)
+        ThrowWriteFailure(path_, SystemReason(error));
 }
 
 OutputFile::~OutputFile()
 {
-#ifdef _WIN32
-    if (file_ == nullptr)
+    if (!file_.isOpen())
         return;
-    std::fclose(file_);
-#else
-    if (fd_ < 0)
-        return;
-    ::close(fd_);
-#endif
+    file_.close();
     std::error_code ec;
     std::filesystem::remove(NativePath(path_), ec);
 }
 
 void OutputFile::fail(int error)
 {
-#ifdef _WIN32
-    std::fclose(file_);
-    file_ = nullptr;
-#else
-    ::close(fd_);
-    fd_ = -1;
-#endif
+    file_.close();
     std::error_code ec;
     std::filesystem::remove(NativePath(path_), ec);
     ThrowWriteFailure(path_, SystemReason(error));
@@ -338,41 +337,20 @@ void OutputFile::fail(int error)
 
 void OutputFile::write(std::span<const std::uint8_t> bytes)
 {
-#ifdef _WIN32
-    errno = 0;
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-        fail(ErrnoOr(EIO));
-#else
-    if (const int error = WriteAt(fd_, size_, bytes); error != 0)
+    if (const int error = file_.writeAt(size_, bytes); error != 0)
         fail(error);
-#endif
     size_ += bytes.size();
 }
 
 void OutputFile::close()
 {
-#ifdef _WIN32
-    errno = 0;
-    const int closed = std::fclose(file_);
-    file_ = nullptr;
-    if (closed != 0) {
-        const int error = ErrnoOr(EIO);
+    if (const int error = file_.truncate(size_); error != 0)
+        fail(error);
+    if (const int error = file_.close(); error != 0) {
         std::error_code ec;
         std::filesystem::remove(NativePath(path_), ec);
         ThrowWriteFailure(path_, SystemReason(error));
     }
-#else
-    if (::ftruncate(fd_, static_cast<off_t>(size_)) != 0)
-        fail(errno);
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0) {
-        const int error = errno;
-        std::error_code ec;
-        std::filesystem::remove(NativePath(path_), ec);
-        ThrowWriteFailure(path_, SystemReason(error));
-    }
-#endif
 }
 
 void WriteFile(std::string_view path, std::span<const std::uint8_t> bytes)

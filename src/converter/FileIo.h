@@ -46,6 +46,31 @@ private:
 #endif
 };
 
+// An open file written at chosen positions: the platform's handle and the few operations the
+// two writers below share. Each returns 0, or the errno of its failure. Closed when it goes.
+class WriteHandle {
+public:
+    WriteHandle() = default;
+    ~WriteHandle() { close(); }
+    WriteHandle(const WriteHandle&) = delete;
+    WriteHandle& operator=(const WriteHandle&) = delete;
+
+    // Creates the file when missing. `keep`: an existing file keeps its bytes until they are
+    // written over or cut (POSIX; on Windows the file always starts empty).
+    int open(const std::filesystem::path& path, bool keep);
+    bool isOpen() const;
+    int writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    int truncate(std::uint64_t length);
+    int close();
+
+private:
+#ifdef _WIN32
+    std::FILE* file_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
 // A file written through a temporary file in the same folder, which replaces `path` when it
 // is committed; until then (and when the object goes uncommitted) `path` is not touched and
 // the temporary file is removed. Every failure throws vexaro::Error("cannot write \"NAME\":
@@ -65,15 +90,11 @@ public:
     void commit();
 
 private:
-    [[noreturn]] void fail(const std::string& reason);
+    [[noreturn]] void fail(int error);
     std::string path_;
     std::filesystem::path temp_;
     std::uint64_t size_ = 0;
-#ifdef _WIN32
-    std::FILE* file_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    WriteHandle file_;
 };
 
 // Writes the file through a ReplacingFile, so a failure leaves no partial file. Throws
@@ -97,11 +118,7 @@ private:
     [[noreturn]] void fail(int error);
     std::string path_;
     std::uint64_t size_ = 0;
-#ifdef _WIN32
-    std::FILE* file_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    WriteHandle file_;
 };
 
 // Writes the whole file through an OutputFile.

@@ -112,21 +112,30 @@ Rgb RemapGrey(Rgb c)
     return c;
 }
 
+namespace {
+
+void CheckAlphaPicture(const PixelRows& source, const DepthOption& option, const PixelRows* alpha)
+{
+    if (!option.alpha)
+        return;
+    if (alpha == nullptr)
+        throw Error("no alpha picture for a 32-bit alpha bitmap");
+    if (alpha->format != PixelFormat::Pal8)
+        throw Error("the alpha picture has " + std::to_string(BitsPerPixel(alpha->format)) + " bits per pixel, not 8");
+    if (alpha->width != source.width || alpha->height != source.height)
+        throw Error("the alpha picture is " + std::to_string(alpha->width) + "x" + std::to_string(alpha->height) +
+                    ", the picture " + std::to_string(source.width) + "x" + std::to_string(source.height));
+}
+
+} // namespace
+
 RowReducer::RowReducer(const PixelRows& source, const DepthOption& option, const InverseTable256& inverse256, const PixelRows* alpha)
     : source_(source), option_(option), inverse256_(inverse256), alpha_(option.alpha ? alpha : nullptr)
 {
     if (!IsValidDepthOption(option))
         throw Error("invalid bitmap depth " + std::string(option.colour ? "c" : "") + std::to_string(option.bitsPerPixel) +
                     (option.alpha ? "a" : ""));
-    if (option.alpha) {
-        if (alpha == nullptr)
-            throw Error("no alpha picture for a 32-bit alpha bitmap");
-        if (alpha->format != PixelFormat::Pal8)
-            throw Error("the alpha picture has " + std::to_string(BitsPerPixel(alpha->format)) + " bits per pixel, not 8");
-        if (alpha->width != source.width || alpha->height != source.height)
-            throw Error("the alpha picture is " + std::to_string(alpha->width) + "x" + std::to_string(alpha->height) +
-                        ", the picture " + std::to_string(source.width) + "x" + std::to_string(source.height));
-    }
+    CheckAlphaPicture(source, option, alpha);
     stride_ = StrideBytes(option.bitsPerPixel, source.width);
     if (source.format != PixelFormat::Bits24)
         bgr_.resize(static_cast<std::size_t>(source.width) * 3);
@@ -138,7 +147,14 @@ RowReducer::RowReducer(const PixelRows& source, const DepthOption& option, const
     }
     if (source.format == PixelFormat::Bits24)
         return;
-    const std::uint32_t masks[3] = {source.masks.r, source.masks.g, source.masks.b};
+    buildChannelTables();
+    copy16_ = source.format == PixelFormat::Bits16 && source.masks == kMasks565 && option.colour &&
+              option.bitsPerPixel == 16 && wordsAreTheTargets();
+}
+
+void RowReducer::buildChannelTables()
+{
+    const std::uint32_t masks[3] = {source_.masks.r, source_.masks.g, source_.masks.b};
     tabled_ = true;
     for (int c = 0; c < 3; ++c) {
         Channel& ch = channels_[static_cast<std::size_t>(c)];
@@ -153,27 +169,29 @@ RowReducer::RowReducer(const PixelRows& source, const DepthOption& option, const
         for (std::uint32_t v = 0; v <= max; ++v)
             ch.table[v] = max == 0 ? 0 : Scale(v, max);
     }
-    // A 5-6-5 source compiled at 16 bits: every channel goes to 8 bits and back to itself,
-    // and no colour of it is one the remap changes, so its words are copied.
-    if (source.format == PixelFormat::Bits16 && source.masks == kMasks565 && option.colour && option.bitsPerPixel == 16) {
-        bool same = true;
-        for (std::uint32_t v = 0; v < 32; ++v)
-            same = same && (channels_[0].table[v] >> 3) == v && (channels_[2].table[v] >> 3) == v;
-        for (std::uint32_t v = 0; v < 64; ++v)
-            same = same && (channels_[1].table[v] >> 2) == v;
-        bool remapped = false;
-        for (std::uint8_t grey : {std::uint8_t{128}, std::uint8_t{192}}) {
-            bool all = true;
-            for (const Channel& ch : channels_) {
-                bool any = false;
-                for (std::uint8_t v : ch.table)
-                    any = any || v == grey;
-                all = all && any;
-            }
-            remapped = remapped || all;
+}
+
+// A 5-6-5 source compiled at 16 bits: when every channel goes to 8 bits and back to itself,
+// and no colour of it is one the remap changes, its words are copied.
+bool RowReducer::wordsAreTheTargets() const
+{
+    bool same = true;
+    for (std::uint32_t v = 0; v < 32; ++v)
+        same = same && (channels_[0].table[v] >> 3) == v && (channels_[2].table[v] >> 3) == v;
+    for (std::uint32_t v = 0; v < 64; ++v)
+        same = same && (channels_[1].table[v] >> 2) == v;
+    bool remapped = false;
+    for (std::uint8_t grey : {std::uint8_t{128}, std::uint8_t{192}}) {
+        bool all = true;
+        for (const Channel& ch : channels_) {
+            bool any = false;
+            for (std::uint8_t v : ch.table)
+                any = any || v == grey;
+            all = all && any;
         }
-        copy16_ = same && !remapped;
+        remapped = remapped || all;
     }
+    return same && !remapped;
 }
 
 const std::uint8_t* RowReducer::sourceBgr(int y)
@@ -232,28 +250,18 @@ void RowReducer::row(int y, std::uint8_t* out)
         return;
     }
     const std::uint8_t* bgr = sourceBgr(y);
-    switch (bits) {
-    case 1: case 2: case 4: {
-        if (option_.colour) {   // colour 4
-            const InverseTable16& inverse16 = StandardInverse16();
-            Pack(out, w, 4, [&](int x) {
-                const std::uint8_t* p = bgr + 3 * x;
-                std::uint8_t b = p[0], g = p[1], r = p[2];
-                Remap(b, g, r);
-                return unsigned{NearestIndex16(inverse16, Rgb{r, g, b})};
-            });
-        } else {
-            const int drop = 8 - bits;
-            Pack(out, w, bits, [&](int x) {
-                const std::uint8_t* p = bgr + 3 * x;
-                std::uint8_t b = p[0], g = p[1], r = p[2];
-                Remap(b, g, r);
-                return Grey(r, g, b) >> drop;
-            });
-        }
-        return;
-    }
-    case 8:
+    if (bits <= 8)
+        indexedRow(bgr, out);
+    else
+        colourRow(bgr, y, out);
+}
+
+// Depths 1, 2, 4 and 8: grey levels, or indices into the colour palettes.
+void RowReducer::indexedRow(const std::uint8_t* bgr, std::uint8_t* out) const
+{
+    const int w = source_.width;
+    const int bits = option_.bitsPerPixel;
+    if (bits == 8) {
         if (option_.colour)
             ForEachColour(bgr, w, [&](int x, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
                 out[x] = NearestIndex256(inverse256_, Rgb{r, g, b});
@@ -261,6 +269,31 @@ void RowReducer::row(int y, std::uint8_t* out)
         else
             ForEachColour(bgr, w, [&](int x, unsigned r, unsigned g, unsigned b) { out[x] = static_cast<std::uint8_t>(Grey(r, g, b)); });
         return;
+    }
+    if (option_.colour) {   // colour 4
+        const InverseTable16& inverse16 = StandardInverse16();
+        Pack(out, w, 4, [&](int x) {
+            const std::uint8_t* p = bgr + 3 * x;
+            std::uint8_t b = p[0], g = p[1], r = p[2];
+            Remap(b, g, r);
+            return unsigned{NearestIndex16(inverse16, Rgb{r, g, b})};
+        });
+        return;
+    }
+    const int drop = 8 - bits;
+    Pack(out, w, bits, [&](int x) {
+        const std::uint8_t* p = bgr + 3 * x;
+        std::uint8_t b = p[0], g = p[1], r = p[2];
+        Remap(b, g, r);
+        return Grey(r, g, b) >> drop;
+    });
+}
+
+// Depths 12, 16, 24 and 32 (with or without alpha).
+void RowReducer::colourRow(const std::uint8_t* bgr, int y, std::uint8_t* out) const
+{
+    const int w = source_.width;
+    switch (option_.bitsPerPixel) {
     case 12:
         ForEachColour(bgr, w, [&](int x, unsigned r, unsigned g, unsigned b) {
             PutWord(out + 2 * x, ((r >> 4) << 8) | ((g >> 4) << 4) | (b >> 4));
@@ -272,17 +305,8 @@ void RowReducer::row(int y, std::uint8_t* out)
         });
         return;
     case 24:
-        if (source_.format == PixelFormat::Bits24) {
-            std::memcpy(out, bgr, static_cast<std::size_t>(w) * 3);
-            RemapRow(out, w);
-            return;
-        }
-        ForEachColour(bgr, w, [&](int x, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-            std::uint8_t* p = out + 3 * x;
-            p[0] = b;
-            p[1] = g;
-            p[2] = r;
-        });
+        std::memcpy(out, bgr, static_cast<std::size_t>(w) * 3);
+        RemapRow(out, w);
         return;
     default: {
         const std::uint8_t* alpha = alpha_ != nullptr ? alpha_->row(y) : nullptr;

@@ -58,6 +58,10 @@ public:
 private:
     // The source row y as blue, green, red bytes (not yet remapped).
     const std::uint8_t* sourceBgr(int y);
+    void buildChannelTables();
+    bool wordsAreTheTargets() const;
+    void indexedRow(const std::uint8_t* bgr, std::uint8_t* out) const;
+    void colourRow(const std::uint8_t* bgr, int y, std::uint8_t* out) const;
 
     PixelRows source_;
     DepthOption option_;

@@ -93,12 +93,11 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-} // namespace
-
-EncodedBitmap EncodeBitmap(const MbmImage& image, bool compress)
+// The header of `image` without its size and compression, after the shape's own checks and a
+// check that the pixels fill the bitmap.
+MbmBitmapHeader CheckedShapeOf(const MbmImage& image)
 {
-    EncodedBitmap out;
-    MbmBitmapHeader& h = out.header;
+    MbmBitmapHeader h;
     h.headerSize = static_cast<std::int32_t>(kBitmapHeaderSize);
     h.width = image.width;
     h.height = image.height;
@@ -111,6 +110,16 @@ EncodedBitmap EncodeBitmap(const MbmImage& image, bool compress)
     if (image.pixels.size() != expected)
         throw Error("pixel buffer of " + std::to_string(image.pixels.size()) + " bytes where " + std::to_string(expected) +
                     " are needed");
+    return h;
+}
+
+} // namespace
+
+EncodedBitmap EncodeBitmap(const MbmImage& image, bool compress)
+{
+    EncodedBitmap out;
+    out.header = CheckedShapeOf(image);
+    MbmBitmapHeader& h = out.header;
     Compression used = Compression::None;
     if (compress) {
         const Compression scheme = CompressionFor(image.bitsPerPixel, image.colourMode);
@@ -148,35 +157,11 @@ MbmFileWriter::MbmFileWriter(MbmSink& sink, std::size_t count, const MbmWriteOpt
     checkSize();
 }
 
-void MbmFileWriter::add(const MbmBitmapHeader& shape, const std::function<void(int y, std::uint8_t* out)>& rows)
+// Stores the bitmap's rows from `dataAt` on, compressed where that pays (the same bytes and
+// the same decision as EncodeBitmap), and returns the compression used.
+Compression MbmFileWriter::storePixels(const MbmBitmapHeader& h, std::size_t stride, const RowSource& rows,
+                                       std::uint64_t dataAt)
 {
-    const std::size_t index = positions_.size();
-    if (index == count_)
-        throw Error("bitmap " + std::to_string(index) + ": more bitmaps than the " + std::to_string(count_) + " announced");
-    MbmBitmapHeader h = shape;
-    h.headerSize = static_cast<std::int32_t>(kBitmapHeaderSize);
-    h.paletteEntries = 0;
-    try {
-        CheckShape(h);
-    } catch (const Error& e) {
-        throw Error("bitmap " + std::to_string(index) + ": " + e.what());
-    }
-    const std::size_t stride = StrideBytes(h.bitsPerPixel, h.width);
-    positions_.push_back(static_cast<std::uint32_t>(sunk_ + buffer_.size()));
-    if (options_.layout == MbmLayout::RomImage) {
-        u32(kRomObjectUid);
-        u32(RomDisplayMode(h.bitsPerPixel, h.colourMode));
-        u32(0);                                 // heap
-        u32(0);                                 // pile
-        u32(static_cast<std::uint32_t>(stride));
-    }
-    const std::uint64_t headerAt = sunk_ + buffer_.size();
-    header(h);                                  // size and compression filled in below
-    if (options_.layout == MbmLayout::RomImage) {
-        u32(0xFFFFFFFF);                        // chunk
-        u32(kRomObjectSize);                    // data offset
-    }
-    const std::uint64_t dataAt = sunk_ + buffer_.size();
     Compression used = Compression::None;
     int plainRows = 0;   // rows already stored plain
     if (options_.compress) {
@@ -208,6 +193,39 @@ void MbmFileWriter::add(const MbmBitmapHeader& shape, const std::function<void(i
     if (used == Compression::None)
         for (int y = plainRows; y < h.height; ++y)
             rows(y, grow(stride));
+    return used;
+}
+
+void MbmFileWriter::add(const MbmBitmapHeader& shape, const RowSource& rows)
+{
+    const std::size_t index = positions_.size();
+    if (index == count_)
+        throw Error("bitmap " + std::to_string(index) + ": more bitmaps than the " + std::to_string(count_) + " announced");
+    MbmBitmapHeader h = shape;
+    h.headerSize = static_cast<std::int32_t>(kBitmapHeaderSize);
+    h.paletteEntries = 0;
+    try {
+        CheckShape(h);
+    } catch (const Error& e) {
+        throw Error("bitmap " + std::to_string(index) + ": " + e.what());
+    }
+    const std::size_t stride = StrideBytes(h.bitsPerPixel, h.width);
+    positions_.push_back(static_cast<std::uint32_t>(sunk_ + buffer_.size()));
+    if (options_.layout == MbmLayout::RomImage) {
+        u32(kRomObjectUid);
+        u32(RomDisplayMode(h.bitsPerPixel, h.colourMode));
+        u32(0);                                 // heap
+        u32(0);                                 // pile
+        u32(static_cast<std::uint32_t>(stride));
+    }
+    const std::uint64_t headerAt = sunk_ + buffer_.size();
+    header(h);                                  // size and compression filled in below
+    if (options_.layout == MbmLayout::RomImage) {
+        u32(0xFFFFFFFF);                        // chunk
+        u32(kRomObjectSize);                    // data offset
+    }
+    const std::uint64_t dataAt = sunk_ + buffer_.size();
+    const Compression used = storePixels(h, stride, rows, dataAt);
     h.compression = static_cast<std::uint32_t>(used);
     h.size = static_cast<std::int32_t>(kBitmapHeaderSize + (sunk_ + buffer_.size() - dataAt));   // at most 256 MiB + 40
     overwrite(headerAt, HeaderBytes(h));
@@ -219,21 +237,11 @@ void MbmFileWriter::add(const MbmBitmapHeader& shape, const std::function<void(i
 
 void MbmFileWriter::add(const MbmImage& image)
 {
-    MbmBitmapHeader h;
-    h.width = image.width;
-    h.height = image.height;
-    h.twipsWidth = image.twipsWidth;
-    h.twipsHeight = image.twipsHeight;
-    h.bitsPerPixel = image.bitsPerPixel;
-    h.colourMode = image.colourMode;
     // The shape's own checks come first, as EncodeBitmap makes them.
     const std::size_t index = positions_.size();
+    MbmBitmapHeader h;
     try {
-        CheckShape(h);
-        const std::size_t expected = image.stride() * static_cast<std::size_t>(image.height);
-        if (image.pixels.size() != expected)
-            throw Error("pixel buffer of " + std::to_string(image.pixels.size()) + " bytes where " + std::to_string(expected) +
-                        " are needed");
+        h = CheckedShapeOf(image);
     } catch (const Error& e) {
         throw Error("bitmap " + std::to_string(index) + ": " + e.what());
     }

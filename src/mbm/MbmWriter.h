@@ -49,6 +49,9 @@ public:
 // whole. Holds the positions of the bitmaps and a buffer of the bytes on their way to the sink.
 class MbmFileWriter {
 public:
+    // rows(y, out) writes row y of a bitmap's pixels (StrideBytes long) to `out`.
+    using RowSource = std::function<void(int y, std::uint8_t* out)>;
+
     // A file of `count` bitmaps.
     MbmFileWriter(MbmSink& sink, std::size_t count, const MbmWriteOptions& options);
 
@@ -57,7 +60,7 @@ public:
     // asked for in any order and some more than once (a few samples, then from the top, and
     // again when the first try of storing them, plain or compressed, was not the right one).
     // Throws vexaro::Error("bitmap 2: ...") as EncodeBitmap does.
-    void add(const MbmBitmapHeader& shape, const std::function<void(int y, std::uint8_t* out)>& rows);
+    void add(const MbmBitmapHeader& shape, const RowSource& rows);
     void add(const MbmImage& image);
 
     // After the last bitmap: the table of positions. Throws vexaro::Error when fewer bitmaps
@@ -73,6 +76,7 @@ private:
     void truncate(std::uint64_t offset);
     void flush();
     void checkSize() const;
+    Compression storePixels(const MbmBitmapHeader& h, std::size_t stride, const RowSource& rows, std::uint64_t dataAt);
 
     MbmSink& sink_;
     std::size_t count_;
