@@ -60,6 +60,7 @@ int main(int argc, char** argv)
                  "vexaro-cli"};
     app.require_subcommand(1);
     app.fallthrough();
+    app.set_version_flag("--version", "vexaro-cli (Vexaro) " VEXARO_VERSION);
 
     std::string workspaceDir = ".";
     std::vector<std::string> sets;
