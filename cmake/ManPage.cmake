@@ -2,7 +2,8 @@
 # --help and --version and adds the hand-written sections of the include file; with SUBCOMMANDS,
 # the --help of each subcommand that the program's --help lists becomes a section COMMANDS, so
 # that the page follows the program as it changes.
-#   cmake -DPROGRAM=<program> -DINCLUDE=<file.h2m> -DOUT=<name.1.gz> [-DSUBCOMMANDS=ON] -P ManPage.cmake
+#   cmake -DHELP2MAN=<help2man> -DPROGRAM=<program> -DINCLUDE=<file.h2m> -DOUT=<name.1.gz>
+#         [-DSUBCOMMANDS=ON] -P ManPage.cmake
 
 # Characters that CMake's lists treat specially, held as others while text is a list of lines.
 string(ASCII 1 held_semicolon)
@@ -87,7 +88,7 @@ if(SUBCOMMANDS)
   list(APPEND includes --include "${work}/${name}.commands.h2m")
 endif()
 
-execute_process(COMMAND help2man --no-info --section=1 ${includes} --output "${work}/${name}.1" "${PROGRAM}"
+execute_process(COMMAND "${HELP2MAN}" --no-info --section=1 ${includes} --output "${work}/${name}.1" "${PROGRAM}"
                 RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "help2man failed on ${PROGRAM}")

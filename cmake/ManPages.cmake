@@ -23,7 +23,7 @@ function(vexaro_man_page target name)
   add_custom_command(
     OUTPUT ${page}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DINCLUDE=${include} -DOUT=${page}
+    COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${VEXARO_HELP2MAN} -DPROGRAM=$<TARGET_FILE:${target}> -DINCLUDE=${include} -DOUT=${page}
             -DSUBCOMMANDS=${subcommands} -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
     DEPENDS ${target} ${include} ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
     COMMENT "Writing the manual page ${name}(1)"
