@@ -1,5 +1,6 @@
 // Fuzz target of the package reader: the input is written to a file and extracted into a fresh
-// folder; afterwards that folder may hold plain files only, and the folders above it nothing new.
+// folder; afterwards that folder may hold plain files only, no more bytes than one package may
+// unpack, and the folders above it nothing new.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -63,9 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& entry : fs::directory_iterator(folders.work))
         if (entry.path() != folders.source)
             Fail("written outside the source folder: " + entry.path().string());
-    for (const auto& entry : fs::directory_iterator(folders.source))
+    std::uintmax_t unpacked = 0;
+    for (const auto& entry : fs::directory_iterator(folders.source)) {
         if (!entry.is_regular_file())
             Fail("not a plain file in the source folder: " + entry.path().string());
+        unpacked += entry.file_size();
+    }
+    if (unpacked > vexaro::sis::kMaxUnpackedBytes)
+        Fail("unpacked " + std::to_string(unpacked) + " bytes");
     fs::remove_all(folders.source);
     return 0;
 }

@@ -20,6 +20,7 @@
 #include "base/Error.h"
 #include "mbm/MbmReduce.h"
 #include "mbm/MbmWriter.h"
+#include "tool/FieldDefaults.h"
 #include "SisWriter.h"
 
 namespace {
@@ -32,10 +33,10 @@ constexpr std::uint32_t kPackageUid = 0x10205B00;
 // Resolution a picture editor writes by default (72 dots per inch), for the twips fields.
 constexpr std::int32_t kPixelsPerMetre = 2835;
 
-constexpr int kStatus = 2, kMain = 3, kControl = 4;
-// Camera, Organiser, Music, Games, Extras, Setup.
-constexpr std::array<int, 6> kFirstFormIcons{165, 23, 133, 109, 121, 73};
-constexpr std::array<int, 6> kSecondFormIcons{167, 25, 135, 111, 123, 75};
+// The bitmap number that field `n` (1 to 15) starts with: 1 to 3 the status, main and control
+// areas, 4 to 9 the first-form icons Camera, Organiser, Music, Games, Extras, Setup, 10 to 15
+// their second forms.
+int DefaultNumber(int field) { return std::stoi(vexaro::FieldDefault(field)); }
 
 // The flat colour behind every icon; its top-left and bottom-left pixels make the mask.
 constexpr Rgb kIconBackground{255, 0, 255};
@@ -227,12 +228,12 @@ Bitmap PaintSwatch(int number)
 std::vector<std::uint8_t> SampleMbm()
 {
     std::map<int, Bitmap> pictures;
-    pictures[kStatus] = PaintStatus();
-    pictures[kMain] = PaintMain();
-    pictures[kControl] = PaintControl();
+    pictures[DefaultNumber(1)] = PaintStatus();
+    pictures[DefaultNumber(2)] = PaintMain();
+    pictures[DefaultNumber(3)] = PaintControl();
     for (int icon = 0; icon < 6; ++icon) {
-        pictures[kFirstFormIcons[static_cast<std::size_t>(icon)]] = PaintIcon(icon, 44, 29);
-        pictures[kSecondFormIcons[static_cast<std::size_t>(icon)]] = PaintIcon(icon, 44, 44);
+        pictures[DefaultNumber(4 + icon)] = PaintIcon(icon, 44, 29);
+        pictures[DefaultNumber(10 + icon)] = PaintIcon(icon, 44, 44);
     }
     std::vector<vexaro::mbm::MbmImage> images;
     images.reserve(kBitmapCount);
@@ -260,13 +261,12 @@ int main(int argc, char** argv)
     }
     const std::string output = argv[1];
     try {
-        vexaro::sis::SisWriterPackage package;
-        package.uid1 = kPackageUid;
-        package.componentName = "Vexaro Sample";
-        package.entries.push_back({"C:\\vexaro\\sample\\Sample.mbm", "!:\\system\\skins\\10205B00\\Sample.mbm", SampleMbm()});
-        package.entries.push_back({"C:\\vexaro\\sample\\readme.txt", "!:\\system\\skins\\10205B00\\readme.txt",
-                                   Text("Vexaro sample theme.\r\nPainted by tools/make_sample_theme at build time.\r\n")});
-        const std::vector<std::uint8_t> bytes = vexaro::sis::WriteSisPackage(package);
+        vexaro::sis::SisWriter package;
+        package.uid1(kPackageUid).componentName("Vexaro Sample").destinationFolder("!:\\system\\skins\\10205B00\\");
+        package.addFile("C:\\vexaro\\sample\\Sample.mbm", SampleMbm());
+        package.addFile("C:\\vexaro\\sample\\readme.txt",
+                        Text("Vexaro sample theme.\r\nPainted by tools/make_sample_theme at build time.\r\n"));
+        const std::vector<std::uint8_t> bytes = package.bytes();
 
         const std::string temporary = output + ".new";
         {

@@ -13,7 +13,12 @@
 
 namespace vexaro::app {
 
-void FormSeam::setProgressMax(int max) { form_.ProgressBar1->setMaximum(max); }
+void FormSeam::setProgressMax(int max)
+{
+    // A range of 0 to 0 would turn the bar into Qt's endless busy animation: it stays empty.
+    QProgressBar* bar = form_.ProgressBar1;
+    bar->setMaximum(std::max(max, bar->minimum() + 1));
+}
 
 void FormSeam::setProgressPosition(int position) { form_.ProgressBar1->setValue(position); }
 
@@ -32,7 +37,9 @@ void FormSeam::stepProgress()
 
 void FormSeam::setOpenCaption(const std::string& caption)
 {
-    form_.SpeedButton1->setText(QString::fromLocal8Bit(caption));
+    // At rest the caption carries its access key; a progress text shows every '&' as it is.
+    const QString text = QString::fromLocal8Bit(caption);
+    form_.SpeedButton1->setText(text == "Open" ? QString(kOpenCaption) : QString(text).replace('&', "&&"));
 }
 
 void FormSeam::processMessages()

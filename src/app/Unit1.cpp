@@ -1,30 +1,45 @@
 #include "app/Unit1.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
+#include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFont>
 #include <QFontDatabase>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QIcon>
 #include <QImage>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMoveEvent>
 #include <QPixmap>
+#include <QProcess>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
+#include <QSpacerItem>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QUrl>
 
+#include <algorithm>
 #include <exception>
+#include <optional>
+#include <system_error>
 #include <utility>
 
 #include "tool/ConverterInstall.h"
@@ -39,16 +54,20 @@
 
 namespace vexaro::app {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 constexpr const char* kTitle = "Vexaro";
 constexpr int kVersionMajor = 1, kVersionMinor = 0;
 // Wine's copy of "MS Sans Serif" (a scalable container holding the raster strikes; never its
 // .fon files, which carry no Unicode map), carried as a resource so that the face is there on
-// every platform. Wine's Tahoma comes along for systems whose font engine refuses a container
-// without outlines (wine's own, for one).
+// every platform. Wine's Tahoma comes along for screens scaled above 1, where the strikes of
+// the former are drawn too small, and for systems whose font engine refuses a container without
+// outlines (wine's own, for one).
 constexpr const char* kCarriedSansSerif = ":/fonts/ms_sans_serif.ttf";
 constexpr const char* kCarriedTahoma = ":/fonts/tahoma.ttf";
+constexpr const char* kBusyNotice = "Busy: try again when the running command has ended.";
 
 // Both faces are offered; the font engine may refuse either.
 bool RegisterCarriedFaces()
@@ -56,21 +75,6 @@ bool RegisterCarriedFaces()
     const int sansSerif = QFontDatabase::addApplicationFont(kCarriedSansSerif);
     const int tahoma = QFontDatabase::addApplicationFont(kCarriedTahoma);
     return sansSerif >= 0 || tahoma >= 0;
-}
-
-// "MS Sans Serif" 8 point where the face can be had, else Tahoma 8 point, else the default
-// sans serif.
-QFont WindowFont()
-{
-    [[maybe_unused]] static const bool registered = RegisterCarriedFaces();
-    const QStringList families = QFontDatabase::families();
-    for (const char* face : {"MS Sans Serif", "Tahoma"})
-        if (families.contains(face))
-            return QFont(face, 8);
-    QFont font = QApplication::font();
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSize(8);
-    return font;
 }
 
 QToolButton* SpeedButton(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
@@ -113,10 +117,65 @@ int TypeByExtension(const QString& path)
     return 0;
 }
 
+// The theme file a drag carries: one local .sis or .mbm file; else empty.
+QString DraggedTheme(const QMimeData* data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls.front().isLocalFile() || TypeByExtension(urls.front().toLocalFile()) == 0)
+        return {};
+    return urls.front().toLocalFile();
+}
+
 int FilterIndex(const QStringList& filters, const QString& chosen)
 {
     const auto at = filters.indexOf(chosen);
     return at < 0 ? 1 : static_cast<int>(at) + 1;
+}
+
+// While a box is up, the pointer is the normal one even when a command is busy behind it.
+class NormalPointer {
+public:
+    NormalPointer() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~NormalPointer() { QApplication::restoreOverrideCursor(); }
+    NormalPointer(const NormalPointer&) = delete;
+    NormalPointer& operator=(const NormalPointer&) = delete;
+};
+
+// A box with the message on its first line and the file and reason below it, never narrower
+// than kMinimumBoxWidth. Plain text: a file name is never taken for markup.
+int RunBox(QWidget* owner, QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)
+{
+    const qsizetype lineEnd = text.indexOf('\n');
+    QMessageBox box(icon, kTitle, text.left(lineEnd), buttons, owner);
+    box.setTextFormat(Qt::PlainText);
+    if (lineEnd >= 0)
+        box.setInformativeText(text.mid(lineEnd + 1));
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(kMinimumBoxWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+                      1, grid->columnCount());
+    const NormalPointer pointer;
+    return box.exec();
+}
+
+// A caption set for the raster face's widths is narrowed to its box when a wider face would
+// cut it off ("Setup" at the end of the menu names); a caption that fits is left as it is.
+void FitCaption(QLabel* label)
+{
+    const int needed = label->fontMetrics().horizontalAdvance(label->text());
+    if (needed <= label->width())
+        return;
+    QFont narrowed = label->font();
+    narrowed.setStretch(std::max(50, label->width() * 100 / needed));
+    label->setFont(narrowed);
+}
+
+QPixmap ScreenPixmap(const QImage& image, qreal ratio, bool smooth)
+{
+    if (image.isNull() || ratio <= 1.0 || !smooth)
+        return QPixmap::fromImage(image);
+    QPixmap pixmap = QPixmap::fromImage(image.scaled(image.size() * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
 }
 
 } // namespace
@@ -154,6 +213,20 @@ QImage ToQImage(const Bitmap& picture)
     return image;
 }
 
+QFont WindowFont(qreal devicePixelRatio)
+{
+    [[maybe_unused]] static const bool registered = RegisterCarriedFaces();
+    const QStringList families = QFontDatabase::families();
+    if (devicePixelRatio <= 1.0 && families.contains("MS Sans Serif"))
+        return QFont("MS Sans Serif", 8);
+    if (families.contains("Tahoma"))
+        return QFont("Tahoma", 8);
+    QFont font = QApplication::font();
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
 bool QtFileDialogs::chooseOpen(QWidget* owner, const QString& filter, QString& path, int& type)
 {
     const QStringList filters = filter.split(";;");
@@ -168,6 +241,7 @@ bool QtFileDialogs::chooseOpen(QWidget* owner, const QString& filter, QString& p
 
 bool QtFileDialogs::chooseSave(QWidget* owner, const QString& filter, QString& path, int& type)
 {
+    // The window asks before replacing, about the name the export will really write.
     const QStringList filters = filter.split(";;");
     QString chosenFilter = filters.value(type - 1);
     const QString name = QFileDialog::getSaveFileName(owner, QString(), path, filter, &chosenFilter,
@@ -181,38 +255,66 @@ bool QtFileDialogs::chooseSave(QWidget* owner, const QString& filter, QString& p
 
 void QtMessageBoxes::showError(QWidget* owner, const QString& text)
 {
-    QMessageBox::critical(owner, kTitle, text, QMessageBox::Ok);
+    RunBox(owner, QMessageBox::Critical, text, QMessageBox::Ok);
 }
 
 void QtMessageBoxes::showMessage(QWidget* owner, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, owner);
-    box.exec();
+    RunBox(owner, QMessageBox::NoIcon, text, QMessageBox::Ok);
+}
+
+bool QtMessageBoxes::ask(QWidget* owner, const QString& text)
+{
+    return RunBox(owner, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtMessageBoxes::notify(QWidget* owner, const QString& text)
+{
+    // By the pointer when it is over the window, else (a key was refused) over the window's middle.
+    QPoint at = QCursor::pos();
+    if (owner && !owner->rect().contains(owner->mapFromGlobal(at)))
+        at = owner->mapToGlobal(owner->rect().center());
+    QApplication::beep();
+    QToolTip::showText(at, text, owner);
 }
 
 TForm1::TForm1(std::filesystem::path programFolder, std::unique_ptr<FileDialogs> dialogs,
-               std::unique_ptr<MessageBoxes> boxes, QWidget* parent)
-    : QWidget(parent), workspace_(programFolder), settings_(programFolder / "Settings.ini"),
+               std::unique_ptr<MessageBoxes> boxes, std::filesystem::path settingsBesideProgram)
+    : workspace_(programFolder), settings_(programFolder / "Settings.ini"),
+      settingsBesideProgram_(std::move(settingsBesideProgram)),
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtFileDialogs>()),
       boxes_(boxes ? std::move(boxes) : std::make_unique<QtMessageBoxes>())
 {
     seam_ = std::make_unique<FormSeam>(*this, *boxes_);
     buildLayout();
+    addKeys();
     FormCreate();
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+TForm1::~TForm1()
+{
+    FormDestroy();
+    // A file manager still starting is left to itself, and its outcome to no one.
+    for (QProcess* opener : findChildren<QProcess*>()) {
+        opener->disconnect(this);
+        if (opener->state() != QProcess::NotRunning)
+            opener->setParent(nullptr);
+    }
+}
 
 void TForm1::buildLayout()
 {
     setObjectName("Form1");
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(WindowFont());
+    // Dialogs and boxes share the window's face.
+    const QFont face = WindowFont(devicePixelRatioF());
+    QApplication::setFont(face);
+    setFont(face);
     setWindowIcon(QIcon(":/vexaro.ico"));
-    QPalette face = palette();
-    face.setColor(QPalette::Window, face.color(QPalette::Button));
-    setPalette(face);
+    QPalette facePalette = palette();
+    facePalette.setColor(QPalette::Window, facePalette.color(QPalette::Button));
+    setPalette(facePalette);
     setAutoFillBackground(true);
     setAcceptDrops(true);
     setFixedSize(809, kClientHeight);
@@ -225,11 +327,27 @@ void TForm1::buildLayout()
     QFont arrow("Arial", 12);
     arrow.setBold(true);
     SpeedButton5->setFont(arrow);
+    SpeedButton5->setToolTip("Preview (Alt+P)");
     Image1 = Picture(this, "Image1", 454, 0, 280, 385);
-    SpeedButton8 = SpeedButton(this, "SpeedButton8", "Save", 454, 393, 280, 25);
+    SpeedButton8 = SpeedButton(this, "SpeedButton8", "Sa&ve", 454, 393, 280, 25);
+    buildPanel();
+    buildFields();
 
-    SpeedButton1 = SpeedButton(Panel2, "SpeedButton1", "Open", 312, 16, 113, 25);
-    SpeedButton7 = SpeedButton(Panel2, "SpeedButton7", "Save", 312, 41, 113, 25);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
+    connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
+    connect(SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
+    connect(SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
+    connect(SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
+    connect(SpeedButton7, &QToolButton::clicked, this, &TForm1::SpeedButton7Click);
+    connect(SpeedButton8, &QToolButton::clicked, this, &TForm1::SpeedButton8Click);
+}
+
+// The left panel: the command buttons, the progress bar and the theme pictures with their captions.
+void TForm1::buildPanel()
+{
+    SpeedButton1 = SpeedButton(Panel2, "SpeedButton1", kOpenCaption, 312, 16, 113, 25);
+    SpeedButton7 = SpeedButton(Panel2, "SpeedButton7", "&Save", 312, 41, 113, 25);
     GroupBox2 = new QGroupBox(Panel2);
     GroupBox2->setObjectName("GroupBox2");
     GroupBox2->setGeometry(312, 72, 113, 115);
@@ -243,27 +361,34 @@ void TForm1::buildLayout()
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
 
-    SpeedButton2 = SpeedButton(GroupBox2, "SpeedButton2", "Refresh", 8, 10, 97, 25);
-    SpeedButton3 = SpeedButton(GroupBox2, "SpeedButton3", "Clear", 8, 35, 97, 25);
-    SpeedButton4 = SpeedButton(GroupBox2, "SpeedButton4", "Start directory", 8, 60, 97, 25);
-    SpeedButton6 = SpeedButton(GroupBox2, "SpeedButton6", "Exit", 8, 85, 97, 25);
+    SpeedButton2 = SpeedButton(GroupBox2, "SpeedButton2", "&Refresh", 8, 10, 97, 25);
+    SpeedButton3 = SpeedButton(GroupBox2, "SpeedButton3", "&Clear", 8, 35, 97, 25);
+    SpeedButton4 = SpeedButton(GroupBox2, "SpeedButton4", "Start &directory", 8, 60, 97, 25);
+    SpeedButton6 = SpeedButton(GroupBox2, "SpeedButton6", "E&xit", 8, 85, 97, 25);
 
     Image2 = Picture(GroupBox1, "Image2", 104, 16, 176, 220);
     Label1 = Caption(GroupBox1, "Label1", "44x176", 8, 16, 35, 13);
     Label2 = Caption(GroupBox1, "Label2", "144x176", 8, 80, 41, 13);
     Label3 = Caption(GroupBox1, "Label3", "20x176", 8, 208, 35, 13);
     Label4 = Caption(GroupBox1, "Label4", "Camera    Organiser   Music     Games      Extras      Setup", 8, 248, 271, 13);
+    for (QLabel* label : {Label1, Label2, Label3, Label4})
+        FitCaption(label);
     menu = Picture(GroupBox1, "menu", 8, 264, 281, 29);
     submenu = Picture(GroupBox1, "submenu", 8, 320, 281, 44);
+}
 
-    QPalette editFace = palette();
-    editFace.setColor(QPalette::Base, editFace.color(QPalette::Button));
+// The fifteen bitmap number fields in GroupBox1, in their focus order.
+void TForm1::buildFields()
+{
+    fieldPalette_ = palette();
+    fieldPalette_.setColor(QPalette::Base, fieldPalette_.color(QPalette::Button));
     auto makeEdit = [&](int n, int left, int top, int width) {
         auto* edit = new QLineEdit(QString::fromLatin1(vexaro::FieldDefault(n).c_str()), GroupBox1);
         edit->setObjectName(QString("Edit%1").arg(n));
         edit->setGeometry(left, top, width, 21);
-        edit->setPalette(editFace);
+        edit->setPalette(fieldPalette_);
         edit->setFocusPolicy(Qt::StrongFocus);
+        edit->installEventFilter(this);
         Edit[n] = edit;
     };
     makeEdit(1, 56, 16, 41);
@@ -277,15 +402,25 @@ void TForm1::buildLayout()
     const int focusOrder[] = {2, 1, 3, 4, 5, 6, 7, 10, 11, 12, 13, 14, 15, 9, 8};
     for (std::size_t i = 0; i + 1 < std::size(focusOrder); ++i)
         setTabOrder(Edit[focusOrder[i]], Edit[focusOrder[i + 1]]);
+}
 
-    connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
-    connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
-    connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
-    connect(SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
-    connect(SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
-    connect(SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
-    connect(SpeedButton7, &QToolButton::clicked, this, &TForm1::SpeedButton7Click);
-    connect(SpeedButton8, &QToolButton::clicked, this, &TForm1::SpeedButton8Click);
+// Keys beside the access keys of the captions: Ctrl+O Open, Ctrl+S Save, F5 Refresh, Alt+P the
+// pane toggle, Enter in a number field Refresh. Each presses its button, so a key refused while
+// busy is refused as a click is.
+void TForm1::addKeys()
+{
+    const std::pair<QKeySequence, QToolButton*> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_O), SpeedButton1},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), SpeedButton7},
+        {QKeySequence(Qt::Key_F5), SpeedButton2},
+        {QKeySequence(Qt::ALT | Qt::Key_P), SpeedButton5},
+    };
+    for (const auto& [sequence, button] : keys)
+        connect(new QShortcut(sequence, this), &QShortcut::activated, button, &QToolButton::click);
+    for (int n = 1; n <= vexaro::kFieldCount; ++n) {
+        connect(Edit[n], &QLineEdit::returnPressed, SpeedButton2, &QToolButton::click);
+        connect(Edit[n], &QLineEdit::textChanged, this, [this, n] { markField(n, themeOpen()); });
+    }
 }
 
 int TForm1::outerWidth() const { return frameGeometry().width(); }
@@ -294,6 +429,16 @@ void TForm1::setOuterWidth(int width)
 {
     const int frame = frameGeometry().width() - geometry().width();
     setFixedSize(width - frame, kClientHeight);
+}
+
+// The pane state decides the outer width; a frame that arrives late changes the client width,
+// never the outer one.
+void TForm1::holdOuterWidth()
+{
+    const int wanted = paneState_ == 0 ? kNarrowWidth : kWideWidth;
+    if (!shownOnce_ || animating_ || outerWidth() == wanted)
+        return;
+    setOuterWidth(wanted);
 }
 
 void TForm1::centre()
@@ -315,54 +460,121 @@ void TForm1::showEvent(QShowEvent* event)
     centre();
 }
 
+void TForm1::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    holdOuterWidth();
+    // Centred once more when the window manager's frame is first known.
+    if (shownOnce_ && !centredInFrame_ && frameGeometry() != geometry()) {
+        centredInFrame_ = true;
+        centre();
+    }
+}
+
 void TForm1::refreshImages()
 {
-    Image1->setPixmap(QPixmap::fromImage(ToQImage(pictures_.image1)));
-    Image2->setPixmap(QPixmap::fromImage(ToQImage(pictures_.image2)));
-    menu->setPixmap(QPixmap::fromImage(ToQImage(pictures_.menu)));
-    submenu->setPixmap(QPixmap::fromImage(ToQImage(pictures_.submenu)));
+    // On a scaled screen the preview is smoothed to the screen's pixels; the source panel keeps
+    // its bitmaps' own pixels.
+    const qreal ratio = devicePixelRatioF();
+    Image1->setPixmap(ScreenPixmap(ToQImage(pictures_.image1), ratio, true));
+    Image2->setPixmap(ScreenPixmap(ToQImage(pictures_.image2), ratio, false));
+    menu->setPixmap(ScreenPixmap(ToQImage(pictures_.menu), ratio, false));
+    submenu->setPixmap(ScreenPixmap(ToQImage(pictures_.submenu), ratio, false));
 }
 
 void TForm1::showError(const std::string& message) { boxes_->showError(this, ErrorBoxText(message)); }
 
+void TForm1::refuseWhileBusy() { boxes_->notify(this, kBusyNotice); }
+
 template <class F>
-void TForm1::runCommand(F&& command)
+bool TForm1::runCommand(F&& command)
 {
-    // A click that arrives while a command lets pending messages run is dropped.
-    if (busy_)
-        return;
-    busy_ = true;
-    try {
-        command();
-    } catch (const std::exception& e) {
-        refreshImages();
-        busy_ = false;
-        showError(e.what());
-        return;
+    if (busy_) {
+        refuseWhileBusy();
+        return false;
     }
-    refreshImages();
-    busy_ = false;
+    std::optional<std::string> failure;
+    {
+        busy_ = true;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto atRest = qScopeGuard([this] {
+            QApplication::restoreOverrideCursor();
+            busy_ = false;
+        });
+        try {
+            command();
+        } catch (const std::exception& e) {
+            failure = e.what();
+        } catch (...) {
+            failure = "Unexpected error";
+        }
+        refreshImages();
+        seam_->setOpenCaption("Open");
+        if (failure)
+            ProgressBar1->setValue(ProgressBar1->minimum());
+        markMissingBitmaps();
+    }
+    if (failure)
+        showError(*failure);
+    return !failure;
 }
 
 void TForm1::redraw() { vexaro::DrawSourcePanel(workspace_, *seam_, pictures_); }
 
+bool TForm1::themeOpen() const
+{
+    std::error_code ec;
+    return fs::is_directory(workspace_.unpacked(), ec) && !fs::is_empty(workspace_.unpacked(), ec);
+}
+
+void TForm1::markField(int n, bool open)
+{
+    QLineEdit* edit = Edit[n];
+    const bool missing = open && !workspace_.findSourceBitmap(edit->text().toLocal8Bit().toStdString());
+    QPalette colours = fieldPalette_;
+    if (missing)
+        colours.setColor(QPalette::Text, QColor::fromRgb(kMissingBitmapColour));
+    edit->setPalette(colours);
+    edit->setToolTip(missing ? QString("No bitmap %1 in this theme").arg(edit->text()) : QString());
+}
+
+void TForm1::markMissingBitmaps()
+{
+    const bool open = themeOpen();
+    for (int n = 1; n <= vexaro::kFieldCount; ++n)
+        markField(n, open);
+}
+
+void TForm1::readSettings()
+{
+    settings_.removeUnfinishedWrite();
+    std::error_code ec;
+    const bool ownFile = fs::exists(settings_.path(), ec) || settingsBesideProgram_.empty();
+    const vexaro::ProfileFile source(ownFile ? settings_.path() : settingsBesideProgram_);
+    for (int n = 1; n <= vexaro::kFieldCount; ++n) {
+        const std::string current = Edit[n]->text().toLocal8Bit().toStdString();
+        Edit[n]->setText(QString::fromLocal8Bit(source.read(vexaro::kFieldSettingsSection, std::to_string(n), current)));
+    }
+}
+
 void TForm1::FormCreate()
 {
     runCommand([this] {
-        for (int n = 1; n <= vexaro::kFieldCount; ++n) {
-            const std::string current = Edit[n]->text().toLocal8Bit().toStdString();
-            Edit[n]->setText(QString::fromLocal8Bit(settings_.read(vexaro::kFieldSettingsSection, std::to_string(n), current)));
-        }
+        readSettings();
         setWindowTitle(QString("Vexaro v%1.%2 by Tarvek aka Tvk").arg(kVersionMajor).arg(kVersionMinor));
         setOuterWidth(kNarrowWidth);
         // Docking: the toggle button stands beside the left panel at full height, the progress
         // bar spans the bottom of the panel.
         SpeedButton5->setGeometry(Panel2->width(), 0, SpeedButton5->width(), kClientHeight);
         ProgressBar1->setGeometry(0, Panel2->height() - 17, Panel2->width(), 17);
+        // The closed pane is hidden as well, so that no strip of it shows beside the toggle
+        // button where the window's frame is thinner than 4 pixels.
+        showPane(false);
         centre();
-        redraw();
-        vexaro::InstallConverter(workspace_.folder());
     });
+    runCommand([this] { redraw(); });
+    // Installed even when the first draw failed, so that every later command finds it.
+    runCommand([this] { vexaro::InstallConverter(workspace_.folder()); });
 }
 
 void TForm1::FormDestroy()
@@ -370,25 +582,42 @@ void TForm1::FormDestroy()
     if (destroyed_)
         return;
     destroyed_ = true;
-    busy_ = false;
-    runCommand([this] {
+    try {
         for (int n = 1; n <= vexaro::kFieldCount; ++n)
             settings_.write(vexaro::kFieldSettingsSection, std::to_string(n), Edit[n]->text().toLocal8Bit().toStdString());
-    });
+    } catch (const std::exception& e) {
+        shutdownFailed_ = true;
+        showError(e.what());
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (busy_) {
+        event->ignore();
+        refuseWhileBusy();
+        return;
+    }
+    FormDestroy();
+    event->accept();
 }
 
 void TForm1::openChosen(const QString& path, int type)
 {
+    vexaro::OpenOutcome outcome;
     runCommand([&] {
-        vexaro::OpenTheme(workspace_, path.toLocal8Bit().toStdString(), static_cast<vexaro::ThemeFileType>(type),
-                          *seam_, [this] { redraw(); });
+        outcome = vexaro::OpenTheme(workspace_, path.toLocal8Bit().toStdString(),
+                                    static_cast<vexaro::ThemeFileType>(type), *seam_, [this] { redraw(); });
     });
+    // The bitmaps that could not be unpacked, and why; the others are shown.
+    if (const std::string problems = outcome.problems(); !problems.empty())
+        boxes_->showMessage(this, QString::fromLocal8Bit(problems));
 }
 
 void TForm1::SpeedButton1Click()
 {
     if (busy_)
-        return;
+        return refuseWhileBusy();
     QString path;
     int type = 1;
     if (!dialogs_->chooseOpen(this, QtFilter(kOpenFilter), path, type))
@@ -408,7 +637,39 @@ void TForm1::SpeedButton3Click()
 
 void TForm1::SpeedButton4Click()
 {
-    runCommand([this] { QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(workspace_.folderText()))); });
+    runCommand([this] { showProgramFolder(); });
+}
+
+// Asks the desktop to show the program folder and says so when nothing can. Where xdg-open
+// decides, its exit status tells whether some program took the folder; it runs on its own,
+// since a file manager it starts may live as long as the user keeps it open.
+void TForm1::showProgramFolder()
+{
+    const QString folder = QString::fromStdString(workspace_.folderText());
+    auto noFileManager = [this, folder] {
+        boxes_->showMessage(this, "There is no file manager to show the folder\n" + folder);
+    };
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (const QString opener = QStandardPaths::findExecutable("xdg-open"); !opener.isEmpty()) {
+        auto* process = new QProcess(this);
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        connect(process, &QProcess::finished, this, [process, noFileManager](int code, QProcess::ExitStatus status) {
+            process->deleteLater();
+            if (status != QProcess::NormalExit || code != 0)
+                noFileManager();
+        });
+        connect(process, &QProcess::errorOccurred, this, [process, noFileManager](QProcess::ProcessError error) {
+            if (error != QProcess::FailedToStart)
+                return;
+            process->deleteLater();
+            noFileManager();
+        });
+        process->start(opener, {folder});
+        return;
+    }
+#endif
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        noFileManager();
 }
 
 void TForm1::SpeedButton5Click()
@@ -417,6 +678,8 @@ void TForm1::SpeedButton5Click()
         // Each step waits 1 ms and lets no messages run; a step the platform refuses ends the
         // animation at the width it allows.
         auto animate = [this](int target, int step) {
+            animating_ = true;
+            const auto done = qScopeGuard([this] { animating_ = false; });
             for (;;) {
                 const int now = outerWidth();
                 if ((step > 0 && now >= target) || (step < 0 && now <= target))
@@ -432,60 +695,102 @@ void TForm1::SpeedButton5Click()
         if (paneState_ == 0) {
             vexaro::DrawTargetPreview(workspace_, *seam_, pictures_.image1);
             refreshImages();
+            showPane(true);
             animate(kWideWidth, 10);
             SpeedButton5->setText("<");
             paneState_ = 1;
         } else {
             animate(kNarrowWidth, -10);
+            showPane(false);
             SpeedButton5->setText(">");
             paneState_ = 0;
         }
     });
 }
 
-void TForm1::SpeedButton6Click()
+void TForm1::showPane(bool shown)
 {
-    if (!busy_)
-        close();
+    Image1->setVisible(shown);
+    SpeedButton8->setVisible(shown);
 }
+
+void TForm1::SpeedButton6Click() { close(); }
 
 void TForm1::SpeedButton7Click()
 {
-    runCommand([this] { vexaro::SaveTheme(workspace_, *seam_); });
+    std::optional<vexaro::SaveOutcome> outcome;
+    runCommand([&] { outcome = vexaro::SaveTheme(workspace_, *seam_); });
+    // A file left unbuilt, or built white where the theme lacks a bitmap, is never passed over.
+    if (outcome && !outcome->complete())
+        showError("The Siemens theme is incomplete\n" + outcome->problems());
 }
 
 void TForm1::SpeedButton8Click()
 {
     if (busy_)
-        return;
+        return refuseWhileBusy();
     QString name = saveName_;
     int type = saveType_;
-    if (!dialogs_->chooseSave(this, QtFilter(kSaveFilter), name, type))
-        return;
+    // The type decides the name written; an existing file of that name is replaced only when
+    // the user says so, else the dialog comes back.
+    for (;;) {
+        if (!dialogs_->chooseSave(this, QtFilter(kSaveFilter), name, type))
+            return;
+        const std::string written = vexaro::ReplaceExtension(name.toLocal8Bit().toStdString(), type == 2 ? ".bmp" : ".jpg");
+        std::error_code ec;
+        const QString shown = QString::fromLocal8Bit(written);
+        if (!fs::exists(written, ec) || boxes_->ask(this, shown + " already exists.\nDo you want to replace it?"))
+            break;
+    }
     saveName_ = name;
     saveType_ = type;
     runCommand([&] { vexaro::ExportPreview(pictures_.image1, name.toLocal8Bit().toStdString(),
                                                   static_cast<vexaro::PreviewFileType>(type)); });
 }
 
-void TForm1::dragEnterEvent(QDragEnterEvent* event)
+void TForm1::judgeDrag(QDragMoveEvent* event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.front().isLocalFile() && TypeByExtension(urls.front().toLocalFile()) != 0)
+    // Refused drags show the no-drop pointer and are reported to their source as not accepted.
+    if (!busy_ && !DraggedTheme(event->mimeData()).isEmpty())
         event->acceptProposedAction();
+    else
+        event->ignore();
 }
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) { judgeDrag(event); }
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event) { judgeDrag(event); }
 
 void TForm1::dropEvent(QDropEvent* event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile())
+    const QString path = DraggedTheme(event->mimeData());
+    if (busy_ || path.isEmpty()) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        if (busy_)
+            refuseWhileBusy();
         return;
-    const QString path = urls.front().toLocalFile();
-    const int type = TypeByExtension(path);
-    if (type == 0)
-        return;
+    }
     event->acceptProposedAction();
-    openChosen(path, type);
+    // The drop is answered at once; the theme opens once the drag has ended.
+    QTimer::singleShot(0, this, [this, path] { openChosen(path, TypeByExtension(path)); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    // A field takes dragged text, but files dragged onto it are the window's.
+    const auto type = event->type();
+    if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (drop->mimeData() && drop->mimeData()->hasUrls()) {
+            if (type == QEvent::Drop)
+                dropEvent(drop);
+            else
+                judgeDrag(static_cast<QDragMoveEvent*>(event));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace vexaro::app

@@ -1,7 +1,11 @@
 #pragma once
 // The main window: every control the user works with, and the command handlers named after
 // their controls. The commands themselves live in the core; this class only wires them to the
-// controls, shows their errors and keeps one command from starting inside another.
+// controls, shows their errors, keeps one command from starting inside another and brings the
+// window back to rest (caption, progress bar, pointer) after each, whatever the command did.
+#include <QColor>
+#include <QFont>
+#include <QPalette>
 #include <QString>
 #include <QWidget>
 
@@ -18,9 +22,12 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QToolButton;
+class QCloseEvent;
 class QDragEnterEvent;
+class QDragMoveEvent;
 class QDropEvent;
 class QImage;
+class QMoveEvent;
 class QShowEvent;
 
 namespace vexaro::app {
@@ -37,13 +44,19 @@ public:
     virtual bool chooseSave(QWidget* owner, const QString& filter, QString& path, int& type) = 0;
 };
 
-// The two kinds of message box: an error box captioned with the application title, and a
-// plain one.
+// What the window says to the user. Boxes are captioned with the application title; a text's
+// first line is the message, the lines after it name the file and the reason.
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
+    // An error box.
     virtual void showError(QWidget* owner, const QString& text) = 0;
+    // A plain box.
     virtual void showMessage(QWidget* owner, const QString& text) = 0;
+    // A question answered Yes (true) or No.
+    virtual bool ask(QWidget* owner, const QString& text) = 0;
+    // A short notice by the pointer that stops nothing: a click or drop refused while busy.
+    virtual void notify(QWidget* owner, const QString& text) = 0;
 };
 
 // The real Qt dialogs and message boxes.
@@ -57,7 +70,12 @@ class QtMessageBoxes : public MessageBoxes {
 public:
     void showError(QWidget* owner, const QString& text) override;
     void showMessage(QWidget* owner, const QString& text) override;
+    bool ask(QWidget* owner, const QString& text) override;
+    void notify(QWidget* owner, const QString& text) override;
 };
+
+// Boxes are at least this wide, so that the title bar shows their caption whole.
+inline constexpr int kMinimumBoxWidth = 300;
 
 // Filters as the dialogs store them ("SIS file (*.sis)|*.sis|MBM file (*.mbm)|*.mbm").
 inline constexpr const char* kOpenFilter = "SIS file (*.sis)|*.sis|MBM file (*.mbm)|*.mbm";
@@ -74,6 +92,17 @@ QString ErrorBoxText(const std::string& message);
 // A 24-bit copy of a picture for the screen.
 QImage ToQImage(const Bitmap& picture);
 
+// The face of the window's controls, dialogs and boxes on a screen of `devicePixelRatio`:
+// "MS Sans Serif" 8 point at a ratio of 1 (its raster strikes fit no other), else the carried
+// Tahoma, which scales.
+QFont WindowFont(qreal devicePixelRatio);
+
+// Captions with their access keys (Alt+letter).
+inline constexpr const char* kOpenCaption = "&Open";
+
+// What a field whose bitmap the opened theme lacks shows.
+inline constexpr QRgb kMissingBitmapColour = 0xFFC00000;
+
 inline constexpr int kNarrowWidth = 460;
 inline constexpr int kWideWidth = 740;
 inline constexpr int kClientHeight = 421;
@@ -81,25 +110,27 @@ inline constexpr int kClientHeight = 421;
 class TForm1 : public QWidget {
 public:
     // `programFolder` is the workspace, where "Settings.ini" and "bmconv.exe" live.
-    // Null dialogs or message boxes mean the real Qt ones. Runs FormCreate.
+    // Null dialogs or message boxes mean the real Qt ones. `settingsBesideProgram` is the
+    // "Settings.ini" of an installed program whose workspace is elsewhere: it is read when the
+    // workspace has none (the workspace's own is the one written). Runs FormCreate.
     TForm1(std::filesystem::path programFolder, std::unique_ptr<FileDialogs> dialogs = nullptr,
-           std::unique_ptr<MessageBoxes> boxes = nullptr, QWidget* parent = nullptr);
-    // Runs FormDestroy.
+           std::unique_ptr<MessageBoxes> boxes = nullptr, std::filesystem::path settingsBesideProgram = {});
+    // Runs FormDestroy unless closing the window already has.
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
 
     // Handlers.
-    void FormCreate();
-    void FormDestroy();
-    void SpeedButton1Click();
-    void SpeedButton2Click();
-    void SpeedButton3Click();
-    void SpeedButton4Click();
-    void SpeedButton5Click();
-    void SpeedButton6Click();
-    void SpeedButton7Click();
-    void SpeedButton8Click();
+    void FormCreate();          // restores the fields, lays out, draws, installs the converter
+    void FormDestroy();         // writes the fields back to Settings.ini
+    void SpeedButton1Click();   // Open: asks for a .sis or .mbm file and unpacks its theme
+    void SpeedButton2Click();   // Refresh: redraws the source panel and the preview
+    void SpeedButton3Click();   // Clear: throws the unpacked theme away
+    void SpeedButton4Click();   // Start directory: shows the program folder in a file manager
+    void SpeedButton5Click();   // > / <: opens or closes the preview pane
+    void SpeedButton6Click();   // Exit: closes the window, which ends the program
+    void SpeedButton7Click();   // Save: builds the three Siemens theme files
+    void SpeedButton8Click();   // Save under the preview: exports the preview picture
 
     // Controls.
     QWidget* Panel2 = nullptr;
@@ -137,25 +168,51 @@ public:
     // Puts the pictures on the image controls.
     void refreshImages();
 
+    // Whether a command is running.
+    bool busy() const { return busy_; }
+    // Whether Settings.ini could not be written at shutdown.
+    bool shutdownFailed() const { return shutdownFailed_; }
+
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // The frame is known only once the window is shown: the outer width and the centred place
-    // are set again then.
+    // Drops on the number fields open themes as drops on the window do.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // The frame is known only once the window is shown, and on some desktops only when the
+    // window manager has framed it: the outer width is set again then.
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    // Closing runs FormDestroy while the window can still show its errors; refused while busy.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildLayout();
+    void buildPanel();
+    void buildFields();
+    void addKeys();
     void setOuterWidth(int width);
+    void holdOuterWidth();
+    void showPane(bool shown);
     void centre();
     void redraw();
-    // Runs one command: ignored while another runs; its errors go to the error box.
+    void readSettings();
+    // Runs one command, or refuses it while another runs. Afterwards the window is at rest
+    // (Open caption, normal pointer, the bar at 0 after a failure) and the fields are marked;
+    // an error is shown in the error box. Returns whether the command ran to its end.
     template <class F>
-    void runCommand(F&& command);
+    bool runCommand(F&& command);
+    void refuseWhileBusy();
     void showError(const std::string& message);
+    void judgeDrag(QDragMoveEvent* event);
+    void markMissingBitmaps();
+    void markField(int n, bool themeOpen);
+    bool themeOpen() const;
+    void showProgramFolder();
 
     vexaro::Workspace workspace_;
     vexaro::ProfileFile settings_;
+    std::filesystem::path settingsBesideProgram_;
     vexaro::PreviewPictures pictures_;
     std::unique_ptr<FileDialogs> dialogs_;
     std::unique_ptr<MessageBoxes> boxes_;
@@ -163,7 +220,11 @@ private:
     int paneState_ = 0;
     bool busy_ = false;
     bool destroyed_ = false;
+    bool shutdownFailed_ = false;
     bool shownOnce_ = false;
+    bool animating_ = false;
+    bool centredInFrame_ = false;
+    QPalette fieldPalette_;
     QString saveName_;
     int saveType_ = 1;
 };

@@ -32,9 +32,8 @@ constexpr const char* kInstalledMark = "vexaro-installed";
 // The window works in its own folder, the way a program unpacked anywhere does. An installed
 // copy never works there, even where it could write (as root, or under wine), but in the
 // user's data folder instead.
-fs::path WorkFolder()
+fs::path WorkFolder(const fs::path& own)
 {
-    const fs::path own = QCoreApplication::applicationDirPath().toStdString();
     std::error_code ec;
     if (!fs::exists(own / kInstalledMark, ec) && CanWriteIn(own))
         return own;
@@ -70,9 +69,12 @@ int main(int argc, char* argv[])
         return 0;
     }
     QApplication application(argc, argv);
+    // No display name: the desktop would append it to the window's caption.
     QApplication::setApplicationName("Vexaro");
-    QApplication::setApplicationDisplayName("Vexaro");
-    vexaro::app::TForm1 form(WorkFolder());
+    const fs::path own = QCoreApplication::applicationDirPath().toStdString();
+    const fs::path work = WorkFolder(own);
+    // A copy working elsewhere still takes the numbers of a Settings.ini beside it.
+    vexaro::app::TForm1 form(work, nullptr, nullptr, work == own ? fs::path() : own / "Settings.ini");
     form.show();
     // A theme named on the command line (a file association, a desktop launcher) is opened
     // once the window is up, as if chosen in the Open dialog.
@@ -83,5 +85,7 @@ int main(int argc, char* argv[])
             form.openChosen(theme, theme.endsWith(".mbm", Qt::CaseInsensitive) ? 2 : 1);
         });
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Settings that could not be written were reported; the exit status says so too.
+    return status != 0 ? status : form.shutdownFailed() ? 1 : 0;
 }

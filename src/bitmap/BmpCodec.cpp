@@ -429,77 +429,109 @@ void ReadRows(std::span<const std::uint8_t> bytes, const BmpLayout& l, Bitmap& o
 // Decodes an RLE8 or RLE4 stream. Pixels the stream skips keep index 0; a stream that ends
 // early, or runs past the last row, leaves what it decoded so far. Pixels beyond the right
 // edge are dropped.
-void ReadRle(std::span<const std::uint8_t> stream, const BmpLayout& l, Bitmap& out)
-{
-    const bool four = l.compression == kRle4;
-    const int w = l.width, h = l.height;
-    int x = 0, y = 0; // y counts rows in stored order
-    std::uint8_t* row = out.row(l.topDown ? 0 : h - 1);
-    const auto moveTo = [&](int newY) {
-        y = newY;
-        if (y < h)
-            row = out.row(l.topDown ? y : h - 1 - y);
-    };
-    const auto put = [&](int px, unsigned index) {
-        if (four) {
-            std::uint8_t& b = row[px >> 1];
-            b = (px & 1) ? static_cast<std::uint8_t>((b & 0xF0) | index) : static_cast<std::uint8_t>((b & 0x0F) | (index << 4));
-        } else {
-            row[px] = static_cast<std::uint8_t>(index);
-        }
-    };
-    const std::size_t n = stream.size();
-    std::size_t pos = 0;
-    while (pos + 2 <= n && y < h) {
-        const unsigned count = stream[pos];
-        const unsigned value = stream[pos + 1];
-        pos += 2;
-        if (count > 0) {
-            const int fit = std::min(static_cast<int>(count), w - x);
-            if (four) {
-                for (int k = 0; k < fit; ++k)
-                    put(x + k, (k & 1) ? (value & 0x0F) : (value >> 4));
-            } else if (fit > 0) {
-                std::memset(row + x, static_cast<int>(value), static_cast<std::size_t>(fit));
-            }
-            x = std::min(x + static_cast<int>(count), w);
-            continue;
-        }
-        switch (value) {
-        case 0: // end of line
-            x = 0;
-            moveTo(y + 1);
-            break;
-        case 1: // end of picture
-            return;
-        case 2: { // delta
-            if (pos + 2 > n)
+class RleDecoder {
+public:
+    RleDecoder(std::span<const std::uint8_t> stream, const BmpLayout& l, Bitmap& out)
+        : stream_(stream), layout_(l), out_(out), four_(l.compression == kRle4), row_(out.row(l.topDown ? 0 : l.height - 1))
+    {
+    }
+
+    void run()
+    {
+        while (pos_ + 2 <= stream_.size() && y_ < layout_.height) {
+            const unsigned count = stream_[pos_];
+            const unsigned value = stream_[pos_ + 1];
+            pos_ += 2;
+            if (count > 0)
+                encoded(count, value);
+            else if (!escape(value))
                 return;
-            const int dx = stream[pos], dy = stream[pos + 1];
-            pos += 2;
-            x = std::min(x + dx, w);
-            if (dy != 0)
-                moveTo(std::min(y + dy, h));
-            break;
-        }
-        default: { // literal run of `value` pixels
-            const std::size_t runBytes = four ? (value + 1) / 2 : value;
-            const std::size_t have = std::min(runBytes, n - pos);
-            const unsigned pixels = four ? std::min<unsigned>(value, static_cast<unsigned>(have * 2))
-                                         : static_cast<unsigned>(have);
-            const int fit = std::min(static_cast<int>(pixels), w - x);
-            const std::uint8_t* src = stream.data() + pos;
-            for (int k = 0; k < fit; ++k)
-                put(x + k, four ? ((k & 1) ? (src[k >> 1] & 0x0Fu) : (src[k >> 1] >> 4)) : src[k]);
-            x = std::min(x + static_cast<int>(value), w);
-            if (have < runBytes)
-                return; // the stream ends inside the run
-            pos += runBytes + (runBytes & 1);
-            break;
-        }
         }
     }
-}
+
+private:
+    void moveTo(int y)
+    {
+        y_ = y; // counts rows in stored order
+        if (y_ < layout_.height)
+            row_ = out_.row(layout_.topDown ? y_ : layout_.height - 1 - y_);
+    }
+
+    void put(int px, unsigned index)
+    {
+        if (four_) {
+            std::uint8_t& b = row_[px >> 1];
+            b = (px & 1) ? static_cast<std::uint8_t>((b & 0xF0) | index) : static_cast<std::uint8_t>((b & 0x0F) | (index << 4));
+        } else {
+            row_[px] = static_cast<std::uint8_t>(index);
+        }
+    }
+
+    // `count` pixels of `value` (RLE4: its two halves in turn).
+    void encoded(unsigned count, unsigned value)
+    {
+        const int fit = std::min(static_cast<int>(count), layout_.width - x_);
+        if (four_) {
+            for (int k = 0; k < fit; ++k)
+                put(x_ + k, (k & 1) ? (value & 0x0F) : (value >> 4));
+        } else if (fit > 0) {
+            std::memset(row_ + x_, static_cast<int>(value), static_cast<std::size_t>(fit));
+        }
+        x_ = std::min(x_ + static_cast<int>(count), layout_.width);
+    }
+
+    // An escape after a zero count; false when decoding ends here.
+    bool escape(unsigned value)
+    {
+        const std::size_t n = stream_.size();
+        switch (value) {
+        case 0: // end of line
+            x_ = 0;
+            moveTo(y_ + 1);
+            return true;
+        case 1: // end of picture
+            return false;
+        case 2: { // delta
+            if (pos_ + 2 > n)
+                return false;
+            const int dx = stream_[pos_], dy = stream_[pos_ + 1];
+            pos_ += 2;
+            x_ = std::min(x_ + dx, layout_.width);
+            if (dy != 0)
+                moveTo(std::min(y_ + dy, layout_.height));
+            return true;
+        }
+        default: // literal run of `value` pixels
+            return literal(value);
+        }
+    }
+
+    bool literal(unsigned value)
+    {
+        const std::size_t runBytes = four_ ? (value + 1) / 2 : value;
+        const std::size_t have = std::min(runBytes, stream_.size() - pos_);
+        const unsigned pixels = four_ ? std::min<unsigned>(value, static_cast<unsigned>(have * 2)) : static_cast<unsigned>(have);
+        const int fit = std::min(static_cast<int>(pixels), layout_.width - x_);
+        const std::uint8_t* src = stream_.data() + pos_;
+        for (int k = 0; k < fit; ++k)
+            put(x_ + k, four_ ? ((k & 1) ? (src[k >> 1] & 0x0Fu) : (src[k >> 1] >> 4)) : src[k]);
+        x_ = std::min(x_ + static_cast<int>(value), layout_.width);
+        if (have < runBytes)
+            return false; // the stream ends inside the run
+        pos_ += runBytes + (runBytes & 1);
+        return true;
+    }
+
+    std::span<const std::uint8_t> stream_;
+    const BmpLayout& layout_;
+    Bitmap& out_;
+    const bool four_;
+    std::uint8_t* row_;
+    int x_ = 0, y_ = 0;
+    std::size_t pos_ = 0;
+};
+
+void ReadRle(std::span<const std::uint8_t> stream, const BmpLayout& l, Bitmap& out) { RleDecoder(stream, l, out).run(); }
 
 // --- writing -------------------------------------------------------------------------------
 

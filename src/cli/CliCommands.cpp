@@ -14,12 +14,15 @@
 #include "tool/ProfileFile.h"
 #include "preview/TargetPreview.h"
 #include "target/ThemeBuild.h"
+#include "cli/Workers.h"
 
 namespace vexaro::cli {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr int kControlAreaField = 3;
 
 std::string Lower(std::string text)
 {
@@ -32,22 +35,6 @@ std::string LowerExtension(const std::string& file)
 {
     const std::string ext = fs::path(file).extension().string();
     return ext.empty() ? ext : Lower(ext.substr(1));
-}
-
-// The theme file must be there to be read: the import commands say nothing when it is not.
-void CheckReadable(const fs::path& file)
-{
-    std::error_code ec;
-    int reason = 0;
-    if (fs::is_directory(file, ec)) {
-        reason = EISDIR;
-    } else if (std::FILE* f = std::fopen(file.string().c_str(), "rb")) {
-        std::fclose(f);
-        return;
-    } else {
-        reason = errno;
-    }
-    throw Error("Cannot open file " + Quoted(file.string()) + ". " + SystemReason(reason));
 }
 
 int CountBitmaps(const fs::path& folder)
@@ -111,57 +98,103 @@ PreviewFileType PreviewTypeOf(const std::string& file, const std::string& typeOp
     throw Error("Cannot tell the picture type of " + Quoted(file) + " from its name: give --type jpeg or --type bmp");
 }
 
-int OpenCommand(const Workspace& workspace, const std::string& file, ThemeFileType type, ConsoleWindow& window)
+bool ConverterBesideProgram()
+{
+    std::error_code ec;
+    const fs::path self(ThisProgram(nullptr));
+    return !self.empty() && fs::is_regular_file(self.parent_path() / kConverterFileName, ec);
+}
+
+OpenOutcome OpenCommand(const Workspace& workspace, const std::string& file, ThemeFileType type, ConsoleWindow& window)
 {
     // The commands make the workspace the current directory: hold the theme by its full name.
     std::error_code ec;
     const fs::path theme = fs::absolute(fs::path(file), ec);
-    CheckReadable(theme);
     fs::create_directories(workspace.folder(), ec);
-    InstallConverter(workspace.folder());
-
-    fs::remove(workspace.source() / "temp.mbm", ec);
-    ClearFolder(workspace.unpacked());
+    if (!ConverterBesideProgram())
+        InstallConverter(workspace.folder());
 
     window.setActivity("open");
-    OpenTheme(workspace, theme.string(), type, window, [] {});
+    const OpenOutcome outcome = OpenTheme(workspace, theme.string(), type, window, [] {});
     window.endProgress();
     if (!window.messages().empty())
         throw Error(window.messages().front());
-    if (!fs::exists(workspace.source() / "temp.mbm", ec))
-        throw Error(Quoted(file) + " holds no multi-bitmap file");
-    const int bitmaps = CountBitmaps(workspace.unpacked());
-    if (bitmaps == 0)
-        throw Error("File temp.mbm damaged !");
-    return bitmaps;
+    return outcome;
 }
 
-void SaveCommand(const Workspace& workspace, ConsoleWindow& window)
+const char* StatusWord(ThemeStatus status)
+{
+    switch (status) {
+    case ThemeStatus::Converted: return "converted";
+    case ThemeStatus::Partial: return "partial";
+    case ThemeStatus::Failed: break;
+    }
+    return "failed";
+}
+
+int ExitStatus(ThemeStatus status)
+{
+    switch (status) {
+    case ThemeStatus::Converted: return kExitDone;
+    case ThemeStatus::Partial: return kExitPartial;
+    case ThemeStatus::Failed: break;
+    }
+    return kExitFailed;
+}
+
+void AppendLines(std::vector<std::string>& lines, const std::string& text)
+{
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+ThemeOutcome JudgeSave(const SaveOutcome& save)
+{
+    ThemeOutcome outcome;
+    std::set<int> missingFields;
+    bool anyBuilt = false;
+    bool unexplained = false;   // a target the converter did not build though it had every bitmap
+    for (std::size_t i = 0; i < save.targets.size(); ++i) {
+        const TargetOutcome& target = save.targets[i];
+        for (const MissingBitmap& m : target.missing)
+            missingFields.insert(m.field);
+        outcome.built[i] = target.built;
+        anyBuilt = anyBuilt || target.built;
+        unexplained = unexplained || (!target.built && target.missing.empty());
+    }
+    // The save reads every field but the control area's (3), which only the preview shows.
+    bool noneNamed = true;
+    for (int field = 1; field <= kFieldCount; ++field)
+        noneNamed = noneNamed && (field == kControlAreaField || missingFields.count(field) != 0);
+    if (noneNamed)
+        outcome.problems.push_back("No bitmap number field names a bitmap of this theme");
+    AppendLines(outcome.problems, save.problems());
+    if (!anyBuilt || unexplained || noneNamed)
+        outcome.status = ThemeStatus::Failed;
+    else
+        outcome.status = save.complete() ? ThemeStatus::Converted : ThemeStatus::Partial;
+    return outcome;
+}
+
+ThemeOutcome SaveCommand(const Workspace& workspace, ConsoleWindow& window)
 {
     std::error_code ec;
     if (CountBitmaps(workspace.unpacked()) == 0)
         throw Error("No theme is open in " + Quoted(workspace.folder().string()) + ": open one first");
     fs::create_directories(workspace.folder(), ec);
-    InstallConverter(workspace.folder());
+    if (!ConverterBesideProgram())
+        InstallConverter(workspace.folder());
     window.setActivity("save");
-    SaveTheme(workspace, window);
+    const SaveOutcome outcome = SaveTheme(workspace, window);
     window.endProgress();
-    std::string missing;
-    for (const char* target : kTargetFiles)
-        if (!fs::exists(workspace.folder() / NativePath(target), ec))
-            missing += (missing.empty() ? "" : ", ") + Quoted(target);
-    if (missing.empty())
-        return;
-    // Most often the theme lacks bitmaps that the fields name.
-    std::string absent;
-    for (int n = 1; n <= kFieldCount; ++n) {
-        const std::string text = window.fieldText(n);
-        if (!fs::exists(workspace.sourceBitmap(text), ec))
-            absent += (absent.empty() ? "" : ", ") + text;
-    }
-    if (!absent.empty())
-        missing += ": the theme has no bitmap " + absent;
-    throw Error("The converter did not build " + missing);
+    return JudgeSave(outcome);
 }
 
 std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, PreviewFileType type)
@@ -173,33 +206,79 @@ std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, co
 
 void ClearCommand(const Workspace& workspace) { ClearTheme(workspace, [] {}); }
 
-ConvertOutcome ConvertTheme(const std::string& file, const std::string& typeOption, const fs::path& themeFolder,
-                            const FieldTexts& fields, std::ostream* progress)
+namespace {
+
+// A conversion starts from an empty theme folder: nothing of an earlier one may pass for its own.
+void RemoveEarlierResults(const Workspace& workspace)
 {
-    ConvertOutcome outcome;
-    try {
-        const ThemeFileType type = ThemeTypeOf(file, typeOption);
-        std::error_code ec;
-        const Workspace workspace(fs::absolute(themeFolder, ec));
-        ConsoleWindow window(fields, progress);
-        OpenCommand(workspace, file, type, window);
-        SaveCommand(workspace, window);
-        PreviewCommand(workspace, window, (workspace.folder() / kConvertPreviewName).string(), PreviewFileType::Jpeg);
-        outcome.ok = true;
-    } catch (const std::exception& e) {
-        outcome.message = e.what();
-    }
-    return outcome;
+    std::error_code ec;
+    ClearFolder(workspace.target());
+    fs::remove(workspace.folder() / kConvertPreviewName, ec);
 }
 
-std::string ConvertSummary(const std::string& file, const fs::path& themeFolder, const ConvertOutcome& outcome)
+bool IsTargetName(const std::string& name)
 {
-    if (!outcome.ok)
-        return "failed    " + file;
-    std::string line = "converted " + file + " -> " + themeFolder.string() + ":";
-    for (const char* target : kTargetFiles)
-        line += " " + NativePath(target).string();
-    return line + " " + kConvertPreviewName;
+    return std::any_of(std::begin(kTargetFiles), std::end(kTargetFiles),
+                       [&](const char* target) { return NativePath(target).filename().string() == name; });
+}
+
+// Leaves in the theme folder only what the conversion is for: the Siemens files and the
+// preview. The unpacked theme, the builds' pictures and command file, and a converter that
+// was installed for the run (or by an earlier version of this program) go.
+void TidyThemeFolder(const Workspace& workspace, ThemeOutcome& outcome)
+{
+    std::error_code ec;
+    try {
+        ClearTheme(workspace, [] {});
+    } catch (const Error& e) {
+        AppendLines(outcome.problems, e.what());
+    }
+    std::vector<fs::path> intermediate;
+    for (fs::directory_iterator it(workspace.target(), ec), end; !ec && it != end; it.increment(ec))
+        if (!IsTargetName(it->path().filename().string()))
+            intermediate.push_back(it->path());
+    for (const fs::path& path : intermediate)
+        fs::remove(path, ec);
+    fs::remove(workspace.target(), ec);   // goes only when empty: when nothing was built
+    fs::remove(workspace.folder() / kConverterFileName, ec);
+    for (std::size_t i = 0; i < outcome.built.size(); ++i)
+        outcome.built[i] = FileSizeOf(workspace.folder() / NativePath(kTargetFiles[i])) > 0;
+    outcome.preview = FileSizeOf(workspace.folder() / kConvertPreviewName) > 0;
+    // A theme that left nothing leaves no folder (the commands made it the current directory).
+    fs::current_path(workspace.folder().parent_path(), ec);
+    fs::remove(workspace.folder(), ec);
+}
+
+} // namespace
+
+ThemeOutcome ConvertTheme(const std::string& file, const std::string& typeOption, const fs::path& themeFolder,
+                          const FieldTexts& fields, std::ostream* progress)
+{
+    std::error_code ec;
+    const Workspace workspace(fs::absolute(themeFolder, ec));
+    ThemeOutcome outcome;
+    try {
+        const ThemeFileType type = ThemeTypeOf(file, typeOption);
+        fs::create_directories(workspace.folder(), ec);
+        RemoveEarlierResults(workspace);
+        ConsoleWindow window(fields, progress);
+        const OpenOutcome open = OpenCommand(workspace, file, type, window);
+        if (open.unpacked == 0)
+            throw Error(open.problems().empty() ? Quoted(fs::path(file).filename().string()) + " holds no bitmaps"
+                                                : open.problems());
+        outcome = SaveCommand(workspace, window);
+        std::vector<std::string> lost;
+        AppendLines(lost, open.problems());
+        outcome.problems.insert(outcome.problems.begin(), lost.begin(), lost.end());
+        if (!open.complete() && outcome.status == ThemeStatus::Converted)
+            outcome.status = ThemeStatus::Partial;
+        PreviewCommand(workspace, window, (workspace.folder() / kConvertPreviewName).string(), PreviewFileType::Jpeg);
+    } catch (const std::exception& e) {
+        outcome.status = ThemeStatus::Failed;
+        AppendLines(outcome.problems, e.what());
+    }
+    TidyThemeFolder(workspace, outcome);
+    return outcome;
 }
 
 std::vector<fs::path> ThemeFolders(const std::vector<std::string>& files, const fs::path& outFolder)

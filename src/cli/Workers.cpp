@@ -1,9 +1,7 @@
 #include "cli/Workers.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <filesystem>
-#include <map>
 #include <system_error>
 
 #ifdef _WIN32
@@ -62,44 +60,21 @@ std::string ThisProgram(const char* argv0)
     return std::string(name, n);
 }
 
-std::vector<int> RunWorkers(const std::string& program, const std::vector<std::vector<std::string>>& argumentLists,
-                            int jobs)
+int RunCopy(const std::string& program, const std::vector<std::string>& arguments)
 {
-    std::vector<int> statuses(argumentLists.size(), -1);
-    std::vector<std::pair<HANDLE, std::size_t>> running;
-    std::size_t next = 0;
-    jobs = std::clamp(jobs, 1, MAXIMUM_WAIT_OBJECTS);
-    while (next < argumentLists.size() || !running.empty()) {
-        while (next < argumentLists.size() && static_cast<int>(running.size()) < jobs) {
-            std::vector<std::string> words{program};
-            words.insert(words.end(), argumentLists[next].begin(), argumentLists[next].end());
-            std::string line = WindowsCommandLine(words);
-            STARTUPINFOA startup{};
-            startup.cb = sizeof startup;
-            PROCESS_INFORMATION info{};
-            if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
-                CloseHandle(info.hThread);
-                running.emplace_back(info.hProcess, next);
-            }
-            ++next;
-        }
-        if (running.empty())
-            continue;
-        std::vector<HANDLE> handles;
-        for (const auto& r : running)
-            handles.push_back(r.first);
-        const DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
-        if (woke < WAIT_OBJECT_0 || woke >= WAIT_OBJECT_0 + handles.size())
-            break;
-        const auto [handle, index] = running[woke - WAIT_OBJECT_0];
-        DWORD code = 0;
-        statuses[index] = GetExitCodeProcess(handle, &code) ? static_cast<int>(code) : -1;
-        CloseHandle(handle);
-        running.erase(running.begin() + static_cast<std::ptrdiff_t>(woke - WAIT_OBJECT_0));
-    }
-    for (const auto& r : running)
-        CloseHandle(r.first);
-    return statuses;
+    std::vector<std::string> words{program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::string line = WindowsCommandLine(words);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info))
+        return -1;
+    CloseHandle(info.hThread);
+    DWORD code = 0;
+    const bool ended = WaitForSingleObject(info.hProcess, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    return ended ? static_cast<int>(code) : -1;
 }
 
 #else
@@ -113,46 +88,24 @@ std::string ThisProgram(const char* argv0)
     return argv0 ? argv0 : "";
 }
 
-std::vector<int> RunWorkers(const std::string& program, const std::vector<std::vector<std::string>>& argumentLists,
-                            int jobs)
+int RunCopy(const std::string& program, const std::vector<std::string>& arguments)
 {
-    std::vector<int> statuses(argumentLists.size(), -1);
-    std::map<pid_t, std::size_t> running;
-    std::size_t next = 0;
-    jobs = std::max(jobs, 1);
-    while (next < argumentLists.size() || !running.empty()) {
-        while (next < argumentLists.size() && static_cast<int>(running.size()) < jobs) {
-            std::vector<std::string> words{program};
-            words.insert(words.end(), argumentLists[next].begin(), argumentLists[next].end());
-            std::vector<char*> argv;
-            for (std::string& w : words)
-                argv.push_back(w.data());
-            argv.push_back(nullptr);
-            pid_t pid = -1;
-            if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0)
-                running.emplace(pid, next);
-            ++next;
-        }
-        if (running.empty())
-            continue;
-        // This program starts no other children while its copies run.
-        int status = 0;
-        const pid_t pid = ::waitpid(-1, &status, 0);
-        if (pid < 0) {
-            if (errno == EINTR)
-                continue;
-            break;   // no children left to wait for: the rest stay at -1
-        }
-        if (running.count(pid) == 0)
-            continue;
-        const std::size_t index = running.at(pid);
-        running.erase(pid);
-        if (WIFEXITED(status))
-            statuses[index] = WEXITSTATUS(status);
-        else if (WIFSIGNALED(status))
-            statuses[index] = 128 + WTERMSIG(status);
-    }
-    return statuses;
+    std::vector<std::string> words{program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
 #endif

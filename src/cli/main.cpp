@@ -1,15 +1,20 @@
-// vexaro-cli: the window's commands on a workspace folder, and whole themes converted in one go.
+// vexaro-cli: the window's commands on a workspace folder, a look inside a theme, and whole
+// themes converted in one go. One function per sub-command; the work is in the command layer.
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "cli/CliCommands.h"
 #include "base/Error.h"
+#include "cli/Batch.h"
+#include "cli/BatchReport.h"
+#include "cli/CliCommands.h"
+#include "cli/TemporaryFolder.h"
+#include "cli/ThemeInfo.h"
 #include "cli/Workers.h"
 
 #ifdef _WIN32
@@ -26,29 +31,185 @@ using namespace vexaro::cli;
 
 namespace {
 
+// Everything the command line can be given; each sub-command reads its part.
+struct Arguments {
+    const char* argv0 = nullptr;
+    std::string workspace = ".";
+    std::vector<std::string> sets;
+    std::string file, type;                // open, info, convert, convert-one
+    std::string previewFile, previewType;  // preview
+    bool json = false;                     // info
+    std::vector<std::string> files;        // convert
+    std::string out = "out";
+    int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    std::string report;                    // convert --report[=FILE]
+    bool reportWanted = false;
+    std::string folder, outcomeFile;       // convert-one
+};
+
+// What every sub-command works with, once the arguments are read.
+struct Context {
+    Workspace workspace;
+    FieldTexts fields;
+};
+
+using Command = int (*)(const Arguments&, const Context&);
+
+constexpr const char* kExitStatuses =
+    "Exit status: 0 done (every theme converted); 3 partial (at least one theme lacks bitmaps or\n"
+    "Siemens files, what could be built was kept; none failed); 1 failed (a theme gave nothing\n"
+    "usable, the converter failed, or a command could not be done); 2 bad arguments.";
+
 // Progress is for people watching a terminal; logs and pipes get none.
 std::ostream* ProgressStream() { return VEXARO_ISATTY(2) ? &std::cerr : nullptr; }
 
-std::vector<FieldOverride> Overrides(const std::vector<std::string>& sets)
+int OpenMain(const Arguments& a, const Context& c)
 {
-    std::vector<FieldOverride> overrides;
-    for (const std::string& s : sets)
-        overrides.push_back(ParseFieldOverride(s));
-    return overrides;
+    ConsoleWindow window(c.fields, ProgressStream());
+    const OpenOutcome outcome = OpenCommand(c.workspace, a.file, ThemeTypeOf(a.file, a.type), window);
+    std::cout << "Opened " << a.file << ": " << outcome.unpacked << " bitmaps in " << c.workspace.unpacked().string()
+              << std::endl;
+    if (outcome.complete())
+        return kExitDone;
+    std::cerr << outcome.problems() << std::endl;
+    return kExitFailed;
 }
 
-// Copies of this program share standard output and error: each line goes out in one piece.
-void WriteLine(std::ostream& out, const std::string& text)
+int SaveMain(const Arguments&, const Context& c)
 {
-    out << (text + "\n") << std::flush;
+    ConsoleWindow window(c.fields, ProgressStream());
+    const ThemeOutcome outcome = SaveCommand(c.workspace, window);
+    for (std::size_t i = 0; i < outcome.built.size(); ++i)
+        if (outcome.built[i])
+            std::cout << (c.workspace.folder() / NativePath(kTargetFiles[i])).string() << "\n";
+    std::cout << std::flush;
+    for (const std::string& line : outcome.problems)
+        std::cerr << line << "\n";
+    return ExitStatus(outcome.status);
 }
 
-int ReportConversion(const std::string& file, const fs::path& folder, const ConvertOutcome& outcome)
+int PreviewMain(const Arguments& a, const Context& c)
 {
-    WriteLine(std::cout, ConvertSummary(file, folder, outcome));
-    if (!outcome.ok)
-        WriteLine(std::cerr, file + ": " + outcome.message);
-    return outcome.ok ? 0 : 1;
+    ConsoleWindow window(c.fields, nullptr);
+    std::cout << PreviewCommand(c.workspace, window, a.previewFile, PreviewTypeOf(a.previewFile, a.previewType))
+              << std::endl;
+    return kExitDone;
+}
+
+int ClearMain(const Arguments&, const Context& c)
+{
+    ClearCommand(c.workspace);
+    return kExitDone;
+}
+
+int InfoMain(const Arguments& a, const Context& c)
+{
+    const ThemeFacts facts = a.file.empty() ? InspectWorkspace(c.workspace, c.fields)
+                                            : InspectThemeFile(a.file, ThemeTypeOf(a.file, a.type), c.fields);
+    std::cout << (a.json ? FactsJson(facts) : FactsText(facts)) << std::flush;
+    return kExitDone;
+}
+
+// The arguments a copy converting one theme of the batch starts with: the same workspace
+// settings and overrides.
+std::vector<std::string> CopyArguments(const Arguments& a, const Context& c)
+{
+    std::vector<std::string> args{"--workspace", c.workspace.folder().string()};
+    for (const std::string& s : a.sets)
+        args.insert(args.end(), {"--set", s});
+    return args;
+}
+
+int ConvertMain(const Arguments& a, const Context& c)
+{
+    // The theme commands change the current directory: every name is taken in full first.
+    const std::vector<BatchTheme> themes = BatchThemes(a.files, a.out);
+    const fs::path shownReport = a.report == "true" || a.report.empty() ? fs::path(a.out) / "index.html" : fs::path(a.report);
+    const fs::path report = a.reportWanted ? fs::absolute(shownReport) : fs::path();
+    const bool one = themes.size() == 1;
+    ThemeRunner runner = [&](const BatchTheme& t) {
+        return ConvertTheme(t.fullFile, a.type, t.fullFolder, c.fields, one ? ProgressStream() : nullptr);
+    };
+    // Themes converted at once need processes of their own.
+    std::optional<TemporaryFolder> outcomes;
+    const int jobs = one ? 1 : a.jobs;
+    if (jobs > 1) {
+        outcomes.emplace("vexaro-batch");
+        runner = CopyRunner(ThisProgram(a.argv0), CopyArguments(a, c), a.type, outcomes->path());
+    }
+    std::cout << std::flush;
+    const std::vector<ThemeOutcome> results =
+        RunBatch(themes, jobs, runner, BatchStreams{std::cout, std::cerr, one ? nullptr : ProgressStream()});
+    if (a.reportWanted) {
+        WriteBatchReport(report, themes, results);
+        std::cout << "Report: " << shownReport.string() << "\n";
+    }
+    std::cout << TallyLine(results, a.out) << std::endl;
+    return BatchStatus(results);
+}
+
+int ConvertOneMain(const Arguments& a, const Context& c)
+{
+    const ThemeOutcome outcome = ConvertTheme(a.file, a.type, a.folder, c.fields, nullptr);
+    WriteOutcomeFile(a.outcomeFile, outcome);
+    return ExitStatus(outcome.status);
+}
+
+CLI::Option* AddThemeType(CLI::App* command, Arguments& a, const std::string& what)
+{
+    return command->add_option("--type", a.type, "sis or mbm" + what)->check(CLI::IsMember({"sis", "mbm"}));
+}
+
+void AddWorkspaceCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI::App*, Command>>& commands)
+{
+    auto* open = app.add_subcommand("open", "Open a theme: unpack its multi-bitmap file into Nokia\\MBM\\");
+    open->add_option("FILE", a.file, "Theme package (.sis) or multi-bitmap file (.mbm)")->required();
+    AddThemeType(open, a, " (default: from the extension)");
+    commands.emplace_back(open, OpenMain);
+
+    auto* save = app.add_subcommand("save", "Build Siemens\\Backgroundimage.mbm, EidPic.mbm and Menu_Folders.mbm");
+    commands.emplace_back(save, SaveMain);
+
+    auto* preview = app.add_subcommand("preview", "Export the preview of the Siemens screen");
+    preview->add_option("OUT", a.previewFile, "Picture to write (.jpg or .bmp)")->required();
+    preview->add_option("--type", a.previewType, "jpeg or bmp (default: from the extension)")
+        ->check(CLI::IsMember({"jpeg", "bmp"}));
+    commands.emplace_back(preview, PreviewMain);
+
+    commands.emplace_back(app.add_subcommand("clear", "Throw the opened theme away (Nokia\\)"), ClearMain);
+
+    auto* info = app.add_subcommand(
+        "info", "List a theme's bitmaps and the bitmap each number field names, with the numbers that would fit");
+    info->add_option("FILE", a.file, "Theme package or multi-bitmap file (default: the theme opened in the workspace)");
+    AddThemeType(info, a, " (default: from the extension)");
+    info->add_flag("--json", a.json, "Print one JSON object instead of the tables");
+    commands.emplace_back(info, InfoMain);
+}
+
+void AddConvertCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI::App*, Command>>& commands)
+{
+    auto* convert = app.add_subcommand(
+        "convert", "Open, save and preview each theme in its own folder under the output folder");
+    convert->add_option("FILE", a.files, "Themes to convert")->required();
+    convert->add_option("--out", a.out, "Output folder")->capture_default_str();
+    AddThemeType(convert, a, " for every FILE (default: from each extension)");
+    convert->add_option("--jobs", a.jobs, "Themes converted at once (default: the number of cores)")
+        ->check(CLI::PositiveNumber);
+    // A flag that takes a value only with "=", so that it never swallows the theme after it.
+    // Given bare it reads "true" (a report named so is asked for as --report=./true).
+    convert->add_flag("--report", a.report,
+                      "Write an HTML page of the results: index.html in the output folder, or FILE")
+        ->option_text("[=FILE]");
+    commands.emplace_back(convert, ConvertMain);
+
+    auto* one = app.add_subcommand("convert-one", "(internal) Convert one theme of a convert batch into FOLDER "
+                                                  "and write its outcome to OUTCOME; convert starts it");
+    one->group("Internal");
+    one->add_option("FILE", a.file)->required();
+    one->add_option("FOLDER", a.folder)->required();
+    one->add_option("OUTCOME", a.outcomeFile)->required();
+    AddThemeType(one, a, "");
+    commands.emplace_back(one, ConvertOneMain);
 }
 
 } // namespace
@@ -60,125 +221,37 @@ int main(int argc, char** argv)
                  "vexaro-cli"};
     app.require_subcommand(1);
     app.fallthrough();
+    app.footer(kExitStatuses);
     app.set_version_flag("--version", "vexaro-cli (Vexaro) " VEXARO_VERSION);
 
-    std::string workspaceDir = ".";
-    std::vector<std::string> sets;
-    app.add_option("--workspace", workspaceDir, "Workspace folder (Nokia\\, Nokia\\MBM\\, Siemens\\, Settings.ini)")
+    Arguments a;
+    a.argv0 = argc > 0 ? argv[0] : nullptr;
+    app.add_option("--workspace", a.workspace, "Workspace folder (Nokia\\, Nokia\\MBM\\, Siemens\\, Settings.ini)")
         ->capture_default_str();
-    app.add_option("--set", sets, "Use TEXT as bitmap number N (1 to 15) for this run; may be repeated")
+    app.add_option("--set", a.sets, "Use TEXT as bitmap number N (1 to 15) for this run; may be repeated")
         ->type_name("N=TEXT");
-
-    std::string themeFile, themeType;
-    auto* open = app.add_subcommand("open", "Open a theme: unpack its multi-bitmap file into Nokia\\MBM\\");
-    open->add_option("FILE", themeFile, "Theme package (.sis) or multi-bitmap file (.mbm)")->required();
-    open->add_option("--type", themeType, "sis or mbm (default: from the extension)")
-        ->check(CLI::IsMember({"sis", "mbm"}));
-
-    auto* save = app.add_subcommand("save", "Build Siemens\\Backgroundimage.mbm, EidPic.mbm and Menu_Folders.mbm");
-
-    std::string previewFile, previewType;
-    auto* preview = app.add_subcommand("preview", "Export the preview of the Siemens screen");
-    preview->add_option("OUT", previewFile, "Picture to write (.jpg or .bmp)")->required();
-    preview->add_option("--type", previewType, "jpeg or bmp (default: from the extension)")
-        ->check(CLI::IsMember({"jpeg", "bmp"}));
-
-    auto* clear = app.add_subcommand("clear", "Throw the opened theme away (Nokia\\)");
-
-    std::vector<std::string> convertFiles;
-    std::string outDir = "out";
-    int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    auto* convert = app.add_subcommand(
-        "convert", "Open, save and preview each theme in its own folder under the output folder");
-    convert->add_option("FILE", convertFiles, "Themes to convert")->required();
-    convert->add_option("--out", outDir, "Output folder")->capture_default_str();
-    convert->add_option("--type", themeType, "sis or mbm for every FILE (default: from each extension)")
-        ->check(CLI::IsMember({"sis", "mbm"}));
-    convert->add_option("--jobs", jobs, "Themes converted at once (default: the number of cores)")
-        ->check(CLI::PositiveNumber);
-
-    // One theme of a conversion, run as a copy of this program.
-    // NAME and FOLDER as the user gave them, for the summary; FILE and FOLDER in full, for the work.
-    std::string oneName, oneFolder, oneShown;
-    auto* convertOne = app.add_subcommand("convert-one", "")->group("");
-    convertOne->add_option("NAME", oneName)->required();
-    convertOne->add_option("FILE", themeFile)->required();
-    convertOne->add_option("FOLDER", oneFolder)->required();
-    convertOne->add_option("SHOWN", oneShown)->required();
-    convertOne->add_option("--type", themeType);
+    std::vector<std::pair<CLI::App*, Command>> commands;
+    AddWorkspaceCommands(app, a, commands);
+    AddConvertCommands(app, a, commands);
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : 2;
+        return app.exit(e) == 0 ? kExitDone : kExitBadArguments;
     }
-
     try {
-        const std::vector<FieldOverride> overrides = Overrides(sets);
-        const Workspace workspace(fs::absolute(fs::path(workspaceDir)));
-        const FieldTexts fields = LoadFieldTexts(workspace.folder(), overrides);
-
-        if (open->parsed()) {
-            ConsoleWindow window(fields, ProgressStream());
-            const int bitmaps = OpenCommand(workspace, themeFile, ThemeTypeOf(themeFile, themeType), window);
-            std::cout << "Opened " << themeFile << ": " << bitmaps << " bitmaps in "
-                      << workspace.unpacked().string() << std::endl;
-        } else if (save->parsed()) {
-            ConsoleWindow window(fields, ProgressStream());
-            SaveCommand(workspace, window);
-            for (const char* target : kTargetFiles)
-                std::cout << (workspace.folder() / NativePath(target)).string() << "\n";
-        } else if (preview->parsed()) {
-            ConsoleWindow window(fields, nullptr);
-            std::cout << PreviewCommand(workspace, window, previewFile, PreviewTypeOf(previewFile, previewType))
-                      << std::endl;
-        } else if (clear->parsed()) {
-            ClearCommand(workspace);
-        } else if (convertOne->parsed()) {
-            return ReportConversion(oneName, oneShown, ConvertTheme(themeFile, themeType, oneFolder, fields, nullptr));
-        } else if (convert->parsed()) {
-            // The commands change the current directory: hold every name in full from here on.
-            const std::vector<fs::path> shown = ThemeFolders(convertFiles, outDir);
-            std::vector<fs::path> folders;
-            std::vector<std::string> themes;
-            for (std::size_t i = 0; i < convertFiles.size(); ++i) {
-                folders.push_back(fs::absolute(shown[i]));
-                themes.push_back(fs::absolute(fs::path(convertFiles[i])).string());
-            }
-            int failed = 0;
-            if (jobs == 1 || convertFiles.size() == 1) {
-                for (std::size_t i = 0; i < convertFiles.size(); ++i)
-                    failed += ReportConversion(convertFiles[i], shown[i],
-                                               ConvertTheme(themes[i], themeType, folders[i], fields, ProgressStream()));
-            } else {
-                std::vector<std::vector<std::string>> runs;
-                for (std::size_t i = 0; i < convertFiles.size(); ++i) {
-                    std::vector<std::string> args{"--workspace", workspace.folder().string()};
-                    for (const std::string& s : sets)
-                        args.insert(args.end(), {"--set", s});
-                    args.insert(args.end(), {"convert-one", convertFiles[i], themes[i], folders[i].string(),
-                                             shown[i].string()});
-                    if (!themeType.empty())
-                        args.insert(args.end(), {"--type", themeType});
-                    runs.push_back(std::move(args));
-                }
-                std::cout << std::flush;
-                const std::vector<int> statuses = RunWorkers(ThisProgram(argv[0]), runs, jobs);
-                for (std::size_t i = 0; i < statuses.size(); ++i) {
-                    if (statuses[i] == 0)
-                        continue;
-                    ++failed;
-                    if (statuses[i] != 1)   // the copy could not report for itself
-                        std::cerr << convertFiles[i] << ": the conversion ended with status " << statuses[i] << std::endl;
-                }
-            }
-            std::cout << convertFiles.size() - static_cast<std::size_t>(failed) << " of " << convertFiles.size()
-                      << " themes converted into " << fs::path(outDir).string() << std::endl;
-            return failed == 0 ? 0 : 1;
-        }
+        std::vector<FieldOverride> overrides;
+        for (const std::string& s : a.sets)
+            overrides.push_back(ParseFieldOverride(s));
+        const Workspace workspace(fs::absolute(fs::path(a.workspace)));
+        const Context context{workspace, LoadFieldTexts(workspace.folder(), overrides)};
+        a.reportWanted = app.get_subcommand("convert")->count("--report") > 0;
+        for (const auto& [command, run] : commands)
+            if (command->parsed())
+                return run(a, context);
     } catch (const std::exception& e) {
         std::cerr << e.what() << std::endl;
-        return 1;
+        return kExitFailed;
     }
-    return 0;
+    return kExitDone;
 }

@@ -191,6 +191,22 @@ mbm::MbmFile ReadSourceMbm(const std::string& source, const std::vector<std::uin
 DecompileResult Decompile(const DecompileRequest& request)
 {
     DecompileResult result;
+    // Every target named and not written is removed, alpha companions included, so that
+    // whatever stays under a target's name afterwards is this run's.
+    std::vector<bool> written(request.targets.size(), false);
+    struct RemoveUnwritten {
+        const DecompileRequest& request;
+        const std::vector<bool>& written;
+        ~RemoveUnwritten()
+        {
+            for (std::size_t k = 0; k < request.targets.size(); ++k)
+                if (!written[k]) {
+                    RemoveFile(request.targets[k]);
+                    RemoveFile(AlphaCompanionName(request.targets[k]));
+                }
+        }
+    } removeUnwritten{request, written};
+
     const std::vector<std::uint8_t> bytes = ReadInputFile(request.source, kMaxMbmFileBytes);
     const mbm::MbmFile file = ReadSourceMbm(request.source, bytes);
     const std::size_t count = std::min(file.bitmaps.size(), request.targets.size());
@@ -205,9 +221,12 @@ DecompileResult Decompile(const DecompileRequest& request)
         }
         try {
             WriteFile(target, mbm::EncodeDecompiledBmp(image));
+            written[k] = true;
             ++result.written;
             if (mbm::HasAlphaChannel(image))
                 WriteFile(AlphaCompanionName(target), mbm::EncodeAlphaBmp(image));
+            else
+                RemoveFile(AlphaCompanionName(target));
         } catch (const Error& e) {
             result.errors.push_back(e.what());
         }

@@ -34,7 +34,10 @@ struct DecompileResult {
 // Writes bitmap k of the source into target k as a 24-bit BMP (and NAME-alpha.ext for a
 // bitmap with an alpha channel). A faulty bitmap is skipped with a message and the others
 // are still written; naming more targets than there are bitmaps is reported after the
-// others are written. Throws vexaro::Error when the source cannot be read as a whole.
+// others are written. Every target that is not written, and every alpha companion that does
+// not belong to its target, is removed, so that the files left under the targets' names are
+// all this run's. Throws vexaro::Error when the source cannot be read as a whole (the targets
+// are then all removed).
 DecompileResult Decompile(const DecompileRequest& request);
 
 // Lists the bitmaps of the file, one line each. Throws vexaro::Error like Decompile.

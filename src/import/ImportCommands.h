@@ -2,6 +2,7 @@
 // The Open and Clear commands of the source theme import.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tool/WindowSeam.h"
 #include "tool/Workspace.h"
@@ -14,20 +15,50 @@ enum class ThemeFileType { Package = 1, MultiBitmap = 2 };
 // The redraw the commands end with (the source panel with its preview).
 using Redraw = std::function<void()>;
 
-// Brings the theme at `chosenPath` into the workspace: a package (whatever its extension) is
-// extracted into "Nokia\", a multi-bitmap file is copied there as "temp.mbm". When
-// "Nokia\temp.mbm" then exists, the workspace becomes the current directory, the converter
-// unpacks it into "Nokia\MBM\000.bmp" onwards and `redraw` runs. The Open button's caption
-// and the progress bar end as "Open" and 0 either way.
-//
-// Throws vexaro::Error for a damaged package ("Error", or the package reader's messages) or
-// when the workspace cannot be made the current directory; the caption and the progress bar
-// then stay as they were and the files already written stay.
-void OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type, WindowSeam& window,
-               const Redraw& redraw);
+// What an Open unpacked. "Nokia\MBM\" then holds exactly this theme's numbered files: the
+// bitmaps numbered 0 up to min(announced, 1000) - 1, less those in `lost`.
+struct OpenOutcome {
+    bool damaged = false;   // the multi-bitmap file could not be read ("File temp.mbm damaged !")
+    int announced = 0;      // bitmaps the multi-bitmap file's header announces
+    int unpacked = 0;       // numbered BMP files the converter wrote
+    std::vector<int> lost;  // numbers the converter could not unpack, in ascending order
+    std::string converterMessages; // what the converter said about them, one line each
 
-// Throws the imported theme away ("Nokia\" with all it holds, as far as ClearFolder removes
-// it), then runs `redraw`.
+    // Every announced bitmap is there (numbers stop at 999: a larger file is never complete).
+    bool complete() const;
+    // For the user: which bitmaps are missing and why, one line each ("" when none are). The
+    // damaged message is not repeated: the window has shown it.
+    std::string problems() const;
+};
+
+// Brings the theme at `chosenPath` into the workspace and unpacks it. A new theme replaces the
+// old one: the earlier "Nokia\temp.mbm" and "Nokia\mbm.txt" are removed before a package (whatever
+// its extension) is extracted into "Nokia\" or a multi-bitmap file is copied there as
+// "temp.mbm"; the converter then overwrites the numbered files in place, and the numbered files
+// the new theme did not write are removed. The converter runs only on the command file this
+// call has just written. `redraw` runs once the numbered files are settled, and the Open
+// button's caption and the progress bar end as "Open" and 0 on every path, errors included.
+//
+// Returns what was unpacked; a damaged multi-bitmap file has been reported through the window
+// ("File temp.mbm damaged !") and leaves an empty theme. Throws vexaro::Error, with the
+// system's text on the first line and the file and reason after it, when:
+//   - the chosen file cannot be read or is no regular file ("Cannot open file ..."); nothing
+//     in the workspace has changed then;
+//   - the package is damaged or refused (the package reader's messages);
+//   - the package holds no multi-bitmap file (the theme is then empty);
+//   - a workspace file or folder cannot be written ("Cannot create file ...", "Cannot create
+//     folder ...") or the workspace cannot be made the current directory;
+//   - the converter cannot be run ("Cannot run the converter ..."; the theme is then empty).
+OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type,
+                      WindowSeam& window, const Redraw& redraw);
+
+// Throws the imported theme away ("Nokia\" with all it holds, as far as ClearFolder removes it),
+// then runs `redraw`. A "Nokia" that is a link goes as a link. Throws Error naming what could
+// not be deleted, after the redraw.
 void ClearTheme(const Workspace& workspace, const Redraw& redraw);
+
+// Whether `name` is one of the converter's numbered files: three digits and ".bmp", or the
+// alpha companion "NNN-alpha.bmp". Gives the number, or -1.
+int NumberedFileNumber(const std::string& name);
 
 } // namespace vexaro

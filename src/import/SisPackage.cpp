@@ -1,22 +1,33 @@
 #include "import/SisPackage.h"
 
-#include <array>
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <new>
 #include <optional>
+#include <system_error>
+#include <utility>
 
 #include <zlib.h>
 
 #include "base/Bytes.h"
 #include "base/Error.h"
+#include "tool/Workspace.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace vexaro {
 namespace sis {
 namespace {
 
+namespace fs = std::filesystem;
 
 std::string Hex(std::uint32_t value)
 {
@@ -27,7 +38,7 @@ std::string Hex(std::uint32_t value)
 
 [[noreturn]] void Damaged(const std::string& packageName, const std::string& detail)
 {
-    throw Error("Package \"" + packageName + "\" is damaged: " + detail);
+    throw Error("Package " + Quoted(packageName) + " is damaged: " + detail);
 }
 
 std::string RecordLabel(std::size_t index, const SisFileRecord& record)
@@ -38,11 +49,192 @@ std::string RecordLabel(std::size_t index, const SisFileRecord& record)
     return label;
 }
 
+// --- where the package's bytes come from --------------------------------------------------------
+
+// Positioned reads from a package: its file, or bytes already in memory.
+class PackageSource {
+public:
+    explicit PackageSource(std::uint64_t size) : size_(size) {}
+    virtual ~PackageSource() = default;
+    PackageSource(const PackageSource&) = delete;
+    PackageSource& operator=(const PackageSource&) = delete;
+
+    std::uint64_t size() const { return size_; }
+    // True when `length` bytes starting at `offset` lie inside the package.
+    bool has(std::uint64_t offset, std::uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
+    // Fills `into` with the bytes at `offset`, which the caller has found inside the package.
+    // Throws Error when the file cannot be read.
+    virtual void read(std::uint64_t offset, std::span<std::uint8_t> into) const = 0;
+
+private:
+    std::uint64_t size_;
+};
+
+class MemorySource final : public PackageSource {
+public:
+    explicit MemorySource(std::span<const std::uint8_t> bytes) : PackageSource(bytes.size()), bytes_(bytes) {}
+    void read(std::uint64_t offset, std::span<std::uint8_t> into) const override
+    {
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), into.size(), into.begin());
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+[[noreturn]] void NotARegularFile(const std::string& path)
+{
+    throw Error("Cannot open file " + Quoted(path) + ". Not a regular file");
+}
+
+// The package file. It is opened without waiting for a FIFO's writer and taken only when it is
+// a regular file, whose size is known before anything is read.
+class FileSource final : public PackageSource {
+public:
+    // Nothing when the file cannot be opened; throws Error when it is no regular file.
+    static std::unique_ptr<FileSource> Open(const std::string& path);
+    ~FileSource() override;
+    void read(std::uint64_t offset, std::span<std::uint8_t> into) const override;
+
+private:
+#ifdef _WIN32
+    using Handle = std::FILE*;
+#else
+    using Handle = int;
+#endif
+    FileSource(const std::string& path, std::uint64_t size, Handle handle) : PackageSource(size), path_(path), handle_(handle)
+    {
+    }
+    [[noreturn]] void cannotRead(int error) const
+    {
+        throw Error("Cannot read file " + Quoted(path_) + ". " +
+                    (error != 0 ? SystemReason(error) : std::string("The file became shorter while it was read")));
+    }
+
+    std::string path_;
+    Handle handle_;
+};
+
+#ifdef _WIN32
+
+std::unique_ptr<FileSource> FileSource::Open(const std::string& path)
+{
+    const fs::path file(path);
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (status.type() == fs::file_type::not_found)
+        return nullptr;
+    if (!ec && !fs::is_regular_file(status))
+        NotARegularFile(path);
+    const std::uintmax_t size = fs::file_size(file, ec);
+    std::FILE* handle = ec ? nullptr : _wfopen(file.c_str(), L"rb");
+    if (handle == nullptr)
+        return nullptr;
+    return std::unique_ptr<FileSource>(new FileSource(path, size, handle));
+}
+
+FileSource::~FileSource() { std::fclose(handle_); }
+
+void FileSource::read(std::uint64_t offset, std::span<std::uint8_t> into) const
+{
+    if (into.empty())
+        return;
+    errno = 0;
+    if (_fseeki64(handle_, static_cast<long long>(offset), SEEK_SET) != 0)
+        cannotRead(errno != 0 ? errno : EIO);
+    if (std::fread(into.data(), 1, into.size(), handle_) != into.size())
+        cannotRead(std::ferror(handle_) ? (errno != 0 ? errno : EIO) : 0);
+}
+
+#else
+
+std::unique_ptr<FileSource> FileSource::Open(const std::string& path)
+{
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    const bool known = ::fstat(fd, &info) == 0;
+    if (!known || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (known)
+            NotARegularFile(path);
+        return nullptr;
+    }
+    return std::unique_ptr<FileSource>(new FileSource(path, static_cast<std::uint64_t>(info.st_size), fd));
+}
+
+FileSource::~FileSource() { ::close(handle_); }
+
+void FileSource::read(std::uint64_t offset, std::span<std::uint8_t> into) const
+{
+    std::size_t done = 0;
+    while (done < into.size()) {
+        const ssize_t got = ::pread(handle_, into.data() + done, into.size() - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            cannotRead(got < 0 ? errno : 0);
+        done += static_cast<std::size_t>(got);
+    }
+}
+
+#endif
+
+// Little-endian fields of a package, read through a small window that follows the reads, so
+// that walking the file table costs a few reads of the file.
+class FieldReader {
+public:
+    explicit FieldReader(const PackageSource& source) : source_(source) {}
+
+    std::uint64_t size() const { return source_.size(); }
+    bool has(std::uint64_t offset, std::uint64_t length) const { return source_.has(offset, length); }
+
+    // The word at `offset`, or nothing when it does not fit.
+    std::optional<std::uint16_t> u16(std::uint64_t offset) const
+    {
+        const std::uint8_t* p = fetch(offset, 2);
+        return p ? std::optional(LoadU16(p)) : std::nullopt;
+    }
+    std::optional<std::uint32_t> u32(std::uint64_t offset) const
+    {
+        const std::uint8_t* p = fetch(offset, 4);
+        return p ? std::optional(LoadU32(p)) : std::nullopt;
+    }
+    // `length` bytes at `offset`, which the caller has found inside the package.
+    std::vector<std::uint8_t> bytes(std::uint64_t offset, std::size_t length) const
+    {
+        std::vector<std::uint8_t> out(length);
+        source_.read(offset, out);
+        return out;
+    }
+
+private:
+    static constexpr std::size_t kWindow = 16 * 1024;
+
+    const std::uint8_t* fetch(std::uint64_t offset, std::size_t length) const
+    {
+        if (!has(offset, length))
+            return nullptr;
+        if (offset < start_ || offset + length > start_ + window_.size()) {
+            window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, size() - offset)));
+            source_.read(offset, window_);
+            start_ = offset;
+        }
+        return window_.data() + (offset - start_);
+    }
+
+    const PackageSource& source_;
+    mutable std::vector<std::uint8_t> window_;
+    mutable std::uint64_t start_ = 0;
+};
+
 // --- header ------------------------------------------------------------------------------------
 
 constexpr std::size_t kCountFieldEnd = 22; // a package must reach past the record count
 
-SisHeader ReadSisHeader(const ByteReader& in)
+SisHeader ReadSisHeader(const FieldReader& in)
 {
     SisHeader h;
     if (in.size() < kCountFieldEnd)
@@ -69,7 +261,7 @@ void CheckNotSymbian9(const SisHeader& h)
 void CheckRecordCount(const SisHeader& h, const std::string& packageName)
 {
     if (h.recordCount > kMaxFileRecords)
-        throw Error("Package \"" + packageName + "\" announces " + std::to_string(h.recordCount) +
+        throw Error("Package " + Quoted(packageName) + " announces " + std::to_string(h.recordCount) +
                     " file records; at most " + std::to_string(kMaxFileRecords) + " are supported");
 }
 
@@ -77,7 +269,7 @@ void CheckRecordCount(const SisHeader& h, const std::string& packageName)
 
 // Size of the record of `kind` at `offset`, or nothing when a size field it needs lies beyond
 // the end. Throws for a kind whose size cannot be known.
-std::optional<std::uint64_t> RecordSize(const ByteReader& in, std::uint64_t offset, std::uint32_t kind, const SisHeader& h,
+std::optional<std::uint64_t> RecordSize(const FieldReader& in, std::uint64_t offset, std::uint32_t kind, const SisHeader& h,
                                         std::size_t index, const std::string& packageName)
 {
     const std::uint64_t n = h.languageCount;
@@ -111,7 +303,7 @@ std::optional<std::uint64_t> RecordSize(const ByteReader& in, std::uint64_t offs
 }
 
 // Fills the fields of a file record (simple or multi-language) that lies wholly in the package.
-void ReadFileFields(const ByteReader& in, const SisHeader& h, SisFileRecord& r)
+void ReadFileFields(const FieldReader& in, const SisHeader& h, SisFileRecord& r)
 {
     const std::uint64_t o = r.offset;
     r.forkCount = r.kind == RecordKind::File ? 1 : h.languageCount;
@@ -134,7 +326,7 @@ void ReadFileFields(const ByteReader& in, const SisHeader& h, SisFileRecord& r)
 
 // Walks the table from its position, each record as long as its kind says. The first record
 // that does not lie wholly in the package, and every one after it, stays all zero.
-std::vector<SisFileRecord> ReadFileTable(const ByteReader& in, const SisHeader& h, const std::string& packageName)
+std::vector<SisFileRecord> ReadFileTable(const FieldReader& in, const SisHeader& h, const std::string& packageName)
 {
     std::vector<SisFileRecord> records(h.recordCount);
     if (!h.hasFileTable)
@@ -177,7 +369,7 @@ std::string DecodeName(std::span<const std::uint8_t> bytes, Release release)
     return name;
 }
 
-void CheckInPackage(const ByteReader& in, std::uint64_t position, std::uint64_t length, const std::string& what,
+void CheckInPackage(const FieldReader& in, std::uint64_t position, std::uint64_t length, const std::string& what,
                     const std::string& packageName)
 {
     if (length != 0 && !in.has(position, length))
@@ -185,15 +377,17 @@ void CheckInPackage(const ByteReader& in, std::uint64_t position, std::uint64_t 
                                  ") runs past the end of the package (" + std::to_string(in.size()) + " bytes)");
 }
 
-void ReadSourceName(const ByteReader& in, const SisHeader& h, std::size_t index, SisFileRecord& r, const std::string& packageName)
+void ReadSourceName(const FieldReader& in, const SisHeader& h, std::size_t index, SisFileRecord& r, const std::string& packageName)
 {
-    CheckInPackage(in, r.sourceNamePosition, r.sourceNameLength, "the source name of file record " + std::to_string(index),
-                   packageName);
-    if (r.sourceNameLength != 0)
-        r.sourceName = DecodeName(*in.bytes(r.sourceNamePosition, r.sourceNameLength), h.release);
+    const std::string what = "the source name of file record " + std::to_string(index);
+    CheckInPackage(in, r.sourceNamePosition, r.sourceNameLength, what, packageName);
+    if (r.sourceNameLength > kMaxNameBytes)
+        Damaged(packageName, what + " is " + std::to_string(r.sourceNameLength) + " bytes long; at most " +
+                                 std::to_string(kMaxNameBytes) + " are read");
+    r.sourceName = DecodeName(in.bytes(r.sourceNamePosition, r.sourceNameLength), h.release);
 }
 
-void CheckEntryData(const ByteReader& in, std::size_t index, const SisFileRecord& r, const std::string& packageName)
+void CheckEntryData(const FieldReader& in, std::size_t index, const SisFileRecord& r, const std::string& packageName)
 {
     CheckInPackage(in, r.dataPosition, r.storedLength, "the data of " + RecordLabel(index, r), packageName);
 }
@@ -205,114 +399,22 @@ void CheckCompressedLength(std::size_t index, const SisFileRecord& r, const std:
                                  " bytes cannot come from " + std::to_string(r.storedLength) + " bytes of zlib data");
 }
 
-// --- extraction --------------------------------------------------------------------------------
-
-struct ZStream {
-    z_stream z{};
-    ZStream()
-    {
-        const int rc = inflateInit(&z);
-        if (rc == Z_MEM_ERROR)
-            throw std::bad_alloc();
-        if (rc != Z_OK)
-            throw Error("Error");
-    }
-    ~ZStream() { inflateEnd(&z); }
-    ZStream(const ZStream&) = delete;
-    ZStream& operator=(const ZStream&) = delete;
-};
-
-// Inflates one zlib stream into at most `originalLength` bytes. The output grows as the stream
-// yields it, so a false original length costs no memory. A stream that is corrupt, ends before
-// its end marker or would yield more than `originalLength` throws Error("Error"); a complete
-// stream that yields less gives what it yields.
-std::vector<std::uint8_t> Inflate(std::span<const std::uint8_t> stream, std::uint32_t originalLength)
+// No entry yields more than its original length, so their sum bounds what the package writes.
+void CheckUnpackedTotal(const std::vector<SisFileRecord>& records, const std::string& packageName)
 {
-    ZStream zs;
-    zs.z.next_in = const_cast<Bytef*>(stream.data());
-    zs.z.avail_in = static_cast<uInt>(stream.size()); // at most kMaxPackageBytes
-    std::vector<std::uint8_t> out;
-    std::array<std::uint8_t, 64 * 1024> chunk;
-    for (;;) {
-        zs.z.next_out = chunk.data();
-        zs.z.avail_out = static_cast<uInt>(chunk.size());
-        const int rc = inflate(&zs.z, Z_NO_FLUSH);
-        if (rc == Z_MEM_ERROR)
-            throw std::bad_alloc();
-        if (rc != Z_OK && rc != Z_STREAM_END)
-            throw Error("Error"); // corrupt, or no progress because the stream ends early
-        const std::size_t produced = chunk.size() - zs.z.avail_out;
-        if (produced > originalLength - out.size())
-            throw Error("Error");
-        out.insert(out.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(produced));
-        if (rc == Z_STREAM_END)
-            return out;
-    }
+    std::uint64_t total = 0;
+    for (const SisFileRecord& r : records)
+        if (r.forkCount != 0)
+            total += r.originalLength;
+    if (total > kMaxUnpackedBytes)
+        throw Error("Package " + Quoted(packageName) + " would unpack to " + std::to_string(total) + " bytes; at most " +
+                    std::to_string(kMaxUnpackedBytes) + " bytes (" + std::to_string(kMaxUnpackedBytes >> 20) +
+                    " MiB) are unpacked from one package");
 }
 
-// Windows opens these names (with any extension) as devices, not as files in the folder.
-bool IsWindowsDeviceName(std::string_view name)
+SisPackage Parse(const PackageSource& source, const std::string& packageName)
 {
-    std::string_view base = name.substr(0, name.find('.'));
-    while (!base.empty() && base.back() == ' ')
-        base.remove_suffix(1);
-    std::string upper(base);
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL")
-        return true;
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' && upper[3] <= '9';
-}
-
-void WriteEntry(std::span<const std::uint8_t> package, const SisFileRecord& r, const std::string& sourceFolder)
-{
-    const std::string name = OutputName(r.sourceName);
-    const std::string path = sourceFolder + name;
-    std::ofstream file;
-    if (!name.empty())
-        file.open(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-
-    // Checked against the package before the first entry was written.
-    const auto stored = r.storedLength == 0 ? std::span<const std::uint8_t>() : package.subspan(r.dataPosition, r.storedLength);
-    std::vector<std::uint8_t> inflated;
-    if (r.compressed)
-        inflated = Inflate(stored, r.originalLength); // on failure the file stays empty
-    const std::span<const std::uint8_t> bytes = r.compressed ? std::span<const std::uint8_t>(inflated) : stored;
-
-    if (!file.is_open())
-        return; // cannot be created: skipped, its data read all the same
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (file.fail()) // leave an empty file rather than a cut one
-        std::ofstream(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-}
-
-// The whole file, or nothing when it cannot be opened. Reads at most kMaxPackageBytes + 1 bytes,
-// so that a device or a growing file cannot make it read without end.
-std::vector<std::uint8_t> ReadPackageFile(const std::string& path, const std::string& packageName)
-{
-    std::vector<std::uint8_t> bytes;
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    if (!in)
-        return bytes;
-    constexpr std::size_t kChunk = 256 * 1024;
-    while (in && bytes.size() <= kMaxPackageBytes) {
-        const std::size_t old = bytes.size();
-        bytes.resize(old + kChunk);
-        in.read(reinterpret_cast<char*>(bytes.data() + old), static_cast<std::streamsize>(kChunk));
-        bytes.resize(old + static_cast<std::size_t>(in.gcount()));
-    }
-    if (bytes.size() > kMaxPackageBytes)
-        throw Error("Package \"" + packageName + "\" is too large: more than " + std::to_string(kMaxPackageBytes) +
-                    " bytes");
-    return bytes;
-}
-
-} // namespace
-
-SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName)
-{
-    const ByteReader in(bytes);
+    const FieldReader in(source);
     SisPackage package;
     package.header = ReadSisHeader(in);
     CheckNotSymbian9(package.header);
@@ -326,7 +428,210 @@ SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::strin
         CheckEntryData(in, i, r, packageName);
         CheckCompressedLength(i, r, packageName);
     }
+    CheckUnpackedTotal(package.records, packageName);
     return package;
+}
+
+// --- extraction --------------------------------------------------------------------------------
+
+[[noreturn]] void CannotCreate(const std::string& path, int error)
+{
+    throw Error("Cannot create file " + Quoted(path) + ". " + SystemReason(error != 0 ? error : EIO));
+}
+
+// A new file in the source folder. Until commit() has succeeded, a failure or the destructor
+// removes it, so that nothing half-written stays under its name.
+class OutputFile {
+public:
+    explicit OutputFile(std::string path) : path_(std::move(path))
+    {
+        errno = 0;
+        file_ = Create(path_);
+        if (file_ == nullptr)
+            CannotCreate(path_, errno);
+    }
+    ~OutputFile() { abandon(); }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(std::span<const std::uint8_t> bytes)
+    {
+        errno = 0;
+        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+            fail(errno);
+    }
+
+    void commit()
+    {
+        errno = 0;
+        std::FILE* file = std::exchange(file_, nullptr);
+        if (std::fclose(file) != 0) {
+            const int error = errno;
+            Remove(path_);
+            CannotCreate(path_, error);
+        }
+    }
+
+private:
+    // A new file; an earlier file, link or FIFO of that name is removed first, so that nothing
+    // is written through it. Null with errno set when it cannot be made.
+    static std::FILE* Create(const std::string& path)
+    {
+#ifdef _WIN32
+        const fs::path file(path);
+        std::error_code ec;
+        const fs::file_type type = fs::symlink_status(file, ec).type();
+        if (!ec && type != fs::file_type::not_found && type != fs::file_type::directory)
+            fs::remove(file, ec); // a failure shows when the file is opened
+        return _wfopen(file.c_str(), L"wb");
+#else
+        auto createNew = [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); };
+        int fd = createNew();
+        if (fd < 0 && errno == EEXIST && ::unlink(path.c_str()) == 0) // a folder stays: EISDIR
+            fd = createNew();
+        if (fd < 0)
+            return nullptr;
+        std::FILE* file = ::fdopen(fd, "wb");
+        if (file == nullptr) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+        }
+        return file;
+#endif
+    }
+
+    static void Remove(const std::string& path)
+    {
+        std::error_code ignored;
+        fs::remove(fs::path(path), ignored);
+    }
+
+    void abandon()
+    {
+        if (file_ == nullptr)
+            return;
+        std::fclose(std::exchange(file_, nullptr));
+        Remove(path_);
+    }
+
+    [[noreturn]] void fail(int error)
+    {
+        abandon();
+        CannotCreate(path_, error);
+    }
+
+    std::string path_;
+    std::FILE* file_ = nullptr;
+};
+
+// One entry being extracted: where its data is, where it goes, and how messages name it.
+struct Entry {
+    const PackageSource& source;
+    const SisFileRecord& record;
+    OutputFile* file; // null when the entry writes no file: its data is still checked
+    std::string label; // "Package "NAME" is damaged: file record I (DISPLAY)"
+};
+
+[[noreturn]] void BadStream(const Entry& e, const std::string& what)
+{
+    throw Error("Error\n" + e.label + ": the compressed data " + what);
+}
+
+struct ZStream {
+    z_stream z{};
+    explicit ZStream(const Entry& e)
+    {
+        const int rc = inflateInit(&z);
+        if (rc == Z_MEM_ERROR)
+            throw std::bad_alloc();
+        if (rc != Z_OK)
+            BadStream(e, std::string("cannot be inflated (") + zError(rc) + ")");
+    }
+    ~ZStream() { inflateEnd(&z); }
+    ZStream(const ZStream&) = delete;
+    ZStream& operator=(const ZStream&) = delete;
+};
+
+// Inflates the entry's zlib stream chunk by chunk into its file. A stream that is corrupt, ends
+// before its end marker or yields more than the original length throws; a complete stream that
+// yields less gives what it yields.
+void InflateEntry(const Entry& e)
+{
+    ZStream zs(e);
+    std::vector<std::uint8_t> in(kChunkBytes), out(kChunkBytes);
+    std::uint64_t position = e.record.dataPosition;
+    std::uint64_t left = e.record.storedLength;
+    std::uint64_t written = 0;
+    for (;;) {
+        if (zs.z.avail_in == 0 && left != 0) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, in.size()));
+            e.source.read(position, std::span(in).first(n));
+            position += n;
+            left -= n;
+            zs.z.next_in = in.data();
+            zs.z.avail_in = static_cast<uInt>(n);
+        }
+        zs.z.next_out = out.data();
+        zs.z.avail_out = static_cast<uInt>(out.size());
+        const int rc = inflate(&zs.z, Z_NO_FLUSH);
+        if (rc == Z_MEM_ERROR)
+            throw std::bad_alloc();
+        if (rc == Z_DATA_ERROR || rc == Z_NEED_DICT)
+            BadStream(e, std::string("is corrupt (") + (zs.z.msg != nullptr ? zs.z.msg : zError(rc)) + ")");
+        if (rc != Z_OK && rc != Z_STREAM_END)
+            BadStream(e, "ends early"); // no progress: every stored byte is in
+        const std::size_t produced = out.size() - zs.z.avail_out;
+        if (produced > e.record.originalLength - written)
+            BadStream(e, "inflates to more than the original length of " + std::to_string(e.record.originalLength) +
+                             " bytes");
+        if (e.file != nullptr)
+            e.file->write(std::span(out).first(produced));
+        written += produced;
+        if (rc == Z_STREAM_END)
+            return;
+    }
+}
+
+void CopyEntry(const Entry& e)
+{
+    if (e.file == nullptr)
+        return;
+    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(e.record.storedLength, kChunkBytes)));
+    std::uint64_t position = e.record.dataPosition;
+    for (std::uint64_t left = e.record.storedLength; left != 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+        e.source.read(position, std::span(chunk).first(n));
+        e.file->write(std::span(chunk).first(n));
+        position += n;
+        left -= n;
+    }
+}
+
+// Writes the entry's file, or only checks its data when the reader refuses its name. Entry data
+// has been found inside the package before the first entry was written.
+void WriteEntry(const PackageSource& source, std::size_t index, const SisFileRecord& r, const std::string& sourceFolder,
+                const std::string& packageName)
+{
+    const std::string name = OutputName(r.sourceName);
+    std::optional<OutputFile> file;
+    if (!name.empty())
+        file.emplace(sourceFolder + name);
+    const Entry entry{source, r, file ? &*file : nullptr,
+                      "Package " + Quoted(packageName) + " is damaged: " + RecordLabel(index, r)};
+    if (r.compressed)
+        InflateEntry(entry);
+    else
+        CopyEntry(entry);
+    if (file)
+        file->commit();
+}
+
+} // namespace
+
+SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName)
+{
+    return Parse(MemorySource(bytes), packageName);
 }
 
 std::string DisplayName(std::string_view sourceName)
@@ -341,8 +646,11 @@ std::string OutputName(std::string_view sourceName)
     const std::size_t dot = display.rfind('.');
     if (dot != std::string::npos && display.compare(dot, std::string::npos, ".mbm") == 0)
         return "temp.mbm";
-    if (display.empty() || display == "." || display == ".." || display.find('\0') != std::string::npos ||
-        IsWindowsDeviceName(display))
+    // Names no file system of the platforms takes alike are skipped the same way everywhere.
+    const bool unusable = std::any_of(display.begin(), display.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos;
+    });
+    if (display.empty() || display == "." || display == ".." || unusable || IsWindowsDeviceName(display))
         return {};
     return display;
 }
@@ -352,8 +660,10 @@ std::string OutputName(std::string_view sourceName)
 void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window)
 {
     const std::string packageName = std::filesystem::path(packagePath).filename().string();
-    const std::vector<std::uint8_t> bytes = sis::ReadPackageFile(packagePath, packageName);
-    const sis::SisPackage package = sis::ParseSisPackage(bytes, packageName);
+    std::unique_ptr<sis::PackageSource> source = sis::FileSource::Open(packagePath);
+    if (!source) // cannot be opened: read as an empty package
+        source = std::make_unique<sis::MemorySource>(std::span<const std::uint8_t>());
+    const sis::SisPackage package = sis::Parse(*source, packageName);
 
     window.setProgressMax(static_cast<int>(package.records.size()));
     for (std::size_t i = 0; i < package.records.size(); ++i) {
@@ -361,7 +671,7 @@ void ExtractSisPackage(const std::string& packagePath, const std::string& source
         window.setOpenCaption("Process : " + sis::DisplayName(r.sourceName));
         window.processMessages();
         if (r.forkCount != 0)
-            sis::WriteEntry(bytes, r, sourceFolder);
+            sis::WriteEntry(*source, i, r, sourceFolder, packageName);
         window.setProgressPosition(static_cast<int>(i + 1));
         window.processMessages();
     }

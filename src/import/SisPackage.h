@@ -6,6 +6,7 @@
 // files are extracted, a multi-language file gives the file of the first language in the
 // package's language list, options and condition records are stepped over. Every record counts
 // one step of the progress bar and one caption "Process : <display name>".
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -20,27 +21,45 @@ namespace vexaro {
 // with a separator. Every file is written directly in that folder under its display name (the
 // source name after its last "\", "/" or ":"); a name with the extension ".mbm" (exact case)
 // becomes "temp.mbm". Files are written in table order; a later file replaces an earlier one of
-// the same name. A file that cannot be created is skipped silently.
+// the same name (the earlier file is removed, never written through). An entry whose name the
+// reader refuses (empty, ".", "..", a NUL character, a Windows device name) writes no file and
+// no message. The package is read by positioned reads and every entry is copied or inflated in
+// chunks of kChunkBytes, so extracting holds a few chunks in memory whatever the sizes.
 //
-// A file that cannot be opened or is shorter than 22 bytes extracts nothing (progress maximum 0).
+// A file that cannot be opened (missing, no permission) or is shorter than 22 bytes extracts
+// nothing and reports nothing (progress maximum 0).
 // Throws Error, before anything is written or reported:
+//   "Cannot open file "PATH". Not a regular file"          a folder, a FIFO, a device
 //   "Symbian OS 9 packages are not supported"              UID1 is 0x10201A7A
-//   "Package "NAME" is too large: ..."                     more than kMaxPackageBytes
 //   "Package "NAME" announces N file records; ..."         more than kMaxFileRecords
-//   "Package "NAME" is damaged: file record I ..."         unknown record kind, a name or data
-//                                                          outside the package, or an original
-//                                                          length no zlib stream of the stored
-//                                                          length can produce
-// Throws Error("Error") when a zlib stream is corrupt, ends early or yields more than the
-// entry's original length; the files written before stay and that entry's file is left empty.
+//   "Package "NAME" is damaged: ..."                       an unknown record kind, a name or
+//                                                          data outside the package, a name
+//                                                          longer than kMaxNameBytes, or an
+//                                                          original length no zlib stream of
+//                                                          the stored length can produce
+//   "Package "NAME" would unpack to N bytes; ..."          original lengths summing to more
+//                                                          than kMaxUnpackedBytes
+// Throws Error part-way, after the caption of the failing entry; the files of the entries before
+// it stay, and no file is left under that entry's name:
+//   "Error\nPackage "NAME" is damaged: file record I (DISPLAY): the compressed data ..."
+//                                         a zlib stream that is corrupt (zlib's reason follows),
+//                                         ends early or yields more than its original length
+//   "Cannot create file "PATH". REASON"   the output file cannot be created or written (a
+//                                         read-only or full disk, a folder in the way)
+//   "Cannot read file "PATH". REASON"     the package cannot be read any more
 // std::bad_alloc passes through.
 void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window);
 
 namespace sis {
 
-// Largest package read (the whole package is held in memory while it is extracted). Theme
-// packages are a few hundred kilobytes; 256 MiB leaves room for any real old-style package.
-inline constexpr std::size_t kMaxPackageBytes = std::size_t{256} << 20;
+// What one package may unpack in all: the sum of the original lengths of its files, which no
+// entry can exceed. A theme takes a few megabytes.
+inline constexpr std::uint64_t kMaxUnpackedBytes = std::uint64_t{256} << 20;
+// Longest source name read, in bytes: a path on the computer that built the package, which
+// no file system makes that long. Keeps the names of 1024 records within 4 MiB.
+inline constexpr std::uint32_t kMaxNameBytes = 4096;
+// Size of the pieces in which entry data is read, inflated and written.
+inline constexpr std::size_t kChunkBytes = 64 * 1024;
 // Largest number of file records taken (the count field is 16 bits wide).
 inline constexpr std::uint16_t kMaxFileRecords = 1024;
 // Deflate emits at most 258 bytes per 2-bit match (a 1-bit length code 285 and a 1-bit distance
@@ -129,14 +148,16 @@ struct SisPackage {
     std::vector<SisFileRecord> records; // header.recordCount records, in table order
 };
 
-// Reads and checks header and file table of `bytes`; `packageName` names the package in
-// messages. Throws as ExtractSisPackage does for a refused or damaged package.
+// Reads and checks header, file table and names of the package held in `bytes`, as
+// ExtractSisPackage does before writing anything; `packageName` names the package in messages.
+// Throws as ExtractSisPackage does for a refused or damaged package.
 SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName);
 
 // The source name after its last "\", "/" or ":".
 std::string DisplayName(std::string_view sourceName);
 // The name the entry is written under in the source folder, or "" when it writes no file
-// (empty, ".", "..", a NUL character, or a Windows device name such as "CON" or "nul.txt").
+// (empty, ".", "..", a control character or one of < > " | ? *, or a Windows device name such
+// as "CON" or "nul.txt").
 std::string OutputName(std::string_view sourceName);
 
 } // namespace sis

@@ -1,11 +1,14 @@
 #include "import/UnpackJob.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <system_error>
 
 #include "base/Bytes.h"
+#include "base/Error.h"
+#include "base/Files.h"
 #include "tool/Workspace.h"
 
 namespace vexaro {
@@ -52,6 +55,9 @@ bool CheckTablePosition(std::uint32_t tablePosition, std::uint64_t fileSize)
 // or does not hold the two words.
 std::optional<MbmBitmapCount> ReadBitmapCount(const fs::path& path)
 {
+    // A FIFO would block the open, a device has no end: only a regular file is read.
+    if (!IsRegularFile(path))
+        return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
@@ -87,19 +93,21 @@ void CreateOutputFolder(std::string folder)
 
 // Writes `text` as the whole of `path`. A file that fails while being written is removed
 // again, so that the converter never runs half a command file.
-bool WriteCommandFile(const fs::path& path, const std::string& text)
+void WriteCommandFile(const fs::path& path, const std::string& text)
 {
+    errno = 0;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (out)
-        return true;
+    if (out) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (out)
+            return;
+    }
+    const int error = errno != 0 ? errno : EIO;
     std::error_code ec;
     if (fs::is_regular_file(fs::symlink_status(path, ec)))
         fs::remove(path, ec);
-    return false;
+    throw Error("Cannot create file " + Quoted(fs::absolute(path, ec).string()) + ". " + SystemReason(error));
 }
 
 } // namespace
@@ -126,16 +134,19 @@ std::string UnpackCommandText(const std::string& mbmPath, const std::string& pal
     return text;
 }
 
-void WriteUnpackCommandFile(const std::string& mbmPath, const std::string& commandFilePath,
-                            const std::string& paletteFileName, const std::string& outputFolder,
-                            WindowSeam& window)
+std::optional<MbmBitmapCount> WriteUnpackCommandFile(const std::string& mbmPath, const std::string& commandFilePath,
+                                                     const std::string& paletteFileName,
+                                                     const std::string& outputFolder, WindowSeam& window)
 {
     CreateOutputFolder(outputFolder);
 
     const std::optional<MbmBitmapCount> bitmaps = ReadBitmapCount(NativePath(mbmPath));
-    if (!bitmaps || !WriteCommandFile(NativePath(commandFilePath),
-                                      UnpackCommandText(mbmPath, paletteFileName, outputFolder, bitmaps->count)))
+    if (!bitmaps) {
         window.showMessage("File " + LastPathComponent(mbmPath) + " damaged !");
+        return std::nullopt;
+    }
+    WriteCommandFile(NativePath(commandFilePath), UnpackCommandText(mbmPath, paletteFileName, outputFolder, bitmaps->count));
+    return bitmaps;
 }
 
 } // namespace vexaro

@@ -2,6 +2,7 @@
 // The unpacking job: prepares the converter's command file that turns a multi-bitmap file into
 // numbered BMP files (000.bmp, 001.bmp, ...).
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "tool/WindowSeam.h"
@@ -34,13 +35,15 @@ std::string UnpackCommandText(const std::string& mbmPath, const std::string& pal
 // goes unreported). Paths are the system's texts with "\" separators, relative to the current
 // directory or absolute; the command file keeps them exactly as given.
 //
-// Reads only the bitmap count from the multi-bitmap file. When the file cannot be read (missing,
-// shorter than 20 bytes, table position outside it) or the command file cannot be written, the
-// job stops, shows "File <last path component of mbmPath> damaged !" through `window` and returns
-// normally; the caller is not told. A failure before the command file is created leaves an
-// earlier command file as it was; a command file that fails while being written is removed.
-void WriteUnpackCommandFile(const std::string& mbmPath, const std::string& commandFilePath,
-                            const std::string& paletteFileName, const std::string& outputFolder,
-                            WindowSeam& window);
+// Reads only the bitmap count from the multi-bitmap file and returns it once the command file
+// is written. When the file cannot be read (missing, not a regular file, shorter than 20 bytes,
+// table position outside it) the job shows "File <last path component of mbmPath> damaged !"
+// through `window`, leaves an earlier command file as it was and returns nothing: the caller
+// must then not run the converter. A command file that cannot be written throws
+// Error("Cannot create file \"PATH\". REASON"), and one that fails while being written is
+// removed.
+std::optional<MbmBitmapCount> WriteUnpackCommandFile(const std::string& mbmPath, const std::string& commandFilePath,
+                                                     const std::string& paletteFileName,
+                                                     const std::string& outputFolder, WindowSeam& window);
 
 } // namespace vexaro

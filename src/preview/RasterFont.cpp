@@ -15,6 +15,10 @@ namespace {
 constexpr std::uint16_t kFontResourceType = 0x8008;
 constexpr std::uint32_t kVersion2TableOffset = 0x76, kVersion3TableOffset = 0x94;
 constexpr int kMaxGlyphWidth = 256, kMaxStrikeHeight = 256;
+// A face holds a handful of strikes of a few kilobytes each. The caps keep a damaged or made-up
+// file from asking for thousands of strikes or megabytes of glyph pixels.
+constexpr std::size_t kMaxStrikes = 32;
+constexpr std::uint64_t kMaxFontPixels = std::uint64_t{4} << 20;
 
 // A FONT resource as the executable's resource table places it.
 struct ResourceSpan {
@@ -76,8 +80,11 @@ std::vector<ResourceSpan> FontResources(const ByteReader& file, const FontError&
         for (std::uint16_t i = 0; i < count; ++i, at += 12) {
             const std::uint64_t offset = std::uint64_t{Need(file.u16(at), error, "the resource table")} << shift;
             const std::uint64_t length = std::uint64_t{Need(file.u16(at + 2), error, "the resource table")} << shift;
-            if (type == kFontResourceType)
-                fonts.push_back({offset, length});
+            if (type != kFontResourceType)
+                continue;
+            if (fonts.size() == kMaxStrikes)
+                error.fail("more than " + std::to_string(kMaxStrikes) + " strikes");
+            fonts.push_back({offset, length});
         }
     }
     if (fonts.empty())
@@ -113,7 +120,8 @@ void CheckFntHeader(const FntHeader& h, const FontError& error)
         error.fail("default character outside the font");
 }
 
-RasterStrike ReadStrike(const ByteReader& file, const ResourceSpan& span, int index, const FontError& fileError)
+RasterStrike ReadStrike(const ByteReader& file, const ResourceSpan& span, int index, std::uint64_t& pixels,
+                        const FontError& fileError)
 {
     const auto resource = file.bytes(span.offset, span.length);
     const std::string where = "strike " + std::to_string(index);
@@ -141,6 +149,9 @@ RasterStrike ReadStrike(const ByteReader& file, const ResourceSpan& span, int in
                                               : std::uint64_t{Need(fnt.u16(entry + 2), error, glyphName + " entry")};
         if (glyph.width > kMaxGlyphWidth)
             error.fail(glyphName + " is " + std::to_string(glyph.width) + " pixels wide");
+        pixels += static_cast<std::uint64_t>(glyph.width) * static_cast<std::uint64_t>(strike.height);
+        if (pixels > kMaxFontPixels)
+            error.fail("more than " + std::to_string(kMaxFontPixels) + " glyph pixels in all");
         const std::uint64_t columns = (static_cast<std::uint64_t>(glyph.width) + 7) / 8;
         const auto bits = fnt.bytes(offset, columns * strike.height);
         if (!bits)
@@ -188,8 +199,9 @@ RasterFont ReadRasterFont(std::span<const std::uint8_t> bytes, const std::string
     const FontError error(name);
     RasterFont font;
     int index = 0;
+    std::uint64_t pixels = 0;
     for (const ResourceSpan& span : FontResources(file, error))
-        font.strikes.push_back(ReadStrike(file, span, ++index, error));
+        font.strikes.push_back(ReadStrike(file, span, ++index, pixels, error));
     return font;
 }
 

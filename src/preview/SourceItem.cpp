@@ -1,6 +1,6 @@
 #include "preview/SourceItem.h"
 
-#include <system_error>
+#include <optional>
 
 #include "resize/AverageResize.h"
 #include "bitmap/BmpCodec.h"
@@ -13,24 +13,13 @@ constexpr int kStatusHeight = 50;
 constexpr int kMainHeight = 150;
 } // namespace
 
-bool SourceFilePresent(const std::filesystem::path& path)
-{
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (status.type() == std::filesystem::file_type::not_found)
-        return false;
-    if (ec)
-        return true; // there is something by that name we cannot examine; opening it says why
-    return status.type() != std::filesystem::file_type::directory;
-}
-
 void DrawSourceItem(const Workspace& workspace, const WindowSeam& window, WorkingBitmaps& work, Bitmap& picture,
                     const SourceItem& item)
 {
-    const std::filesystem::path path = workspace.sourceBitmap(window.fieldText(item.field));
-    if (!SourceFilePresent(path))
+    const std::optional<std::filesystem::path> path = workspace.findSourceBitmap(window.fieldText(item.field));
+    if (!path)
         return;
-    LoadBmpFile(path.string(), work.loader);
+    LoadBmpFile(path->string(), work.loader);
     switch (item.how) {
     case ItemDraw::Resize50:
         AverageResize(work.loader, work.resized, kAreaWidth, kStatusHeight);

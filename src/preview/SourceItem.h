@@ -27,12 +27,8 @@ struct WorkingBitmaps {
     bool transparent = false; // the loader's drawing mode; once switched on it stays on
 };
 
-// Whether the source bitmap path names something to read. A missing name, or a folder, is
-// not; anything else is, and a name that cannot be read then fails when it is opened.
-bool SourceFilePresent(const std::filesystem::path& path);
-
-// Reads the field's text now, and when its file is present loads it and draws it onto
-// `picture`. Throws what LoadBmpFile throws ("Cannot open file ...", "Bitmap image is not valid").
+// Reads the field's text now, and when it names a file in "Nokia\MBM\" (Workspace::
+// findSourceBitmap) loads it and draws it onto `picture`. Throws what LoadBmpFile throws ("Cannot open file ...", "Bitmap image is not valid").
 void DrawSourceItem(const Workspace& workspace, const WindowSeam& window, WorkingBitmaps& work, Bitmap& picture,
                     const SourceItem& item);
 

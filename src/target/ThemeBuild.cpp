@@ -1,16 +1,18 @@
 #include "target/ThemeBuild.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "resize/AverageResize.h"
 #include "bitmap/BmpCodec.h"
-#include "tool/ChildProcess.h"
+#include "tool/ConverterInstall.h"
 #include "base/Error.h"
 #include "tool/FileHelpers.h"
 
@@ -20,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kConverterCommand = "bmconv.exe Siemens\\mbm.txt";
+constexpr const char* kCommandFile = "Siemens\\mbm.txt";
 
 void Advance(WindowSeam& window)
 {
@@ -35,30 +37,39 @@ fs::path InWorkspace(const Workspace& workspace, const std::string& systemPath)
 }
 
 // Creates or truncates "Siemens\mbm.txt" and writes one line per item, each ended by CR LF.
+// The converter runs only after this has written the whole file (a failure throws), so it never
+// meets a command file that its build did not just write.
 void WriteCommandFile(const Workspace& workspace, const std::vector<std::string>& lines)
 {
     std::string text;
     for (const std::string& line : lines)
         text += line + "\r\n";
-    const fs::path path = InWorkspace(workspace, "Siemens\\mbm.txt");
+    const fs::path path = InWorkspace(workspace, kCommandFile);
+    errno = 0;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        ThrowIoError(errno);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out)
-        ThrowIoError(errno != 0 ? errno : EIO);
+    if (out) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+    }
+    if (!out) {
+        const int error = errno != 0 ? errno : EIO;
+        std::error_code ec;
+        fs::remove(path, ec);
+        ThrowIoError(error);
+    }
 }
 
-// Looks up the source bitmap named by field `n` and loads it into `loader`. False when no
-// file of that name exists (the caller then skips the work that needs it).
-bool LoadSource(const Workspace& workspace, WindowSeam& window, int n, Bitmap& loader)
+// Looks up the source bitmap named by field `n` and loads it into `loader`. False when there
+// is none (the caller then skips the work that needs it), noted in `outcome`.
+bool LoadSource(const Workspace& workspace, WindowSeam& window, int n, Bitmap& loader, TargetOutcome& outcome)
 {
-    const fs::path path = workspace.sourceBitmap(window.fieldText(n));
-    std::error_code ec;
-    if (!fs::exists(path, ec))
+    const std::string text = window.fieldText(n);
+    const std::optional<fs::path> path = workspace.findSourceBitmap(text);
+    if (!path) {
+        outcome.missing.push_back({n, text});
         return false;
-    LoadBmpFile(path.string(), loader);
+    }
+    LoadBmpFile(path->string(), loader);
     return true;
 }
 
@@ -67,9 +78,31 @@ void Save(const Bitmap& picture, const Workspace& workspace, const std::string& 
     SaveBmpFile(picture, InWorkspace(workspace, systemPath).string());
 }
 
-void RunConverter()
+// Runs the converter on the build's command file and notes whether it built the target.
+void Compile(const Workspace& workspace, TargetOutcome& outcome)
 {
-    RunChildProcess(kConverterCommand, kShowHidden);
+    const ChildResult run = RunConverter(kCommandFile);
+    outcome.built = run.succeeded() && FileSizeOf(InWorkspace(workspace, outcome.file)) > 0;
+    if (!outcome.built)
+        outcome.converterMessages = ConverterMessages(run);
+}
+
+// "Siemens\Menu_Folders.mbm" -> "Menu_Folders.mbm"
+std::string ShortName(const std::string& file) { return file.substr(file.find_last_of('\\') + 1); }
+
+std::string MissingText(const std::vector<MissingBitmap>& missing)
+{
+    std::string absent, empty;
+    for (const MissingBitmap& m : missing) {
+        if (m.text.empty()) {
+            empty += (empty.empty() ? "field " : ", ") + std::to_string(m.field);
+        } else {
+            absent += (absent.empty() ? "no bitmap " : ", ") + m.text + " (field " + std::to_string(m.field) + ")";
+        }
+    }
+    if (!empty.empty())
+        empty += empty.find(',') == std::string::npos ? " is empty" : " are empty";
+    return absent + (!absent.empty() && !empty.empty() ? "; " : "") + empty;
 }
 
 } // namespace
@@ -101,8 +134,29 @@ Bitmap IconMask(const Bitmap& icon)
     return mask;
 }
 
-void BuildBackgroundImage(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
+bool SaveOutcome::complete() const
 {
+    return std::all_of(targets.begin(), targets.end(), [](const TargetOutcome& t) { return t.built && t.missing.empty(); });
+}
+
+std::string SaveOutcome::problems() const
+{
+    std::string text;
+    for (const TargetOutcome& t : targets) {
+        std::string line;
+        if (!t.missing.empty())
+            line = MissingText(t.missing);
+        else if (!t.built)
+            line = "not built: " + t.converterMessages;
+        if (!line.empty())
+            text += (text.empty() ? "" : "\n") + ShortName(t.file) + ": " + line;
+    }
+    return text;
+}
+
+TargetOutcome BuildBackgroundImage(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
+{
+    TargetOutcome outcome{"Siemens\\Backgroundimage.mbm", false, {}, {}};
     WriteCommandFile(workspace, {"Siemens\\Backgroundimage.mbm", "/c24Siemens\\Backgroundimage.bmp",
                                  "/1Siemens\\BBackgroundimage.bmp"});
     Advance(window);
@@ -116,19 +170,21 @@ void BuildBackgroundImage(const Workspace& workspace, WindowSeam& window, Workin
     // Picture: rows 18 to 149 of the main area resized to 176 x 150, on white.
     bitmaps.canvas.setWidth(176);
     bitmaps.canvas.setHeight(132);
-    if (LoadSource(workspace, window, 2, bitmaps.loader)) {
+    if (LoadSource(workspace, window, 2, bitmaps.loader, outcome)) {
         AverageResize(bitmaps.loader, bitmaps.resized, 176, 150);
         Draw(bitmaps.canvas, bitmaps.resized, 0, -18);
     }
     Save(bitmaps.canvas, workspace, "Siemens\\Backgroundimage.bmp");
     Advance(window);
 
-    RunConverter();
+    Compile(workspace, outcome);
     Advance(window);
+    return outcome;
 }
 
-void BuildIdlePicture(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
+TargetOutcome BuildIdlePicture(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
 {
+    TargetOutcome outcome{"Siemens\\EidPic.mbm", false, {}, {}};
     WriteCommandFile(workspace, {"Siemens\\EidPic.mbm", "/c16Siemens\\EidPicTop.bmp", "/c24Siemens\\EidPic.bmp",
                                  "/c24Siemens\\EidPic.bmp", "/c24Siemens\\EidPic.bmp", "/c24Siemens\\EidPic.bmp"});
     Advance(window);
@@ -136,11 +192,11 @@ void BuildIdlePicture(const Workspace& workspace, WindowSeam& window, WorkingBit
     // The canvas keeps its top 68 rows: rows 0 to 67 of the background picture.
     bitmaps.canvas.setWidth(176);
     bitmaps.canvas.setHeight(68);
-    if (LoadSource(workspace, window, 1, bitmaps.loader)) {
+    if (LoadSource(workspace, window, 1, bitmaps.loader, outcome)) {
         AverageResize(bitmaps.loader, bitmaps.resized, 176, 50);
         Draw(bitmaps.canvas, bitmaps.resized, 0, 0);
     }
-    if (LoadSource(workspace, window, 2, bitmaps.loader)) {
+    if (LoadSource(workspace, window, 2, bitmaps.loader, outcome)) {
         AverageResize(bitmaps.loader, bitmaps.resized, 176, 150);
         Draw(bitmaps.canvas, bitmaps.resized, 0, 50);
     }
@@ -153,12 +209,14 @@ void BuildIdlePicture(const Workspace& workspace, WindowSeam& window, WorkingBit
         Save(bitmaps.canvas, workspace, "Siemens\\EidPicTop.bmp");
     }
 
-    RunConverter();
+    Compile(workspace, outcome);
     Advance(window);
+    return outcome;
 }
 
-void BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
+TargetOutcome BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
 {
+    TargetOutcome outcome{"Siemens\\Menu_Folders.mbm", false, {}, {}};
     std::vector<std::string> lines{"Siemens\\Menu_Folders.mbm"};
     for (int index = 0; index < 24; ++index)
         lines.push_back((index % 2 == 0 ? "/c24Siemens\\menu" : "/1Siemens\\menu") + std::to_string(index) + ".bmp");
@@ -171,7 +229,7 @@ void BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& window, Workin
         const int field = 4 + k;
         const int position = k % 6;
         const int colourIndex = 4 * position + (k < 6 ? 0 : 2);
-        if (LoadSource(workspace, window, field, bitmaps.loader)) {
+        if (LoadSource(workspace, window, field, bitmaps.loader, outcome)) {
             // Every icon gets its true mask, the Camera first form included.
             bitmaps.canvas = IconMask(bitmaps.loader);
             Save(bitmaps.loader, workspace, "Siemens\\menu" + std::to_string(colourIndex) + ".bmp");
@@ -181,27 +239,33 @@ void BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& window, Workin
             Advance(window);
     }
 
-    RunConverter();
+    Compile(workspace, outcome);
     Advance(window);
+    return outcome;
 }
 
-void SaveTheme(const Workspace& workspace, WindowSeam& window)
+SaveOutcome SaveTheme(const Workspace& workspace, WindowSeam& window)
 {
+    struct ProgressAtRest {
+        WindowSeam& window;
+        ~ProgressAtRest() { window.setProgressPosition(0); }
+    } atRest{window};
     window.setProgressMax(100);
     window.setProgressStep(5);
 
     ClearFolder(workspace.target());
+    EnsureRealFolder(workspace.target());
     std::error_code ec;
-    fs::create_directories(workspace.target(), ec);
     fs::current_path(workspace.folder(), ec);
     if (ec)
         ThrowIoError(ec.value());
 
+    SaveOutcome outcome;
     {
         WorkingBitmaps bitmaps;
-        BuildBackgroundImage(workspace, window, bitmaps);
-        BuildIdlePicture(workspace, window, bitmaps);
-        BuildMenuFolderIcons(workspace, window, bitmaps);
+        outcome.targets[0] = BuildBackgroundImage(workspace, window, bitmaps);
+        outcome.targets[1] = BuildIdlePicture(workspace, window, bitmaps);
+        outcome.targets[2] = BuildMenuFolderIcons(workspace, window, bitmaps);
 
         for (const char* target : {"Siemens\\EidPic.mbm", "Siemens\\Menu_Folders.mbm", "Siemens\\Backgroundimage.mbm"}) {
             const fs::path path = InWorkspace(workspace, target);
@@ -209,7 +273,7 @@ void SaveTheme(const Workspace& workspace, WindowSeam& window)
                 fs::remove(path, ec);
         }
     }
-    window.setProgressPosition(0);
+    return outcome;
 }
 
 } // namespace vexaro

@@ -4,48 +4,55 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace vexaro {
 
 namespace {
 
 constexpr DWORD kReadPiece = 256;
 
-// Reads until the pipe reports its end (every write end closed and nothing left) and drops it.
-void DrainPipe(HANDLE readEnd)
+// Reads until the pipe reports its end (every write end closed and nothing left), keeping the
+// first kMaxErrorOutput bytes in `kept` when it is given.
+void DrainPipe(HANDLE readEnd, std::string* kept)
 {
     char piece[kReadPiece];
     DWORD bytesRead = 0;
     while (ReadFile(readEnd, piece, kReadPiece, &bytesRead, nullptr)) {
+        if (kept != nullptr && kept->size() < kMaxErrorOutput)
+            kept->append(piece, std::min<std::size_t>(bytesRead, kMaxErrorOutput - kept->size()));
     }
 }
 
-DWORD WINAPI DrainPipeThread(LPVOID readEnd)
+struct ErrorDrain {
+    HANDLE readEnd;
+    std::string kept;
+};
+
+DWORD WINAPI DrainErrorThread(LPVOID drain)
 {
-    DrainPipe(static_cast<HANDLE>(readEnd));
+    auto* d = static_cast<ErrorDrain*>(drain);
+    DrainPipe(d->readEnd, &d->kept);
     return 0;
 }
 
-} // namespace
-
-void RunChildProcess(const std::string& commandLine, int showState)
+std::string WindowsReason(DWORD code)
 {
-    SECURITY_ATTRIBUTES security{};
-    security.nLength = sizeof(SECURITY_ATTRIBUTES);
-    security.lpSecurityDescriptor = nullptr;
-    security.bInheritHandle = TRUE;
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string reason = n != 0 && text != nullptr ? std::string(text, n) : "error " + std::to_string(code);
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
+    return reason;
+}
 
-    HANDLE outRead = nullptr;
-    HANDLE outWrite = nullptr;
-    HANDLE errRead = nullptr;
-    HANDLE errWrite = nullptr;
-    if (!CreatePipe(&outRead, &outWrite, &security, 0))
-        return;
-    if (!CreatePipe(&errRead, &errWrite, &security, 0)) {
-        CloseHandle(outRead);
-        CloseHandle(outWrite);
-        return;
-    }
-
+// Starts the child in a (hidden) console of its own with an empty environment, the null device
+// as its input and the two write ends as its outputs. Returns 0, or the system's error code.
+DWORD StartChild(const std::string& commandLine, int showState, SECURITY_ATTRIBUTES& security, HANDLE outWrite,
+                 HANDLE errWrite, PROCESS_INFORMATION& process)
+{
     // Standard input is the null device. With no handle at all, a child may be handed the
     // input of its new (hidden) console instead (wine does so), and a read from that would wait
     // for keys that nobody can press. Should the device not open, no handle is passed.
@@ -63,45 +70,87 @@ void RunChildProcess(const std::string& commandLine, int showState)
     startup.hStdInput = nullInput;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
-    PROCESS_INFORMATION process{};
 
     std::string line = commandLine; // CreateProcessA may write into the text it is given
     const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
                                         CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, environment, nullptr, &startup,
                                         &process);
-    // Without our copies of the write ends, each pipe ends when the child closes its own.
-    CloseHandle(outWrite);
-    CloseHandle(errWrite);
+    const DWORD error = started ? 0 : GetLastError();
     if (nullInput != nullptr)
         CloseHandle(nullInput);
-    if (!started) {
-        CloseHandle(outRead);
-        CloseHandle(errRead);
-        return;
-    }
+    return error;
+}
 
-    // Both pipes are read at once, the error pipe on a short-lived thread, so that a child
-    // filling its error output before it closes its standard output cannot stall.
-    HANDLE errDrainer = CreateThread(nullptr, 0, DrainPipeThread, errRead, 0, nullptr);
-    DrainPipe(outRead);
+// Reads both pipes at once, the error pipe on a short-lived thread, so that a child filling its
+// error output before it closes its standard output cannot stall. Returns what the error pipe
+// held (its first kMaxErrorOutput bytes).
+std::string DrainBoth(HANDLE outRead, HANDLE errRead)
+{
+    ErrorDrain errorDrain{errRead, {}};
+    HANDLE errDrainer = CreateThread(nullptr, 0, DrainErrorThread, &errorDrain, 0, nullptr);
+    DrainPipe(outRead, nullptr);
     if (errDrainer != nullptr) {
         WaitForSingleObject(errDrainer, INFINITE);
         CloseHandle(errDrainer);
     } else {
-        DrainPipe(errRead);
+        DrainPipe(errRead, &errorDrain.kept);
+    }
+    return std::move(errorDrain.kept);
+}
+
+} // namespace
+
+ChildResult RunChildProcess(const std::string& commandLine, int showState)
+{
+    ChildResult result;
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof(SECURITY_ATTRIBUTES);
+    security.lpSecurityDescriptor = nullptr;
+    security.bInheritHandle = TRUE;
+
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+    if (!CreatePipe(&outRead, &outWrite, &security, 0)) {
+        result.failure = WindowsReason(GetLastError());
+        return result;
+    }
+    if (!CreatePipe(&errRead, &errWrite, &security, 0)) {
+        result.failure = WindowsReason(GetLastError());
+        CloseHandle(outRead);
+        CloseHandle(outWrite);
+        return result;
     }
 
+    PROCESS_INFORMATION process{};
+    const DWORD startError = StartChild(commandLine, showState, security, outWrite, errWrite, process);
+    // Without our copies of the write ends, each pipe ends when the child closes its own.
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    if (startError != 0) {
+        CloseHandle(outRead);
+        CloseHandle(errRead);
+        result.failure = startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND ? "not found"
+                                                                                                  : WindowsReason(startError);
+        return result;
+    }
+    result.started = true;
+    result.errorOutput = DrainBoth(outRead, errRead);
+
     WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.hProcess, &code))
+        result.exitStatus = static_cast<int>(code);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     CloseHandle(outRead);
     CloseHandle(errRead);
+    return result;
 }
 
 } // namespace vexaro
 
 #else // POSIX
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -115,6 +164,8 @@ void RunChildProcess(const std::string& commandLine, int showState)
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "base/Error.h"
 
 namespace vexaro {
 
@@ -228,11 +279,16 @@ bool MakePipe(int& readEnd, int& writeEnd)
     return true;
 }
 
-// Reads both pipes together until each has reported its end, dropping everything read.
-void DrainBoth(int& outRead, int& errRead)
+// Reads both pipes together until each has reported its end: standard output is dropped, the
+// first kMaxErrorOutput bytes of standard error are kept in `kept`.
+void DrainBoth(int& outRead, int& errRead, std::string& kept)
 {
     char piece[kReadPiece];
     int* const ends[2] = {&outRead, &errRead};
+    auto keep = [&](int i, ssize_t got) {
+        if (i == 1 && got > 0 && kept.size() < kMaxErrorOutput)
+            kept.append(piece, std::min(static_cast<std::size_t>(got), kMaxErrorOutput - kept.size()));
+    };
     while (outRead >= 0 || errRead >= 0) {
         pollfd watched[2] = {{outRead, POLLIN, 0}, {errRead, POLLIN, 0}}; // a closed end (-1) is ignored
         if (::poll(watched, 2, -1) < 0) {
@@ -244,39 +300,27 @@ void DrainBoth(int& outRead, int& errRead)
             if (watched[i].fd < 0 || watched[i].revents == 0)
                 continue;
             const ssize_t got = ::read(watched[i].fd, piece, sizeof piece);
+            keep(i, got);
             if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN))
                 CloseIfOpen(*ends[i]);
         }
     }
-    for (int* end : ends) {
-        while (*end >= 0) {
-            const ssize_t got = ::read(*end, piece, sizeof piece);
+    for (int i = 0; i < 2; ++i) {
+        while (*ends[i] >= 0) {
+            const ssize_t got = ::read(*ends[i], piece, sizeof piece);
+            keep(i, got);
             if (got == 0 || (got < 0 && errno != EINTR))
-                CloseIfOpen(*end);
+                CloseIfOpen(*ends[i]);
         }
     }
 }
 
-} // namespace
-
-void RunChildProcess(const std::string& commandLine, [[maybe_unused]] int showState)
+// Starts `program` with the arguments `words`, standard input from the null device, standard
+// output and error on the two write ends, an empty environment, no blocked signals and the
+// default action for a broken pipe, whatever the window program has set for itself. Returns 0
+// and the child's process id, or the reason it did not start.
+int Spawn(const std::string& program, const std::vector<std::string>& words, int outWrite, int errWrite, pid_t& child)
 {
-    const std::vector<std::string> words = SplitOnBlanks(commandLine);
-    if (words.empty())
-        return;
-    const std::optional<std::string> program = FindProgram(words.front());
-    if (!program)
-        return;
-
-    int outRead = -1, outWrite = -1, errRead = -1, errWrite = -1;
-    if (!MakePipe(outRead, outWrite))
-        return;
-    if (!MakePipe(errRead, errWrite)) {
-        CloseIfOpen(outRead);
-        CloseIfOpen(outWrite);
-        return;
-    }
-
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
@@ -288,8 +332,6 @@ void RunChildProcess(const std::string& commandLine, [[maybe_unused]] int showSt
     // Whatever else the program holds open without close-on-exec stays out of the child.
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
 #endif
-    // The child starts with no blocked signals and the default action for a broken pipe,
-    // whatever the window program has set for itself.
     sigset_t noSignals;
     sigemptyset(&noSignals);
     sigset_t defaults;
@@ -304,26 +346,65 @@ void RunChildProcess(const std::string& commandLine, [[maybe_unused]] int showSt
         argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     char* emptyEnvironment[] = {nullptr};
-
-    pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, program->c_str(), &actions, &attributes, argv.data(), emptyEnvironment);
+    const int spawned = ::posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), emptyEnvironment);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    return spawned;
+}
 
+// Waits for the child; its exit status, or 128 + N when signal N ended it.
+int WaitForExit(pid_t child)
+{
+    int status = 0;
+    pid_t waited = -1;
+    while ((waited = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (waited == child && WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (waited == child && WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return -1;
+}
+
+} // namespace
+
+ChildResult RunChildProcess(const std::string& commandLine, [[maybe_unused]] int showState)
+{
+    ChildResult result;
+    const std::vector<std::string> words = SplitOnBlanks(commandLine);
+    const std::optional<std::string> program = words.empty() ? std::nullopt : FindProgram(words.front());
+    if (!program) {
+        result.failure = "not found";
+        return result;
+    }
+
+    int outRead = -1, outWrite = -1, errRead = -1, errWrite = -1;
+    if (!MakePipe(outRead, outWrite)) {
+        result.failure = SystemReason(errno);
+        return result;
+    }
+    if (!MakePipe(errRead, errWrite)) {
+        result.failure = SystemReason(errno);
+        CloseIfOpen(outRead);
+        CloseIfOpen(outWrite);
+        return result;
+    }
+
+    pid_t child = -1;
+    const int spawned = Spawn(*program, words, outWrite, errWrite, child);
     // Without our copies of the write ends, each pipe ends when the child closes its own.
     CloseIfOpen(outWrite);
     CloseIfOpen(errWrite);
     if (spawned != 0) {
         CloseIfOpen(outRead);
         CloseIfOpen(errRead);
-        return;
+        result.failure = SystemReason(spawned);
+        return result;
     }
-
-    DrainBoth(outRead, errRead);
-
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    result.started = true;
+    DrainBoth(outRead, errRead, result.errorOutput);
+    result.exitStatus = WaitForExit(child);
+    return result;
 }
 
 } // namespace vexaro

@@ -124,3 +124,40 @@ bool InstallConverter(const fs::path& folder)
 }
 
 } // namespace vexaro
+
+namespace vexaro {
+
+ChildResult RunConverter(const std::string& commandFile)
+{
+    ChildResult run = RunChildProcess(std::string(kConverterFileName) + " " + commandFile, kShowHidden);
+    if (!run.started)
+        throw Error("Cannot run the converter " + Quoted(kConverterFileName) + "\n" +
+                    (run.failure == "not found" ? "It is neither beside the program nor in the workspace"
+                                                : run.failure));
+    return run;
+}
+
+std::string ConverterMessages(const ChildResult& run)
+{
+    std::string text;
+    std::size_t start = 0;
+    const std::string& out = run.errorOutput;
+    while (start < out.size()) {
+        std::size_t end = out.find('\n', start);
+        if (end == std::string::npos)
+            end = out.size();
+        std::string line = out.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.starts_with("bmconv: "))
+            line.erase(0, 8);
+        if (!line.empty())
+            text += (text.empty() ? "" : "\n") + line;
+        start = end + 1;
+    }
+    if (text.empty() && !run.succeeded())
+        text = "The converter ended with status " + std::to_string(run.exitStatus);
+    return text;
+}
+
+} // namespace vexaro

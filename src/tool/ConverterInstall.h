@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <filesystem>
 #include <span>
+#include <string>
+
+#include "tool/ChildProcess.h"
 
 namespace vexaro {
 
@@ -19,5 +22,14 @@ bool InstallConverter(const std::filesystem::path& folder);
 
 // The same with the given image in place of the carried one.
 bool InstallConverter(const std::filesystem::path& folder, std::span<const unsigned char> image);
+
+// Runs "bmconv.exe COMMANDFILE" hidden, from the current directory (the workspace), and returns
+// how it ended. Throws Error("Cannot run the converter \"bmconv.exe\"\nREASON") when it cannot be
+// started (missing beside the program and in the workspace, or not runnable).
+ChildResult RunConverter(const std::string& commandFile);
+
+// The converter's messages for the user: its standard error without the "bmconv: " before each
+// line, or "The converter ended with status N" when it said nothing.
+std::string ConverterMessages(const ChildResult& run);
 
 } // namespace vexaro

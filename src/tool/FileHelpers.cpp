@@ -17,51 +17,112 @@ namespace vexaro {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 // Whether `path` is a link of any kind, which goes as itself and is never followed. MinGW's
 // std::filesystem does not tell links apart on Windows, so there the reparse-point mark of
 // symbolic links and junctions is asked for directly.
-bool IsLink([[maybe_unused]] const fs::path& path, [[maybe_unused]] const fs::file_status& status)
+bool IsLink(const fs::path& path)
 {
 #ifdef _WIN32
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 #else
-    return fs::is_symlink(status);
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(path, ec));
 #endif
 }
 
-} // namespace
+namespace {
 
-void ClearFolder(const fs::path& folder)
+bool HasFullStop(const fs::path& name)
 {
+    return name.filename().native().find(fs::path::value_type('.')) != fs::path::string_type::npos;
+}
+
+// Removes a link as itself. Windows removes a link to a folder (a junction or directory link)
+// as a folder, which std::filesystem::remove does there.
+void RemoveEntry(const fs::path& path, std::vector<std::string>& failures)
+{
+    std::error_code ec;
+    fs::remove(path, ec);
+    if (ec)
+        failures.push_back(path.string() + ": " + ec.message());
+}
+
+// Returns whether `folder` was passed over in part (a folder with a full stop below it).
+bool ClearTree(const fs::path& folder, std::vector<std::string>& failures)
+{
+    const std::size_t failedBefore = failures.size();
     std::error_code ec;
     // The listing is taken first, in the file system's order, and acted on afterwards, so that
     // deleting never disturbs the listing itself.
     std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
         entries.push_back(*it);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        failures.push_back(folder.string() + ": " + ec.message());
+        return false;
+    }
 
+    bool keptOnPurpose = false;
     for (const fs::directory_entry& entry : entries) {
         const fs::file_status status = entry.symlink_status(ec);
-        if (ec)
+        if (ec) {
+            failures.push_back(entry.path().string() + ": " + ec.message());
             continue;
-        if (fs::is_directory(status) && !IsLink(entry.path(), status)) {
+        }
+        if (fs::is_directory(status) && !IsLink(entry.path())) {
             // "." and ".." never come from the listing; other names with a full stop are
             // left standing with everything inside.
-            if (entry.path().filename().native().find(fs::path::value_type('.')) == fs::path::string_type::npos)
-                ClearFolder(entry.path());
+            if (HasFullStop(entry.path()))
+                keptOnPurpose = true;
+            else
+                keptOnPurpose = ClearTree(entry.path(), failures) || keptOnPurpose;
         } else {
             // Files, and links of every kind: a link goes as a link, its target stays.
-            fs::remove(entry.path(), ec);
+            RemoveEntry(entry.path(), failures);
         }
     }
 
-    // Only a real folder is removed here; a link given as `folder` keeps standing.
-    const fs::file_status status = fs::symlink_status(folder, ec);
-    if (fs::is_directory(status) && !IsLink(folder, status))
+    if (keptOnPurpose)
+        return true;
+    // A folder that cannot go because something in it failed is no failure of its own.
+    if (failures.size() == failedBefore)
+        RemoveEntry(folder, failures);
+    return false;
+}
+
+} // namespace
+
+std::vector<std::string> ClearFolder(const fs::path& given)
+{
+    std::vector<std::string> failures;
+    // A trailing separator would make a link look like the folder it points to.
+    fs::path folder = given;
+    if (!folder.has_filename() && folder.has_parent_path())
+        folder = folder.parent_path();
+    std::error_code ec;
+    if (IsLink(folder)) {
+        RemoveEntry(folder, failures);
+        return failures;
+    }
+    if (!fs::is_directory(fs::symlink_status(folder, ec)))
+        return failures;
+    ClearTree(folder, failures);
+    return failures;
+}
+
+void EnsureRealFolder(const fs::path& given)
+{
+    fs::path folder = given;
+    if (!folder.has_filename() && folder.has_parent_path())
+        folder = folder.parent_path();
+    std::error_code ec;
+    if (IsLink(folder))
         fs::remove(folder, ec);
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(fs::symlink_status(folder, ec)) || IsLink(folder))
+        throw Error("Cannot create folder " + Quoted(folder.string()) + ". " +
+                    (ec ? ec.message() : SystemReason(EEXIST)));
 }
 
 void CopyFileReplacing(const fs::path& from, const fs::path& to, std::error_code& ec)

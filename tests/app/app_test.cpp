@@ -1,7 +1,6 @@
 // The main window headless: start-up and shutdown with Settings.ini and the converter, the
 // commands through recorded dialogs and message boxes, the pane toggle, and screenshots.
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontInfo>
@@ -9,9 +8,13 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
+#include <QProcess>
 #include <QProgressBar>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -26,7 +29,10 @@
 
 #include "bitmap/BmpCodec.h"
 #include "tool/FieldDefaults.h"
+#include "PackageBuilder.h"
 #include "TestSupport.h"
+#include "ThemePainter.h"
+#include "app/FormSeam.h"
 #include "app/Unit1.h"
 
 namespace fs = std::filesystem;
@@ -76,8 +82,19 @@ struct RecordedDialogs : vexaro::app::FileDialogs {
 struct RecordedBoxes : vexaro::app::MessageBoxes {
     std::vector<QString>* errors;
     std::vector<QString>* messages;
+    std::vector<QString>* notices;
+    std::deque<bool>* replies;
     void showError(QWidget*, const QString& text) override { errors->push_back(text); }
     void showMessage(QWidget*, const QString& text) override { messages->push_back(text); }
+    bool ask(QWidget*, const QString& text) override
+    {
+        messages->push_back(text);
+        const bool yes = !replies->empty() && replies->front();
+        if (!replies->empty())
+            replies->pop_front();
+        return yes;
+    }
+    void notify(QWidget*, const QString& text) override { notices->push_back(text); }
 };
 
 // One window in a folder of its own, with everything it shows recorded.
@@ -85,11 +102,12 @@ struct Harness {
     fs::path folder;
     std::deque<Answer> answers;
     std::vector<Answer> started;
-    std::vector<QString> errors, messages;
+    std::vector<QString> errors, messages, notices;
+    std::deque<bool> replies;
     std::unique_ptr<TForm1> form;
 
     explicit Harness(fs::path f) : folder(std::move(f)) {}
-    TForm1& start()
+    TForm1& start(fs::path settingsBesideProgram = {})
     {
         auto dialogs = std::make_unique<RecordedDialogs>();
         dialogs->answers = &answers;
@@ -97,7 +115,9 @@ struct Harness {
         auto boxes = std::make_unique<RecordedBoxes>();
         boxes->errors = &errors;
         boxes->messages = &messages;
-        form = std::make_unique<TForm1>(folder, std::move(dialogs), std::move(boxes));
+        boxes->notices = &notices;
+        boxes->replies = &replies;
+        form = std::make_unique<TForm1>(folder, std::move(dialogs), std::move(boxes), std::move(settingsBesideProgram));
         return *form;
     }
     void stop() { form.reset(); }
@@ -127,30 +147,37 @@ QString Corpus(const char* name) { return QString::fromStdString((vexaro::test::
 
 } // namespace
 
-// Receives the URLs the window asks the desktop to open.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    std::vector<QUrl> urls;
-    Q_INVOKABLE void open(const QUrl& url) { urls.push_back(url); }
-};
-
 class AppTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void startDirectoryOpensTheProgramFolder()
+    // Start directory hands the folder to xdg-open and says so when no program took it.
+    void startDirectoryShowsTheProgramFolderOrSaysItCannot()
     {
-        vexaro::test::TempDir dir;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+        vexaro::test::TempDir dir, bin;
         Harness h(dir.path());
         TForm1& form = h.start();
-        UrlRecorder recorder;
-        QDesktopServices::setUrlHandler("file", &recorder, "open");
-        form.SpeedButton4->click(); // no workspace folders yet
-        QDesktopServices::unsetUrlHandler("file");
-        QCOMPARE(recorder.urls.size(), std::size_t{1});
-        QCOMPARE(QFileInfo(recorder.urls[0].toLocalFile()).canonicalFilePath(), QString::fromStdString(dir.str()));
+        const QByteArray path = qgetenv("PATH");
+        const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+        qputenv("PATH", QByteArray::fromStdString(bin.str()) + ":" + path);
+        for (const int status : {0, 3}) {
+            {
+                std::ofstream script(bin / "xdg-open");
+                script << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << (bin / "asked").string() << "\"\nexit " << status << "\n";
+            }
+            fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+            fs::remove(bin / "asked");
+            form.SpeedButton4->click(); // no workspace folders yet
+            QTRY_VERIFY(fs::exists(bin / "asked") && form.findChild<QProcess*>() == nullptr);
+            QCOMPARE(ReadText(bin / "asked"), vexaro::Workspace(dir.path()).folderText());
+            QCOMPARE(h.messages.size(), static_cast<std::size_t>(status == 0 ? 0 : 1));
+        }
+        QCOMPARE(h.messages[0], "There is no file manager to show the folder\n" + QString::fromStdString(vexaro::Workspace(dir.path()).folderText()));
         QVERIFY(h.errors.empty());
+#else
+        QSKIP("xdg-open is asked only on Unix desktops");
+#endif
     }
 
     void errorTextGetsAFullStopAfterLettersAndDigitsOnly()
@@ -310,21 +337,27 @@ private slots:
         QVERIFY(h.errors.empty());
     }
 
-    void settingsThatCannotBeWrittenAreReported()
+    // Closing writes the numbers while the window can still show why it cannot; a temporary
+    // file left by a killed write goes at the next start.
+    void settingsThatCannotBeWrittenAreReportedOnClosing()
     {
         vexaro::test::TempDir dir;
-        const fs::path program = dir / "program";
-        fs::create_directory(program);
-        Harness h(program);
-        h.start();
-        fs::remove_all(program); // the program folder is gone by the time the window closes
-        h.stop();
+        vexaro::test::WriteBytes(dir / "Settings.ini.new", {'[', 'F'});
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        QVERIFY(!fs::exists(dir / "Settings.ini.new"));
+        fs::create_directory(dir / "Settings.ini"); // a folder in its place can never be written
+        form.show();
+        form.SpeedButton6->click();
+        QVERIFY(!form.isVisible());
         QCOMPARE(h.errors.size(), std::size_t{1});
-        QVERIFY2(h.errors[0].startsWith("Unable to write to "), qPrintable(h.errors[0]));
-        QVERIFY(h.errors[0].contains("Settings.ini"));
+        QCOMPARE(h.errors[0], "Unable to write to " + QString::fromStdString((dir / "Settings.ini").string()) + ".");
+        QVERIFY(form.shutdownFailed());
+        h.stop();
+        QCOMPARE(h.errors.size(), std::size_t{1}); // once
     }
 
-    void damagedNumberedBitmapIsShownAndStopsTheInstall()
+    void damagedNumberedBitmapAtStartStillInstallsTheConverter()
     {
         vexaro::test::TempDir dir;
         fs::create_directories(dir / "Nokia" / "MBM");
@@ -333,13 +366,15 @@ private slots:
         TForm1& form = h.start();
         QCOMPARE(h.errors.size(), std::size_t{1});
         QCOMPARE(h.errors[0], QString("Bitmap image is not valid."));
-        QVERIFY(!fs::exists(dir / "bmconv.exe"));
-        // The steps before the first draw were done.
+        QVERIFY(fs::file_size(dir / "bmconv.exe") > 0);
         QCOMPARE(form.windowTitle(), QString("Vexaro v1.0 by Tarvek aka Tvk"));
         QCOMPARE(form.outerWidth(), 460);
-        // Refresh meets the same file; the program goes on and shows the error again.
+        // Refresh meets the same file and shows the error again; an Open then replaces it.
         form.SpeedButton2->click();
         QCOMPARE(h.errors.size(), std::size_t{2});
+        form.openChosen(VEXARO_SAMPLE_THEME, 1);
+        QCOMPARE(h.errors.size(), std::size_t{2});
+        QVERIFY(DistinctColours(Shown(form.Image2)) > 1);
     }
 
     void openSaveAndExportATheme()
@@ -358,7 +393,7 @@ private slots:
         form.SpeedButton1->click();
         QVERIFY2(h.errors.empty(), h.errors.empty() ? "" : qPrintable(h.errors[0]));
         QVERIFY(fs::exists(dir / "Nokia" / "MBM" / "002.bmp"));
-        QCOMPARE(form.SpeedButton1->text(), QString("Open"));
+        QCOMPARE(form.SpeedButton1->text(), QString("&Open"));
         QCOMPARE(form.ProgressBar1->value(), 0);
 
         // The image controls show what the redraw painted, and the panel now holds the theme.
@@ -419,6 +454,7 @@ private slots:
             form.SpeedButton1->click();
             form.SpeedButton7->click();
             h.answers.push_back(Answer{true, QString::fromStdString((h.folder / "preview.jpg").string()), 1});
+            h.replies = {true}; // replace the first round's preview
             form.SpeedButton8->click();
             QVERIFY2(h.errors.empty(), h.errors.empty() ? "" : qPrintable(h.errors[0]));
 
@@ -436,27 +472,34 @@ private slots:
         QVERIFY(ReadText(dir / "plain" / main) != ReadText(dir / "edited" / main));
     }
 
-    void droppedPackageOpensByItsExtension()
+    // A theme file dropped on the window or on a field opens; anything else is refused, and a
+    // field never takes the file's name as text.
+    void droppedThemeOpensWhereverItLands()
     {
-        APP_REQUIRE_CORPUS();
-        vexaro::test::TempDir dir;
+        vexaro::test::TempDir dir, files;
         Harness h(dir.path());
         TForm1& form = h.start();
-        auto drop = [&](const QString& path) {
+        vexaro::test::WriteBytes(files / "notes.txt", {'x'});
+        auto drop = [&](QWidget* target, const fs::path& file) {
             QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(path)});
-            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(&form, &enter);
-            const bool accepted = enter.isAccepted();
-            QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(&form, &dropped);
-            return accepted;
+            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+            data.setText(QUrl::fromLocalFile(QString::fromStdString(file.string())).toString());
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &dropped);
+            return enter.isAccepted() && dropped.isAccepted() && dropped.dropAction() == Qt::CopyAction;
         };
-        QVERIFY(!drop(Corpus("mbm/MANIFEST.md")));
-        QVERIFY(!fs::exists(dir / "Nokia"));
-        QVERIFY(drop(Corpus("sis/synth_er6_theme.sis")));
+        QVERIFY(!drop(form.Edit[4], files / "notes.txt"));
+        QVERIFY(!drop(&form, files / "notes.txt"));
+        QCOMPARE(form.Edit[4]->text(), QString("165"));
+        QVERIFY(drop(form.Edit[4], VEXARO_SAMPLE_THEME));
+        QTRY_VERIFY(fs::exists(dir / "Nokia" / "MBM" / "165.bmp"));
+        QCOMPARE(form.Edit[4]->text(), QString("165"));
+        fs::remove_all(dir / "Nokia");
+        QVERIFY(drop(&form, VEXARO_SAMPLE_THEME));
+        QTRY_VERIFY(fs::exists(dir / "Nokia" / "MBM" / "165.bmp"));
         QVERIFY(h.errors.empty());
-        QVERIFY(fs::exists(dir / "Nokia" / "MBM" / "002.bmp"));
         QVERIFY(h.started.empty()); // no dialog
     }
 
@@ -513,28 +556,263 @@ private slots:
         QCOMPARE(form.paneState(), 0);
     }
 
-    void clickDuringACommandStartsNothing()
+    // While a command runs the pointer is busy, and clicks, keys, drops and closing are refused
+    // with a notice; nothing starts inside the command.
+    void busyWindowRefusesWhatArrives()
     {
         vexaro::test::TempDir dir;
         Harness h(dir.path());
         TForm1& form = h.start();
+        form.show();
         fs::create_directories(dir / "Nokia");
         vexaro::test::WriteBytes(dir / "Nokia" / "keep.txt", {'k'});
-        int fired = 0;
-        // Refresh lets pending messages run after each item; the Clear click queued now arrives
-        // then and must be dropped.
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(VEXARO_SAMPLE_THEME)});
+        // A drag already over a field when the command starts, and one that arrives meanwhile.
+        QDragEnterEvent held(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.Edit[1], &held);
+        QVERIFY(held.isAccepted());
+        bool moveAccepted = true, dropAccepted = true, enterAccepted = true;
+        Qt::CursorShape pointer = Qt::ArrowCursor;
+        // Refresh lets pending messages run after each item; what is queued now arrives then.
         QTimer::singleShot(0, &form, [&] {
-            ++fired;
+            pointer = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
             form.SpeedButton3->click();
-            form.SpeedButton5->click();
+            form.SpeedButton1->click();
+            form.SpeedButton8->click();
+            form.close();
+            QDragMoveEvent move(QPoint(6, 6), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(form.Edit[1], &move);
+            moveAccepted = move.isAccepted();
+            QDropEvent dropped(QPointF(6, 6), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(form.Edit[1], &dropped);
+            dropAccepted = dropped.isAccepted() || dropped.dropAction() != Qt::IgnoreAction;
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&form, &enter);
+            enterAccepted = enter.isAccepted();
         });
         form.SpeedButton2->click();
-        QCOMPARE(fired, 1);
+        QCOMPARE(pointer, Qt::WaitCursor);
+        QCOMPARE(h.notices.size(), std::size_t{5}); // Clear, Open, Save, close, drop
+        QVERIFY(!moveAccepted);
+        QVERIFY(!dropAccepted);
+        QVERIFY(!enterAccepted);
+        QVERIFY(h.started.empty());
+        QVERIFY(form.isVisible());
         QVERIFY(fs::exists(dir / "Nokia" / "keep.txt"));
-        QCOMPARE(form.paneState(), 0);
+        QVERIFY(!fs::exists(dir / "Nokia" / "MBM"));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
         // At rest the same click works.
         form.SpeedButton3->click();
         QVERIFY(!fs::exists(dir / "Nokia" / "keep.txt"));
+        QCOMPARE(h.notices.size(), std::size_t{5});
+    }
+
+    // The real boxes: the message first, file and reason below it, plain text, the window's
+    // face, wide enough for their caption.
+    void boxesPutTheMessageFirstAndShowTheirCaption()
+    {
+        vexaro::test::TempDir dir;
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        QString text, details, family;
+        Qt::TextFormat format = Qt::RichText;
+        int width = 0;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            text = box->text();
+            details = box->informativeText();
+            format = box->textFormat();
+            width = box->width();
+            family = QFontInfo(box->font()).family();
+            box->accept();
+        });
+        vexaro::app::QtMessageBoxes().showError(&form, "Bitmap image is not valid\n<b>/x/002.bmp</b>: too short.");
+        QCOMPARE(text, QString("Bitmap image is not valid"));
+        QCOMPARE(details, QString("<b>/x/002.bmp</b>: too short."));
+        QCOMPARE(format, Qt::PlainText);
+        QVERIFY(width >= vexaro::app::kMinimumBoxWidth);
+        QCOMPARE(family, QFontInfo(form.font()).family());
+    }
+
+    // After any failure the Open caption and the bar are at rest, the bar never in its endless
+    // busy animation, and the next Open works.
+    // Bitmaps the converter could not unpack are named in a message while the others show; a
+    // Save that cannot build every file from the theme's bitmaps says which and why.
+    void lostBitmapsAndIncompleteSaveAreTold()
+    {
+        vexaro::test::TempDir dir;
+        vexaro::test::WriteBytes(dir / "theme.mbm", vexaro::test::PaintMbm(4, {}, {1}));
+        Harness h(fs::path(dir / "program"));
+        fs::create_directories(h.folder);
+        TForm1& form = h.start();
+        form.openChosen(QString::fromStdString((dir / "theme.mbm").string()), 2);
+        QCOMPARE(h.messages.size(), std::size_t{1});
+        QVERIFY2(h.messages.front().startsWith("1 of 4 bitmaps could not be unpacked: 001\n"), qPrintable(h.messages.front()));
+        QVERIFY(h.errors.empty());
+        form.SpeedButton7Click();
+        QCOMPARE(h.errors.size(), std::size_t{1});
+        QVERIFY2(h.errors.front().startsWith("The Siemens theme is incomplete\n"), qPrintable(h.errors.front()));
+        QVERIFY(h.errors.front().contains("Menu_Folders.mbm: no bitmap 165 (field 4), 023 (field 5)"));
+        QVERIFY(fs::exists(h.folder / "Siemens" / "Backgroundimage.mbm"));
+    }
+
+    void failedOpenEndsAtRest()
+    {
+        vexaro::test::TempDir dir;
+        vexaro::test::PackageBuilder builder;
+        builder.addFile("C:\\theme\\first.txt", std::vector<std::uint8_t>(50, 'a'));
+        builder.addFile("C:\\theme\\skin.mbm", std::vector<std::uint8_t>(400, 'b'));
+        vexaro::test::BuiltPackage damaged = builder.build();
+        damaged.bytes[damaged.dataOffsets[1] + 4] ^= 0xFF; // spoils the second entry's deflate data
+        damaged.bytes[damaged.dataOffsets[1] + 5] ^= 0xFF;
+        vexaro::test::WriteBytes(dir / "damaged.sis", damaged.bytes);
+        vexaro::test::WriteBytes(dir / "empty.sis", {});
+        Harness h(fs::path(dir / "program"));
+        fs::create_directories(h.folder);
+        TForm1& form = h.start();
+        for (const char* theme : {"damaged.sis", "empty.sis"}) {
+            form.openChosen(QString::fromStdString((dir / theme).string()), 1);
+            h.errors.clear(); // the damaged one fails, the empty one holds nothing
+
+            QCOMPARE(form.SpeedButton1->text(), QString("&Open"));
+            QCOMPARE(form.ProgressBar1->value(), 0);
+            QVERIFY(form.ProgressBar1->maximum() > form.ProgressBar1->minimum());
+        }
+        vexaro::app::QtMessageBoxes boxes;
+        vexaro::app::FormSeam seam(form, boxes);
+        seam.setProgressMax(0);
+        QVERIFY(form.ProgressBar1->maximum() > form.ProgressBar1->minimum());
+        seam.setOpenCaption("Process : a&b.mbm");
+        QCOMPARE(form.SpeedButton1->text(), QString("Process : a&&b.mbm")); // no access key from a name
+        form.openChosen(VEXARO_SAMPLE_THEME, 1);
+        QVERIFY(h.errors.empty());
+        QVERIFY(DistinctColours(Shown(form.Image2)) > 1);
+    }
+
+    // Access keys are unique and each key presses its button; Enter in a field refreshes.
+    void keysPressTheirButtons()
+    {
+        vexaro::test::TempDir dir;
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        const std::pair<QToolButton*, const char*> mnemonics[] = {
+            {form.SpeedButton1, "Alt+O"}, {form.SpeedButton7, "Alt+S"}, {form.SpeedButton2, "Alt+R"},
+            {form.SpeedButton3, "Alt+C"}, {form.SpeedButton4, "Alt+D"}, {form.SpeedButton6, "Alt+X"},
+            {form.SpeedButton8, "Alt+V"}};
+        for (const auto& [button, keys] : mnemonics)
+            QCOMPARE(QKeySequence::mnemonic(button->text()).toString(), QString(keys));
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const struct {
+            QWidget* target;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            QToolButton* button;
+        } keys[] = {
+            {&form, Qt::Key_O, Qt::ControlModifier, form.SpeedButton1},
+            {&form, Qt::Key_S, Qt::ControlModifier, form.SpeedButton7},
+            {form.Edit[3], Qt::Key_F5, Qt::NoModifier, form.SpeedButton2},
+            {form.Edit[3], Qt::Key_Return, Qt::NoModifier, form.SpeedButton2},
+            {form.Edit[3], Qt::Key_Enter, Qt::KeypadModifier, form.SpeedButton2},
+            {&form, Qt::Key_R, Qt::AltModifier, form.SpeedButton2},
+            {&form, Qt::Key_P, Qt::AltModifier, form.SpeedButton5},
+        };
+        for (const auto& k : keys) {
+            QSignalSpy clicked(k.button, &QToolButton::clicked);
+            QTest::keyClick(k.target, k.key, k.modifiers);
+            QTRY_COMPARE(clicked.count(), 1);
+        }
+        QCOMPARE(h.started.size(), std::size_t{1}); // Ctrl+O asked for a theme
+        QVERIFY(fs::exists(dir / "Siemens"));    // Ctrl+S built
+        QCOMPARE(form.paneState(), 1);          // Alt+P opened the pane
+    }
+
+    // Once a theme is open, a field naming a bitmap it lacks is marked; the mark follows edits.
+    void fieldsMarkBitmapsTheThemeLacks()
+    {
+        vexaro::test::TempDir dir;
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        // 1 marked (colour and tooltip), 0 not, -1 half marked.
+        auto marked = [&](int n) {
+            const bool red = form.Edit[n]->palette().color(QPalette::Text) == QColor::fromRgb(vexaro::app::kMissingBitmapColour);
+            const bool tip = !form.Edit[n]->toolTip().isEmpty();
+            return red == tip ? int{red} : -1;
+        };
+        QCOMPARE(marked(4), 0); // no theme: nothing to lack
+        vexaro::test::ThemeOptions options;
+        options.omit = {4};
+        vexaro::test::PaintTheme(vexaro::Workspace(dir.path()), options);
+        form.SpeedButton2->click();
+        QCOMPARE(marked(4), 1);
+        QCOMPARE(form.Edit[4]->toolTip(), QString("No bitmap 165 in this theme"));
+        QCOMPARE(marked(5), 0);
+        form.Edit[5]->setText("999");
+        QCOMPARE(marked(5), 1);
+        QCOMPARE(form.Edit[5]->toolTip(), QString("No bitmap 999 in this theme"));
+        form.Edit[4]->setText("023");
+        QCOMPARE(marked(4), 0);
+        form.SpeedButton3->click();
+        QCOMPARE(marked(5), 0);
+    }
+
+    void exportAsksBeforeReplacing()
+    {
+        vexaro::test::TempDir dir;
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        vexaro::test::WriteBytes(dir / "shot.jpg", {'o', 'l', 'd'});
+        const QString typed = QString::fromStdString((dir / "shot.bmp").string());
+        // Typed "shot.bmp" with type 1 writes shot.jpg: that is the name asked about.
+        h.answers = {Answer{true, typed, 1}, Answer{false, {}, 1}};
+        h.replies = {false};
+        form.SpeedButton8->click();
+        QCOMPARE(h.started.size(), std::size_t{2}); // No brings the dialog back
+        QCOMPARE(h.messages.at(0), QString::fromStdString((dir / "shot.jpg").string()) + " already exists.\nDo you want to replace it?");
+        QCOMPARE(ReadText(dir / "shot.jpg"), std::string("old"));
+        h.answers = {Answer{true, typed, 1}};
+        h.replies = {true};
+        form.SpeedButton8->click();
+        QVERIFY(ReadText(dir / "shot.jpg").size() > 100);
+        QCOMPARE(h.messages.size(), std::size_t{2});
+    }
+
+    // An installed copy works elsewhere but takes the numbers of a Settings.ini beside the
+    // program while its workspace has none, and then writes its own.
+    void installedCopyReadsTheSettingsBesideIt()
+    {
+        vexaro::test::TempDir program, data;
+        vexaro::test::WriteBytes(program / "Settings.ini", {'[', 'F', 'i', 'l', 'e', 's', ']', '\r', '1', '=', '7', '\r'});
+        Harness h(data.path());
+        TForm1& form = h.start(program / "Settings.ini");
+        QCOMPARE(form.Edit[1]->text(), QString("7"));
+        form.Edit[1]->setText("8");
+        h.stop();
+        QVERIFY(ReadText(data / "Settings.ini").find("1=8\r\n") != std::string::npos);
+        QCOMPARE(ReadText(program / "Settings.ini"), std::string("[Files]\r1=7\r"));
+        Harness again(data.path());
+        QCOMPARE(again.start(program / "Settings.ini").Edit[1]->text(), QString("8"));
+    }
+
+    // At a scale of 1 the carried raster face; above it (this test runs again under
+    // QT_SCALE_FACTOR=2) the scalable one, and the preview smoothed to the screen's pixels.
+    void faceAndPreviewFollowTheScale()
+    {
+        if (!QFileInfo::exists("/usr/share/wine/fonts/ms_sans_serif.ttf"))
+            QSKIP("the carried faces are built from fonts-wine");
+        vexaro::test::TempDir dir;
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        const qreal ratio = form.devicePixelRatioF();
+        QCOMPARE(QFontInfo(form.font()).family(), QString(ratio > 1 ? "Tahoma" : "MS Sans Serif"));
+        QCOMPARE(QFontInfo(QApplication::font()).family(), QFontInfo(form.font()).family()); // dialogs and boxes
+        const QPixmap preview = form.Image1->pixmap();
+        QCOMPARE(preview.devicePixelRatio(), ratio);
+        QCOMPARE(preview.size(), QSize(280, 385) * ratio);
+        QCOMPARE(form.Image2->pixmap().size(), QSize(176, 220));
     }
 
     void screenshots()

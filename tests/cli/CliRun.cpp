@@ -11,6 +11,7 @@
 #include "RecordingWindow.h"
 #include "preview/TargetPreview.h"
 #include "TestSupport.h"
+#include "ThemePainter.h"
 #include "target/ThemeBuild.h"
 
 namespace vexaro::test {
@@ -78,6 +79,26 @@ std::vector<std::string> Lines(const std::string& text)
         lines.push_back(line);
     }
     return lines;
+}
+
+std::set<std::string> FilesUnder(const fs::path& folder)
+{
+    std::set<std::string> files;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file())
+            files.insert(it->path().lexically_relative(folder).generic_string());
+    return files;
+}
+
+std::vector<std::uint8_t> UnusualTheme()
+{
+    std::map<int, MbmSize> sizes{{2, {176, 44}}, {3, {176, 208}}, {4, {176, 20}}, {10, {176, 144}}, {140, {44, 29}}, {150, {44, 44}}};
+    for (const int n : {165, 23, 109, 121, 73})
+        sizes[n] = {44, 29};
+    for (const int n : {25, 135, 111, 123, 75})
+        sizes[n] = {44, 44};
+    return PaintMbm(166, sizes, {133});
 }
 
 } // namespace vexaro::test

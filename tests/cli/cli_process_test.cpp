@@ -4,10 +4,15 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 
+#include "../mbm/MiniJson.h"
 #include "bitmap/BmpCodec.h"
 #include "CliRun.h"
+#include "tool/Workspace.h"
+#include "PackageBuilder.h"
 #include "TestSupport.h"
+#include "ThemePainter.h"
 
 namespace vexaro::test {
 namespace {
@@ -33,8 +38,9 @@ void ExpectSameFiles(const fs::path& cli, const fs::path& core, const std::strin
         EXPECT_TRUE(a.at(name) == bytes) << what << ": " << name << " differs";
 }
 
-// Every theme that the core commands convert, the command line converts to the same bytes; the
-// others it reports as failed. Several themes run at once in copies of the program.
+// Every theme that the core commands convert, the command line converts to the same bytes; of
+// the others it keeps the same files the core built and calls them partial, or failed when
+// nothing usable came out. Several themes run at once in copies of the program.
 TEST(ConvertProcess, SameFilesAsTheCoreCommands)
 {
     VEXARO_REQUIRE_CORPUS();
@@ -49,7 +55,7 @@ TEST(ConvertProcess, SameFilesAsTheCoreCommands)
     args.insert(args.end(), files.begin(), files.end());
     const CliResult run = RunCli(args, t.path());
 
-    int converted = 0;
+    int converted = 0, partial = 0, failed = 0;
     for (const std::string& file : files) {
         const std::string stem = fs::path(file).stem().string();
         const std::string message = CoreConversion(file, true, t / "core" / stem);
@@ -57,18 +63,24 @@ TEST(ConvertProcess, SameFilesAsTheCoreCommands)
             ++converted;
             EXPECT_TRUE(HasLineStarting(run.out, "converted " + file + " -> ")) << file << "\n" << run.out;
             ExpectSameFiles(t / "cli" / stem, t / "core" / stem, stem);
+        } else if (HasLineStarting(run.out, "partial   " + file + " -> ")) {
+            ++partial;
+            EXPECT_EQ(ConversionFiles(t / "cli" / stem), ConversionFiles(t / "core" / stem)) << stem;
         } else {
+            ++failed;
             EXPECT_TRUE(HasLineStarting(run.out, "failed    " + file)) << file << " (" << message << ")\n" << run.out;
             EXPECT_TRUE(HasLineStarting(run.err, file + ": ")) << run.err;
         }
     }
-    // The sample and the two theme-shaped packages convert; the applications and the broken
-    // packages do not, and make the status non-zero.
+    // The sample and the two theme-shaped packages convert; applications that carry some
+    // bitmaps of the default numbers are partial; the others and the broken packages fail.
     EXPECT_GE(converted, 3);
-    EXPECT_LT(converted, static_cast<int>(files.size()));
+    EXPECT_GE(partial, 1);
+    EXPECT_GE(failed, 1);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(Lines(run.out).back(), std::to_string(converted) + " of " + std::to_string(files.size()) +
-                                         " themes converted into " + (t / "cli").string());
+                                         " themes converted into " + (t / "cli").string() + ", " +
+                                         std::to_string(partial) + " partial, " + std::to_string(failed) + " failed");
 }
 
 // The sample theme converts to the same bytes on every platform and in every build: these are
@@ -87,6 +99,10 @@ TEST(ConvertProcess, SampleThemeGivesTheRecordedBytes)
     };
     const auto files = ConversionFiles(t / "out" / "VexaroSample");
     ASSERT_EQ(files.size(), recorded.size());
+    // The theme's folder holds what the user asked for, nothing of the work behind it.
+    EXPECT_EQ(FilesUnder(t / "out" / "VexaroSample"),
+              (std::set<std::string>{"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "Siemens/Menu_Folders.mbm",
+                                     "preview.jpg"}));
     for (const auto& [name, bytes] : files)
         EXPECT_EQ(Sha256Hex(bytes), recorded.at(name)) << name;
 }
@@ -142,13 +158,15 @@ TEST(ConvertProcess, RelativeNamesOneAfterAnother)
     fs::create_directories(t / "in");
     fs::copy_file(kSample, t / "in" / "A.sis");
     fs::copy_file(kSample, t / "in" / "B.sis");
-    const CliResult r = RunCli({"convert", "--jobs", "1", "in/A.sis", "in/B.sis", "--out", "res"}, t.path());
+    const CliResult r = RunCli({"convert", "--jobs", "1", "in/A.sis", "in/B.sis", "--out", "res", "--report=rep.html"}, t.path());
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const auto lines = Lines(r.out);
-    ASSERT_EQ(lines.size(), 3u) << r.out;
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[2], "Report: rep.html");
+    EXPECT_TRUE(fs::exists(t / "rep.html"));
     EXPECT_TRUE(StartsWith(lines[0], "converted in/A.sis -> " + (fs::path("res") / "A").string() + ": ")) << lines[0];
     EXPECT_TRUE(StartsWith(lines[1], "converted in/B.sis -> " + (fs::path("res") / "B").string() + ": ")) << lines[1];
-    EXPECT_EQ(lines[2], "2 of 2 themes converted into res");
+    EXPECT_EQ(lines[3], "2 of 2 themes converted into res");
     EXPECT_EQ(ConversionFiles(t / "res" / "A"), ConversionFiles(t / "res" / "B"));
     EXPECT_EQ(ConversionFiles(t / "res" / "B").size(), 4u);
 }
@@ -178,6 +196,46 @@ TEST(ConvertProcess, SettingsIniAndSetChooseTheBitmaps)
 
     ASSERT_EQ(CoreConversion(kSample, true, t / "core", {{2, "005"}, {4, "166"}}), "");
     EXPECT_EQ(ConversionFiles(t / "core"), fromIni);
+}
+
+// A theme lacking default numbers beside one that converts: status 3, the partial theme's line
+// says what is missing, the report shows both, and no progress line reaches a pipe. On a
+// workspace, open reports the lost bitmap with status 1, save keeps what it built with status 3,
+// and info suggests the numbers that fit.
+TEST(ConvertProcess, PartialThemeKeepsItsFilesAndIsReported)
+{
+    TempDir t;
+    const std::string unusual = (t / "Unusual.mbm").string();
+    WriteBytes(t / "Unusual.mbm", UnusualTheme());
+    const std::string out = (t / "out").string();
+    CliResult r = RunCli({"convert", "--jobs", "2", "--report", unusual, kSample, "--out", out}, t.path());
+    EXPECT_EQ(r.status, 3) << r.out << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string shown = (t / "out" / "Unusual").string();
+    const std::string siemens = NativePath("Siemens\\").string();
+    EXPECT_TRUE(HasLineStarting(r.out, "partial   " + unusual + " -> " + shown + ": " + siemens + "Backgroundimage.mbm " +
+                                           siemens + "EidPic.mbm preview.jpg; 1 of 166 bitmaps could not be unpacked: 133; "))
+        << r.out;
+    EXPECT_NE(r.out.find("; Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Lines(r.out).back(), "1 of 2 themes converted into " + out + ", 1 partial");
+    EXPECT_EQ(FilesUnder(t / "out" / "Unusual"),
+              (std::set<std::string>{"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "preview.jpg"}));
+    const std::vector<std::uint8_t> report = ReadBytes(t / "out" / "index.html");
+    const std::string page(report.begin(), report.end());
+    EXPECT_NE(page.find("<img src=\"Unusual/preview.jpg\""), std::string::npos);
+    EXPECT_NE(page.find("href=\"VexaroSample/Siemens/Menu_Folders.mbm\""), std::string::npos);
+
+    const std::string ws = (t / "ws").string();
+    r = RunCli({"--workspace", ws, "open", unusual}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(StartsWith(r.err, "1 of 166 bitmaps could not be unpacked: 133\n")) << r.err;
+    r = RunCli({"--workspace", ws, "save"}, t.path());
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(Lines(r.out).size(), 2u) << r.out;
+    EXPECT_EQ(r.err, "Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n");
+    r = RunCli({"--workspace", ws, "info", "--json"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::Parse(r.out)["set"].str(), "--set 2=010 --set 6=140 --set 10=150");
 }
 
 TEST(BadInputProcess, MessagesAndStatus)
@@ -220,6 +278,40 @@ TEST(BadInputProcess, MessagesAndStatus)
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--out"), std::string::npos) << help.out;
     EXPECT_TRUE(help.err.empty()) << help.err;
+}
+
+// A package that brings its own command file, with a damaged theme so that the unpacking job
+// writes none, acts on nothing outside its workspace: not through `open`, not through copies of
+// the program converting several themes at once.
+TEST(BadInputProcess, HostilePackageActsOnlyInsideItsWorkspace)
+{
+    TempDir t;
+    const fs::path victim = t / "victim.txt";
+    WriteBytes(victim, Bytes("precious"));
+    std::string commands = "/u Nokia\\real.dat\r\n..\\..\\escaped.bmp\r\n" + (t / "absolute.bmp").string() + "\r\n" +
+                           victim.string() + "\r\n";
+    PackageBuilder builder;
+    builder.addFile("C:\\t\\skin.mbm", Bytes("0123456789"));
+    builder.addFile("C:\\t\\real.dat", PaintMbm(3));
+    builder.addFile("C:\\t\\mbm.txt", Bytes(commands));
+    WriteBytes(t / "hostile.sis", builder.bytes());
+
+    const CliResult open = RunCli({"--workspace", (t / "ws" / "one").string(), "open", (t / "hostile.sis").string()}, t.path());
+    EXPECT_EQ(open.status, 1);
+    EXPECT_EQ(open.err, "File temp.mbm damaged !\n");
+    const CliResult convert = RunCli({"convert", "--out", (t / "ws").string(), "--jobs", "2", (t / "hostile.sis").string(),
+                                      (t / "hostile.sis").string()},
+                                     t.path());
+    EXPECT_EQ(convert.status, 1);
+
+    EXPECT_EQ(ReadBytes(victim), Bytes("precious"));
+    std::set<std::string> beside;
+    for (const auto& e : fs::directory_iterator(t.path()))
+        beside.insert(e.path().filename().string());
+    // The folder the command line works in holds only what the test runner put there.
+    beside.erase("ws");
+    EXPECT_EQ(beside.count("absolute.bmp") + beside.count("escaped.bmp"), 0u);
+    EXPECT_FALSE(fs::exists(t.path().parent_path() / "escaped.bmp"));
 }
 
 } // namespace

@@ -1,14 +1,24 @@
-// The command line's own helpers: field overrides, type choice, theme folders, worker copies.
+// The command line's layer in process: field overrides, type choice, theme folders, worker
+// copies, how a save is judged, one theme's conversion, the batch, its report, and info.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
+#include <mutex>
+#include <set>
+#include <sstream>
 
-#include "cli/CliCommands.h"
+#include "../mbm/MiniJson.h"
 #include "base/Error.h"
+#include "cli/Batch.h"
+#include "cli/BatchReport.h"
+#include "cli/CliCommands.h"
+#include "cli/ThemeInfo.h"
+#include "cli/Workers.h"
+#include "CliRun.h"
+#include "PackageBuilder.h"
 #include "preview/PreviewExport.h"
 #include "TestSupport.h"
-#include "cli/Workers.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -84,27 +94,273 @@ TEST(WindowsCommandLine, QuotesSoTheRuntimeSplitsItBack)
 }
 
 #ifdef _WIN32
-TEST(Workers, StatusOfEveryCopyInOrder)
+TEST(Workers, ExitStatusOfTheCopy)
 {
     char system[MAX_PATH];
     const UINT n = GetSystemDirectoryA(system, MAX_PATH);
     ASSERT_GT(n, 0u);
     const std::string cmd = std::string(system, n) + "\\cmd.exe";
-    const std::vector<std::vector<std::string>> runs{{"/c", "exit 3"}, {"/c", "exit 0"}, {"/c", "exit 7"}, {"/c", "exit 1"}};
-    EXPECT_EQ(RunWorkers(cmd, runs, 2), (std::vector<int>{3, 0, 7, 1}));
-    EXPECT_EQ(RunWorkers("C:\\no\\such\\program.exe", {{"x"}, {"y"}}, 4), (std::vector<int>{-1, -1}));
-    EXPECT_TRUE(RunWorkers(cmd, {}, 3).empty());
+    EXPECT_EQ(RunCopy(cmd, {"/c", "exit 3"}), 3);
+    EXPECT_EQ(RunCopy(cmd, {"/c", "exit 0"}), 0);
+    EXPECT_EQ(RunCopy("C:\\no\\such\\program.exe", {"x"}), -1);
 }
 #else
-TEST(Workers, StatusOfEveryCopyInOrder)
+TEST(Workers, ExitStatusOfTheCopy)
 {
-    const std::vector<std::vector<std::string>> runs{
-        {"-c", "sleep 0.2; exit 3"}, {"-c", "exit 0"}, {"-c", "kill -9 $$"}, {"-c", "exit 7"}, {"-c", "exit 1"}};
-    EXPECT_EQ(RunWorkers("/bin/sh", runs, 2), (std::vector<int>{3, 0, 137, 7, 1}));
-    EXPECT_EQ(RunWorkers("/no/such/program", {{"x"}, {"y"}}, 4), (std::vector<int>{-1, -1}));
-    EXPECT_TRUE(RunWorkers("/bin/sh", {}, 3).empty());
+    EXPECT_EQ(RunCopy("/bin/sh", {"-c", "sleep 0.1; exit 3"}), 3);
+    EXPECT_EQ(RunCopy("/bin/sh", {"-c", "exit 0"}), 0);
+    EXPECT_EQ(RunCopy("/bin/sh", {"-c", "kill -9 $$"}), 137);
+    EXPECT_EQ(RunCopy("/no/such/program", {"x"}), -1);
 }
 #endif
+
+// A commands' seam: each target file with the fields it lacked.
+SaveOutcome Saved(std::array<bool, 3> built, std::array<std::vector<MissingBitmap>, 3> missing)
+{
+    SaveOutcome save;
+    for (std::size_t i = 0; i < 3; ++i)
+        save.targets[i] = TargetOutcome{kTargetFiles[i], built[i], missing[i], built[i] ? "" : "bmconv said no"};
+    return save;
+}
+
+TEST(JudgeSave, ConvertedPartialOrFailed)
+{
+    std::vector<MissingBitmap> icons;
+    for (int field = 4; field <= 15; ++field)
+        icons.push_back({field, FieldDefault(field)});
+    const std::vector<MissingBitmap> main{{2, "003"}}, status{{1, "002"}, {2, "003"}};
+    struct Case {
+        SaveOutcome save;
+        ThemeStatus status;
+        std::string firstProblem;
+    };
+    const std::vector<Case> cases{
+        {Saved({true, true, true}, {}), ThemeStatus::Converted, ""},
+        {Saved({true, true, false}, {{{}, {}, {{4, "165"}, {9, ""}}}}), ThemeStatus::Partial,
+         "Menu_Folders.mbm: no bitmap 165 (field 4); field 9 is empty"},
+        {Saved({true, true, true}, {{main, {}, {}}}), ThemeStatus::Partial, "Backgroundimage.mbm: no bitmap 003 (field 2)"},
+        {Saved({true, false, true}, {}), ThemeStatus::Failed, "EidPic.mbm: not built: bmconv said no"},
+        {Saved({false, false, false}, {{main, status, icons}}), ThemeStatus::Failed,
+         "No bitmap number field names a bitmap of this theme"},
+        {Saved({true, true, false}, {{main, status, icons}}), ThemeStatus::Failed,
+         "No bitmap number field names a bitmap of this theme"},
+    };
+    for (const Case& c : cases) {
+        const ThemeOutcome outcome = JudgeSave(c.save);
+        EXPECT_EQ(outcome.status, c.status) << c.firstProblem;
+        EXPECT_EQ(outcome.problems.empty() ? "" : outcome.problems.front(), c.firstProblem);
+    }
+}
+
+// The commands move into the workspace; the test goes on where it was.
+struct StayHere {
+    fs::path folder = fs::current_path();
+    ~StayHere() { std::error_code ec; fs::current_path(folder, ec); }
+};
+
+// A theme lacking default numbers and with a bitmap that cannot be unpacked keeps the two
+// Siemens files that could be built and its preview, and nothing else; a later failure in the
+// same folder leaves nothing of it.
+TEST(ConvertTheme, PartialKeepsWhatCouldBeBuilt)
+{
+    test::TempDir t;
+    const StayHere stay;
+    test::WriteBytes(t / "Unusual.mbm", test::UnusualTheme());
+    const FieldTexts fields = LoadFieldTexts(t.path(), {{9, ""}});
+    const ThemeOutcome outcome = ConvertTheme((t / "Unusual.mbm").string(), "", t / "out" / "Unusual", fields, nullptr);
+    EXPECT_EQ(outcome.status, ThemeStatus::Partial);
+    EXPECT_EQ(outcome.built, (std::array<bool, 3>{true, true, false}));
+    EXPECT_TRUE(outcome.preview);
+    ASSERT_GE(outcome.problems.size(), 2u);
+    EXPECT_EQ(outcome.problems.front(), "1 of 166 bitmaps could not be unpacked: 133");
+    EXPECT_EQ(outcome.problems.back(), "Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10); field 9 is empty");
+    EXPECT_EQ(test::FilesUnder(t / "out" / "Unusual"),
+              (std::set<std::string>{"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "preview.jpg"}));
+
+    const ThemeOutcome failed = ConvertTheme((t / "missing.mbm").string(), "", t / "out" / "Unusual", fields, nullptr);
+    EXPECT_EQ(failed.status, ThemeStatus::Failed);
+    EXPECT_FALSE(failed.preview);
+    EXPECT_FALSE(fs::exists(t / "out" / "Unusual"));
+}
+
+std::vector<BatchTheme> Themes(const std::vector<std::string>& names)
+{
+    std::vector<BatchTheme> themes;
+    for (const std::string& name : names)
+        themes.push_back({name + ".sis", "/in/" + name + ".sis", fs::path("out") / name, fs::path("/out") / name});
+    return themes;
+}
+
+// The batch in this process with a runner of its own: every theme once, outcomes in theme
+// order whatever order they end in, a runner's exception a failure, the progress line only
+// where asked for.
+TEST(Batch, RunsEveryThemeAndTallies)
+{
+    const auto themes = Themes({"A", "B", "C", "D", "E"});
+    std::mutex mutex;
+    std::multiset<std::string> seen;
+    const ThemeRunner runner = [&](const BatchTheme& theme) {
+        {
+            const std::lock_guard lock(mutex);
+            seen.insert(theme.file);
+        }
+        ThemeOutcome outcome;
+        if (theme.file == "C.sis")
+            throw Error("cannot read C");
+        outcome.status = theme.file == "B.sis" ? ThemeStatus::Partial : ThemeStatus::Converted;
+        outcome.built = {true, true, theme.file != "B.sis"};
+        outcome.preview = true;
+        if (theme.file == "B.sis")
+            outcome.problems = {"Menu_Folders.mbm: no bitmap 165 (field 4)"};
+        return outcome;
+    };
+    std::ostringstream out, err, progress;
+    const auto outcomes = RunBatch(themes, 3, runner, BatchStreams{out, err, &progress});
+    EXPECT_EQ(seen, (std::multiset<std::string>{"A.sis", "B.sis", "C.sis", "D.sis", "E.sis"}));
+    ASSERT_EQ(outcomes.size(), 5u);
+    EXPECT_EQ(outcomes[1].status, ThemeStatus::Partial);
+    EXPECT_EQ(outcomes[2].status, ThemeStatus::Failed);
+    EXPECT_EQ(outcomes[3].status, ThemeStatus::Converted);
+    const std::vector<std::string> lines = test::Lines(out.str());
+    const std::set<std::string> lineSet(lines.begin(), lines.end());
+    EXPECT_EQ(lines.size(), 5u);
+    const std::string siemens = NativePath("Siemens\\").string();
+    EXPECT_EQ(lineSet.count("partial   B.sis -> " + (fs::path("out") / "B").string() + ": " + siemens +
+                            "Backgroundimage.mbm " + siemens + "EidPic.mbm preview.jpg; Menu_Folders.mbm: no bitmap 165 (field 4)"),
+              1u)
+        << out.str();
+    EXPECT_EQ(lineSet.count("failed    C.sis"), 1u);
+    EXPECT_EQ(err.str(), "C.sis: cannot read C\n");
+    EXPECT_EQ(TallyLine(outcomes, "out"), "3 of 5 themes converted into out, 1 partial, 1 failed");
+    EXPECT_EQ(BatchStatus(outcomes), kExitFailed);
+    EXPECT_NE(progress.str().find("] 5/5 "), std::string::npos) << progress.str();
+    EXPECT_EQ(progress.str().back(), '\r');   // the line is cleared at the end
+}
+
+TEST(Batch, StatusAndProgressText)
+{
+    auto with = [](std::vector<ThemeStatus> statuses) {
+        std::vector<ThemeOutcome> outcomes(statuses.size());
+        for (std::size_t i = 0; i < statuses.size(); ++i)
+            outcomes[i].status = statuses[i];
+        return BatchStatus(outcomes);
+    };
+    EXPECT_EQ(with({ThemeStatus::Converted, ThemeStatus::Converted}), kExitDone);
+    EXPECT_EQ(with({ThemeStatus::Converted, ThemeStatus::Partial}), kExitPartial);
+    EXPECT_EQ(with({ThemeStatus::Partial, ThemeStatus::Failed, ThemeStatus::Converted}), kExitFailed);
+    EXPECT_EQ(ProgressText(3, 12, 75, "Blue.sis"), "[#####...............] 3/12 1:15 Blue.sis");
+    EXPECT_EQ(ProgressText(0, 1, 0, std::string(100, 'x')).size(), 79u);
+}
+
+TEST(Batch, OutcomeFileCarriesTheOutcome)
+{
+    test::TempDir t;
+    ThemeOutcome outcome;
+    outcome.status = ThemeStatus::Partial;
+    outcome.built = {true, false, true};
+    outcome.preview = true;
+    outcome.problems = {"EidPic.mbm: not built: bitmap 3: bad", "second line"};
+    WriteOutcomeFile(t / "o.txt", outcome);
+    const auto read = ReadOutcomeFile(t / "o.txt");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->status, outcome.status);
+    EXPECT_EQ(read->built, outcome.built);
+    EXPECT_EQ(read->preview, outcome.preview);
+    EXPECT_EQ(read->problems, outcome.problems);
+    EXPECT_FALSE(ReadOutcomeFile(t / "none.txt"));
+}
+
+// Names from outside are escaped, links are relative to the page and percent-encoded, and a
+// theme that failed shows no picture and no links.
+TEST(BatchReport, EscapesNamesAndLinksRelatively)
+{
+    const fs::path root = fs::absolute("reports");
+    const std::vector<BatchTheme> themes{
+        {"<b>&'x\".sis", "/in/x.sis", "out/x", root / "My Theme#1"},
+        {"Bad.sis", "/in/Bad.sis", "out/Bad", root / "Bad"},
+    };
+    std::vector<ThemeOutcome> outcomes(2);
+    outcomes[0].status = ThemeStatus::Partial;
+    outcomes[0].built = {true, true, false};
+    outcomes[0].preview = true;
+    outcomes[0].problems = {"Menu_Folders.mbm: no bitmap <165>"};
+    const std::string html = BatchReportHtml(root / "index.html", themes, outcomes);
+    EXPECT_EQ(html.find("<b>"), std::string::npos);
+    EXPECT_EQ(html.find("<165>"), std::string::npos);
+    EXPECT_NE(html.find("&lt;b&gt;&amp;&#39;x&quot;.sis"), std::string::npos);
+    EXPECT_NE(html.find("<img src=\"My%20Theme%231/preview.jpg\""), std::string::npos) << html;
+    EXPECT_NE(html.find("href=\"My%20Theme%231/Siemens/EidPic.mbm\""), std::string::npos);
+    EXPECT_EQ(html.find("href=\"My%20Theme%231/Siemens/Menu_Folders.mbm\""), std::string::npos);
+    EXPECT_EQ(html.find("href=\"Bad/"), std::string::npos);
+    EXPECT_NE(html.find("no preview"), std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_EQ(html.find("http"), std::string::npos);
+    EXPECT_EQ(RelativeLink(root / "a", root / "b" / "c d.jpg"), "../b/c%20d.jpg");
+}
+
+// The fitting bitmaps of each field: the areas by their sizes, the icons by the size of the
+// theme's other icons of their form; the --set line takes the first of each.
+TEST(ThemeInfo, SizesAndFittingNumbers)
+{
+    const std::vector<std::uint8_t> mbm = test::UnusualTheme();
+    FieldTexts fields = LoadFieldTexts(fs::path("no-such-folder"), {{9, "abc"}});
+    const ThemeFacts facts = DescribeTheme("Unusual.mbm", ReadBitmapFacts(mbm), fields);
+    ASSERT_EQ(facts.bitmaps.size(), 166u);
+    EXPECT_EQ(facts.bitmaps[3].width, 176);
+    EXPECT_EQ(facts.bitmaps[3].height, 208);
+    EXPECT_EQ(facts.bitmaps[3].bitsPerPixel, 24);
+    EXPECT_NE(facts.bitmaps[133].fault, "");
+    struct Row {
+        int field;
+        int bitmap;
+        bool exists, fits;
+        std::vector<int> suggestions;
+    };
+    const std::vector<Row> rows{
+        {1, 2, true, true, {}},       {2, 3, true, false, {10}},   {3, 4, true, true, {}},
+        {4, 165, true, true, {}},     {6, 133, false, false, {73, 140}}, {9, -1, false, false, {73, 140}},
+        {10, 167, false, false, {150}}, {11, 25, true, true, {}},
+    };
+    for (const Row& r : rows) {
+        const FieldFacts& f = facts.fields[static_cast<std::size_t>(r.field - 1)];
+        EXPECT_EQ(f.bitmap, r.bitmap) << "field " << r.field;
+        EXPECT_EQ(f.exists, r.exists) << "field " << r.field;
+        EXPECT_EQ(f.fits, r.fits) << "field " << r.field;
+        EXPECT_EQ(f.suggestions, r.suggestions) << "field " << r.field;
+    }
+    // Field 9 names no bitmap, so its 073 is free for another field.
+    EXPECT_EQ(facts.setLine, "--set 2=010 --set 6=073 --set 9=140 --set 10=150");
+    EXPECT_NE(FactsText(facts).find("\n--set 2=010 --set 6=073 --set 9=140 --set 10=150\n"), std::string::npos);
+}
+
+TEST(ThemeInfo, JsonOfAPackage)
+{
+    test::TempDir t;
+    test::PackageBuilder builder;
+    builder.addFile("C:\\t\\skin.mbm", test::UnusualTheme());
+    test::WriteBytes(t / "Unusual.sis", builder.bytes());
+    const ThemeFacts facts = InspectThemeFile((t / "Unusual.sis").string(), ThemeFileType::Package,
+                                              LoadFieldTexts(t.path(), {{5, "x\"y"}}));
+    const test::Json json = test::Json::Parse(FactsJson(facts));
+    ASSERT_EQ(json["bitmaps"].array().size(), 166u);
+    EXPECT_EQ(json["bitmaps"][3]["width"].integer(), 176);
+    EXPECT_EQ(json["bitmaps"][3]["bpp"].integer(), 24);
+    ASSERT_EQ(json["fields"].array().size(), 15u);
+    const test::Json& main = json["fields"][1];
+    EXPECT_EQ(main["text"].str(), "003");
+    EXPECT_TRUE(main["exists"].boolean());
+    EXPECT_FALSE(main["fits"].boolean());
+    EXPECT_EQ(main["expected"]["height"].integer(), 144);
+    EXPECT_EQ(main["suggestions"][0].integer(), 10);
+    EXPECT_EQ(json["fields"][4]["text"].str(), "x\"y");
+    EXPECT_TRUE(json["fields"][4]["bitmap"].isNull());
+    EXPECT_FALSE(json["fields"][3].has("expected"));
+    EXPECT_EQ(json["set"].str(), facts.setLine);
+
+    test::WriteBytes(t / "empty.sis", test::PackageBuilder().addFile("C:\\t\\readme.txt", test::Bytes("hi")).bytes());
+    EXPECT_EQ(ErrorOf([&] { InspectThemeFile((t / "empty.sis").string(), ThemeFileType::Package, {}); }),
+              "\"empty.sis\" holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
+}
 
 } // namespace
 } // namespace vexaro::cli

@@ -1,5 +1,7 @@
 // The package reader: record walk, names, storage, damaged packages and the real packages of the
 // corpus, whose expected bytes come from the corpus manifest.
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -17,6 +19,12 @@
 #include "import/SisPackage.h"
 #include "TestSupport.h"
 #include "RecordingWindow.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace vexaro {
 namespace {
@@ -117,6 +125,18 @@ protected:
         }
         ExpectNothingOutsideSource();
         return run;
+    }
+
+    // The message of an extraction of the package file into `folder`, or "no error".
+    std::string ErrorExtractingInto(const fs::path& folder) const
+    {
+        test::RecordingWindow window;
+        try {
+            ExtractSisPackage(packagePath.string(), folder.string() + std::string(1, fs::path::preferred_separator), window);
+        } catch (const Error& e) {
+            return e.what();
+        }
+        return "no error";
     }
 
     void ExpectNothingOutsideSource() const
@@ -240,9 +260,23 @@ TEST_F(SisReaderTest, EmptyShortOrMissingFileExtractsNothingAndSetsMaximumZero)
     const Outcome missing = ExtractFile(tmp.path() / "no such package.sis");
     EXPECT_FALSE(missing.error);
     EXPECT_EQ(missing.events, std::vector<std::string>{"max 0"});
-    const Outcome folder = ExtractFile(outer); // a folder given as the package
-    EXPECT_FALSE(folder.error);
-    EXPECT_EQ(folder.events, std::vector<std::string>{"max 0"});
+}
+
+TEST_F(SisReaderTest, RefusesAThemeFileThatIsNoRegularFileAtOnce)
+{
+    std::vector<fs::path> files{outer}; // a folder
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(packagePath.c_str(), 0600), 0); // opening it without care waits for a writer
+    files.push_back(packagePath);
+    files.push_back("/dev/zero"); // reading it without care never ends
+#endif
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file);
+        const Outcome run = ExtractFile(file);
+        EXPECT_EQ(run.error, "Cannot open file \"" + file.string() + "\". Not a regular file");
+        EXPECT_TRUE(run.events.empty());
+        EXPECT_TRUE(run.files.empty());
+    }
 }
 
 TEST_F(SisReaderTest, CountOfZeroWritesNothing)
@@ -395,7 +429,7 @@ TEST(SisNames, DisplayAndOutputNames)
     EXPECT_EQ(sis::OutputName("Web.Mcl"), "Web.Mcl");
     EXPECT_EQ(sis::OutputName("readme.txt0"), "readme.txt0");
     for (const std::string& name : std::vector<std::string>{"", "C:", "dir\\", ".", "..", "a/..", "..\\.", std::string("a\0b", 3), "CON", "nul.txt",
-                                   "Aux .log", "com1", "LPT9.dat"})
+                                   "Aux .log", "com1", "LPT9.dat", "a?b", "x*.txt", "tab\tname", "q\"uote"})
         EXPECT_EQ(sis::OutputName(name), "") << name;
     EXPECT_EQ(sis::OutputName("COM0"), "COM0");
     EXPECT_EQ(sis::OutputName("console.txt"), "console.txt");
@@ -416,16 +450,80 @@ TEST_F(SisReaderTest, NamesNeverLeaveTheSourceFolder)
     EXPECT_EQ(run.events, ExpectedEvents({"escape1.txt", "escape2.txt", "..", ".", "", "olute.txt"}));
 }
 
-TEST_F(SisReaderTest, FileThatCannotBeCreatedIsSkipped)
+// Every file is created anew: an earlier file of the name is removed, not written through, so
+// a link left in the folder never carries the data elsewhere.
+TEST_F(SisReaderTest, AnEarlierFileOrLinkOfTheNameIsReplacedNotWrittenThrough)
 {
+    fs::create_directories(source);
+    const fs::path victim = tmp.path() / "victim.txt";
+    test::WriteBytes(victim, Bytes("keep me"));
+    std::error_code linked;
+    fs::create_symlink(victim, source / "readme.txt", linked);
+    if (linked)
+        GTEST_SKIP() << "no symbolic links here: " << linked.message();
+    test::WriteBytes(packagePath, PackageBuilder().addFile("readme.txt", Bytes("from the package")).bytes());
+    EXPECT_EQ(ErrorExtractingInto(source), "no error");
+    EXPECT_FALSE(fs::is_symlink(source / "readme.txt"));
+    EXPECT_EQ(test::ReadBytes(source / "readme.txt"), Bytes("from the package"));
+    EXPECT_EQ(test::ReadBytes(victim), Bytes("keep me"));
+}
+
+// A file that cannot be created or written ends the extraction with the system's reason, and
+// leaves nothing under its name; the files before it stay.
+TEST_F(SisReaderTest, FileThatCannotBeCreatedOrWrittenIsReported)
+{
+    const std::vector<std::uint8_t> big(300000, 'x');
+    const auto package = PackageBuilder()
+                             .addFile("first.txt", Bytes("first"))
+                             .addFile("readme.txt", big, SisStorage::Stored)
+                             .addFile("last.txt", Bytes("last"))
+                             .bytes();
+    test::WriteBytes(packagePath, package);
+    // The system's reason; Windows words some of these cases its own way.
+    auto expectCannotCreate = [](const std::string& message, const fs::path& folder, const std::string& name,
+                                 [[maybe_unused]] int posixError) {
+        const std::string first =
+            "Cannot create file \"" + folder.string() + std::string(1, fs::path::preferred_separator) + name + "\". ";
+#ifdef _WIN32
+        EXPECT_TRUE(message.starts_with(first)) << message;
+#else
+        EXPECT_EQ(message, first + SystemReason(posixError));
+#endif
+    };
+
     fs::create_directories(source / "readme.txt");
-    const Outcome run = Extract(PackageBuilder()
-                                .addFile("readme.txt", Bytes("hidden by a folder"))
-                                .addFile("other.txt", Bytes("other"))
-                                .bytes());
-    ASSERT_FALSE(run.error) << *run.error;
+    expectCannotCreate(ErrorExtractingInto(source), source, "readme.txt", EISDIR); // a folder in the way
     EXPECT_TRUE(fs::is_directory(source / "readme.txt"));
-    EXPECT_EQ(test::ReadBytes(source / "other.txt"), Bytes("other"));
+    EXPECT_EQ(test::ReadBytes(source / "first.txt"), Bytes("first"));
+    EXPECT_FALSE(fs::exists(source / "last.txt"));
+
+    const fs::path plain = tmp.path() / "plain"; // the source folder is a file
+    test::WriteBytes(plain, {});
+    expectCannotCreate(ErrorExtractingInto(plain), plain, "first.txt", ENOTDIR);
+#ifndef _WIN32
+    if (::geteuid() != 0) { // root writes into a read-only folder all the same
+        const fs::path readOnly = tmp.path() / "read-only";
+        fs::create_directories(readOnly);
+        fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
+        expectCannotCreate(ErrorExtractingInto(readOnly), readOnly, "first.txt", EACCES);
+        fs::permissions(readOnly, fs::perms::owner_all);
+    }
+    // A disk that fills up part-way, as a cap on the size of the files this process writes.
+    fs::remove_all(source);
+    fs::create_directories(source);
+    struct rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit capped = before;
+    capped.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &capped), 0);
+    const std::string fullDisk = ErrorExtractingInto(source);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    expectCannotCreate(fullDisk, source, "readme.txt", EFBIG);
+    EXPECT_FALSE(fs::exists(source / "readme.txt")) << "a cut file stays behind";
+    EXPECT_EQ(test::ReadBytes(source / "first.txt"), Bytes("first"));
+#endif
 }
 
 // --- damaged packages -----------------------------------------------------------------------------
@@ -557,29 +655,87 @@ TEST_F(SisReaderTest, TheDeflateBoundAdmitsTheBestCompressionZlibMakes)
     EXPECT_EQ(run.files.at("zeros.bin"), zeros);
 }
 
-TEST_F(SisReaderTest, BadZlibStreamRaisesErrorLeavesEarlierFilesAndAnEmptyCurrentFile)
+// Many chunks of one entry, inflated or copied, come out whole and in order: every 4 KiB block of
+// the inflated entry carries its number.
+TEST_F(SisReaderTest, LargeEntriesAreWrittenChunkByChunkInOrder)
 {
-    const std::string bText(400, 'b');
+    std::vector<std::uint8_t> numbered(24 << 20, 0);
+    for (std::size_t i = 0; i < numbered.size(); i += 4096)
+        test::PutU32(numbered, i, static_cast<std::uint32_t>(i / 4096));
+    std::vector<std::uint8_t> plain(3 * sis::kChunkBytes + 17);
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        plain[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    const Outcome run =
+        Extract(PackageBuilder().addFile("big.bin", numbered).addFile("plain.bin", plain, SisStorage::Stored).bytes());
+    ASSERT_FALSE(run.error) << *run.error;
+    EXPECT_EQ(run.files.at("big.bin").size(), numbered.size());
+    EXPECT_TRUE(run.files.at("big.bin") == numbered);
+    EXPECT_TRUE(run.files.at("plain.bin") == plain);
+}
+
+// What a package may unpack is checked on the declared lengths, before anything is written.
+TEST_F(SisReaderTest, RefusesAPackageThatWouldUnpackTooMuchBeforeWritingAnything)
+{
+    // 100 KiB of stored bytes may declare up to 1032 times as much.
+    const std::vector<std::uint8_t> stored(100 << 10, 0xA5);
+    struct Case {
+        std::vector<std::uint32_t> lengths;
+        std::string error; // what the message starts with
+        bool beforeAnyEntry;
+    };
+    const std::vector<Case> cases = {
+        {{100 << 20, 100 << 20, 100 << 20},
+         "Package \"package.sis\" would unpack to 314572800 bytes; at most 268435456 bytes (256 MiB) are unpacked from one "
+         "package",
+         true},
+        {{100 << 20, 100 << 20, 56 << 20}, "Error\n", false}, // the cap itself is taken; the data is no zlib stream
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        fs::remove_all(source);
+        PackageBuilder builder;
+        for (std::size_t i = 0; i < c.lengths.size(); ++i)
+            builder.addRawFile(test::Name16("zero" + std::to_string(i) + ".bin"), stored, c.lengths[i]);
+        const Outcome run = Extract(builder.bytes());
+        ASSERT_TRUE(run.error);
+        EXPECT_TRUE(run.error->starts_with(c.error)) << *run.error;
+        EXPECT_EQ(run.events.empty(), c.beforeAnyEntry);
+        EXPECT_TRUE(run.files.empty());
+    }
+    // A name longer than any path is not read.
+    const Outcome longName = Extract(PackageBuilder().addRawFile(test::Name16(std::string(2049, 'n')), Bytes("x"), 1).bytes());
+    EXPECT_EQ(longName.error, "Package \"package.sis\" is damaged: the source name of file record 0 is 4098 bytes long; "
+                              "at most 4096 are read");
+    EXPECT_TRUE(longName.events.empty());
+}
+
+// "Error" stays the first line; the second names the package, the entry and what is wrong. The
+// entry inflates to several chunks, so that a failure at its end comes after writes.
+TEST_F(SisReaderTest, BadZlibStreamIsReportedAndLeavesNoFileOfItsEntry)
+{
+    std::string bText(200000, 'b');
+    for (std::size_t i = 0; i < bText.size(); i += 1000)
+        bText[i] = static_cast<char>('0' + i / 1000 % 10);
     const BuiltPackage built = PackageBuilder()
                                    .addFile("a.txt", Bytes("first file"))
-                                   .addFile("b.txt", Bytes(bText))
+                                   .addFile("C:\\x\\b.txt", Bytes(bText))
                                    .addFile("c.txt", Bytes("never reached"))
                                    .build();
     const std::size_t b = built.recordOffsets[1];
     const std::uint32_t stored = test::GetU32(built.bytes, b + 28);
     const std::size_t data = built.dataOffsets[1];
     struct Case {
-        const char* what;
         std::size_t offset;
         std::uint32_t value;
         bool wholeWord;
+        std::string what; // after "the compressed data "
     };
     const std::vector<Case> cases = {
-        {"reserved block type", data + 2, 0xFF, false},
-        {"Adler-32 wrong", data + stored - 1, built.bytes[data + stored - 1] ^ 0x5Au, false},
-        {"stream ends early", b + 28, stored - 5, true},
-        {"stream yields more than the original length", b + 36, 399, true},
-        {"preset dictionary asked for", data + 1, 0xBB, false}, // FDICT set, header check kept
+        {data + 2, 0xFF, false, "is corrupt (invalid block type)"},
+        {data + stored - 1, built.bytes[data + stored - 1] ^ 0x5Au, false, "is corrupt (incorrect data check)"},
+        {b + 28, stored - 5, true, "ends early"},
+        {b + 36, 199999, true, "inflates to more than the original length of 199999 bytes"},
+        {data + 1, 0xBB, false, "is corrupt (need dictionary)"}, // FDICT set, header check kept
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -590,8 +746,8 @@ TEST_F(SisReaderTest, BadZlibStreamRaisesErrorLeavesEarlierFilesAndAnEmptyCurren
         else
             package[c.offset] = static_cast<std::uint8_t>(c.value);
         const Outcome run = Extract(package);
-        EXPECT_EQ(run.error, "Error");
-        EXPECT_EQ(run.files, Files({{"a.txt", "first file"}, {"b.txt", ""}}));
+        EXPECT_EQ(run.error, "Error\nPackage \"package.sis\" is damaged: file record 1 (b.txt): the compressed data " + c.what);
+        EXPECT_EQ(run.files, Files({{"a.txt", "first file"}}));
         auto expected = ExpectedEvents({"a.txt", "b.txt", "c.txt"});
         expected.resize(7); // ends after the caption of b.txt
         EXPECT_EQ(run.events, expected);

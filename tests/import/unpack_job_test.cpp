@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "ProcessState.h"
 #include "RecordingWindow.h"
 #include "TestSupport.h"
+#include "base/Error.h"
 #include "import/UnpackJob.h"
 
 namespace vexaro {
@@ -202,11 +204,19 @@ TEST_F(UnpackJobTest, MissingFileShowsItsOwnNameAndCreatesNoCommandFile)
     EXPECT_FALSE(fs::exists(dir_ / "Nokia" / "mbm.txt"));
 }
 
-TEST_F(UnpackJobTest, CommandFileThatCannotBeCreatedShowsTheMessage)
+// A command file that cannot be written is the workspace's fault, not the theme's: it is said
+// so, with the file and the reason, and the theme is not called damaged.
+TEST_F(UnpackJobTest, CommandFileThatCannotBeCreatedSaysSo)
 {
     WriteMbm(MbmBytes(20, 3, 24));
-    WriteUnpackCommandFile("Nokia\\temp.mbm", "Nokia\\absent\\mbm.txt", "", "Nokia\\MBM\\", window_);
-    EXPECT_EQ(window_.messages, std::vector<std::string>{"File temp.mbm damaged !"});
+    try {
+        WriteUnpackCommandFile("Nokia\\temp.mbm", "Nokia\\absent\\mbm.txt", "", "Nokia\\MBM\\", window_);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + Quoted((dir_ / "Nokia" / "absent" / "mbm.txt").string()) +
+                                             ". " + SystemReason(ENOENT));
+    }
+    EXPECT_TRUE(window_.messages.empty());
     EXPECT_FALSE(fs::exists(dir_ / "Nokia" / "absent"));
 }
 
@@ -221,9 +231,9 @@ TEST_F(UnpackJobTest, CommandFileThatFailsWhileWrittenIsRemoved)
     LeaveOldCommandFile();
     {
         test::FileSizeLimit limit(4096); // the full list is about 19 KB
-        Run();
+        EXPECT_THROW(Run(), Error);
     }
-    EXPECT_EQ(window_.messages, std::vector<std::string>{"File temp.mbm damaged !"});
+    EXPECT_TRUE(window_.messages.empty());
     EXPECT_FALSE(fs::exists(dir_ / "Nokia" / "mbm.txt"));
 #endif
 }

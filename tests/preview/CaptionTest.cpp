@@ -170,6 +170,10 @@ TEST(RasterFontFile, DamagedFilesAreRefused)
     broken = whole;
     broken[fnt + 0x60] = 0x10;   // last character before the first
     EXPECT_EQ(ReadError(broken), "Font \"t.fon\" is damaged: last character before the first");
+    broken = whole;
+    broken[at + 2] = 0xE8;       // 1000 FONT resources announced
+    broken[at + 3] = 0x03;
+    EXPECT_EQ(ReadError(broken), "Font \"t.fon\" is damaged: more than 32 strikes");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <map>
 #include <ostream>
 
 #include <gtest/gtest.h>
@@ -124,7 +125,6 @@ std::vector<ThemeCase> ThemeCases()
                  o.numbers[0] = "000";
                  o.numbers[3] = "7";          // not three digits: used as typed
                  o.numbers[10] = " 025";      // a leading blank is kept
-                 o.numbers[13] = "sub/014";   // whatever the text says, in the unpacked folder
              }),
     };
 }
@@ -353,11 +353,26 @@ TEST(PreviewRedraw, EmptyStatusAreaIsWhite)
     EXPECT_EQ(f.pictures.image2.pixel(0, 50), kFace);
 }
 
-TEST(PreviewRedraw, AFolderOfTheFileNameIsNoFile)
+// A field names a file directly in the unpacked folder, nothing else: a path (absolute, rooted,
+// with a drive or "..") reaches no file outside it, and a folder, or a text too long for a file
+// name, is a missing bitmap, never an error.
+TEST(PreviewRedraw, TextsThatNameNoFileThereAreMissingBitmaps)
 {
     Fixture f;
-    Sources s = SourcesOf(PaintTheme(f.workspace, ThemeOptions{.omit = {6}}));
-    fs::create_directories(f.fileOf(6));
+    Sources s = SourcesOf(PaintTheme(f.workspace));
+    const Bitmap outside = PaintThemeItem(4, {44, 29, PixelFormat::Bits24}, 5);
+    SaveBmpFile(outside, (f.workspace.folder() / "outside.bmp").string());
+    fs::remove(f.fileOf(6));
+    fs::create_directories(f.fileOf(6)); // a folder named "133.bmp"
+    const std::string absolute = (f.workspace.folder() / "outside").string();
+    const std::map<int, std::string> texts = {
+        {4, absolute}, {5, "../../outside"}, {7, "..\\..\\outside"}, {8, "C:\\outside"},
+        {9, "\\outside"}, {10, std::string(300, '1')}};
+    for (const auto& [field, text] : texts) {
+        f.window.fields[field] = text;
+        s.erase(field);
+    }
+    s.erase(6);
     DrawSourcePanel(f.workspace, f.window, f.pictures);
     EXPECT_EQ(CompareToGrid(ExpectedPreview(s), f.pictures.image1), "");
     ExpectPanel(ExpectedPanel(s, kFace), f.pictures);

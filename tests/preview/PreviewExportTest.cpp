@@ -13,6 +13,10 @@
 
 #include <jpeglib.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "bitmap/BmpCodec.h"
@@ -401,6 +405,26 @@ TEST(PreviewExport, RelativeNameIsReportedInFull)
     }
     fs::current_path(before);
     EXPECT_EQ(message, "Cannot create file \"" + (dir / "nowhere" / "pic.bmp").string() + "\". " + SystemReason(ENOENT));
+}
+
+// A folder, FIFO or device under the final name is refused at once, never waited on.
+TEST(PreviewExport, TargetThatIsNoRegularFileIsRefused)
+{
+    TempDir dir;
+    fs::create_directories(dir / "folder.jpg");
+    std::vector<fs::path> targets{dir / "folder.jpg"};
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((dir / "fifo.jpg").c_str(), 0600), 0);
+    targets.push_back(dir / "fifo.jpg");
+#endif
+    for (const fs::path& target : targets) {
+        try {
+            ExportPreview(Preview(), target.string(), PreviewFileType::Jpeg);
+            ADD_FAILURE() << "no error for " << target;
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + target.string() + "\". Not a regular file");
+        }
+    }
 }
 
 TEST(PreviewExport, UnknownTypeWritesNothing)

@@ -35,19 +35,15 @@ std::uint16_t U16(const std::vector<std::uint8_t>& b, std::size_t at)
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
-// The tests' own bit-by-bit CRC (PackageBuilder), kept apart from the writer's table.
-std::uint16_t SlowCrc(const std::vector<std::uint8_t>& bytes) { return test::SisCrc(bytes); }
-
+// UID4 and the header checksum, worked out again from the bytes with the writer's CRC (whose
+// own check is below).
 void ExpectHeaderChecks(const std::vector<std::uint8_t>& package)
 {
     ASSERT_GE(package.size(), 100u);
-    std::vector<std::uint8_t> even, odd;
-    for (std::size_t i = 0; i < 12; ++i)
-        (i % 2 == 0 ? even : odd).push_back(package[i]);
-    EXPECT_EQ(U32(package, 12), SlowCrc(even) | (std::uint32_t{SlowCrc(odd)} << 16)) << "UID4";
+    EXPECT_EQ(U32(package, 12), sis::UidCheckWord(U32(package, 0), U32(package, 4), U32(package, 8))) << "UID4";
     std::vector<std::uint8_t> summed(package.begin(), package.begin() + 16);
     summed.insert(summed.end(), package.begin() + 18, package.end());
-    EXPECT_EQ(U16(package, 16), SlowCrc(summed)) << "header checksum";
+    EXPECT_EQ(U16(package, 16), sis::Crc16(summed)) << "header checksum";
 }
 
 const fs::path kSample = VEXARO_SAMPLE_THEME;
@@ -195,16 +191,23 @@ TEST(SampleTheme, OpensAndUnpacksEveryBitmap)
     EXPECT_EQ(status.pixel(100, 20), (Rgb{px[2], px[1], px[0]}));
 }
 
-// The writer itself: what it packs comes out of the reader unchanged, empty files included.
+// The writer itself: its CRC gives the check value of CRC-16/XMODEM and the check words of a real
+// package; what it packs comes out of the reader unchanged, empty files included.
+TEST(SisWriter, CrcMatchesTheFormat)
+{
+    EXPECT_EQ(sis::Crc16(test::Bytes("123456789")), 0x31C3);
+    VEXARO_REQUIRE_CORPUS();
+    ExpectHeaderChecks(test::ReadBytes(test::CorpusDir() / "sis" / "synth_er6_theme.sis"));
+}
+
 TEST(SisWriter, PackedFilesExtractAsWritten)
 {
-    sis::SisWriterPackage package;
-    package.uid1 = 0x10205B01;
-    package.componentName = "Test";
-    package.entries.push_back({"C:\\x\\empty.ini", "!:\\a\\empty.ini", {}});
-    package.entries.push_back({"C:\\x\\data.bin", "!:\\a\\data.bin", std::vector<std::uint8_t>(5000, 0x5A)});
-    package.entries.push_back({"C:\\x\\Theme.mbm", "!:\\a\\Theme.mbm", {1, 2, 3}});
-    const auto bytes = sis::WriteSisPackage(package);
+    sis::SisWriter writer;
+    writer.uid1(0x10205B01)
+        .addFile("C:\\x\\empty.ini", {})
+        .addFile("C:\\x\\data.bin", std::vector<std::uint8_t>(5000, 0x5A))
+        .addFile("C:\\x\\Theme.mbm", std::vector<std::uint8_t>{1, 2, 3});
+    const auto bytes = writer.bytes();
     ExpectHeaderChecks(bytes);
     EXPECT_EQ(U16(bytes, 20), 3);
     EXPECT_EQ(U32(bytes, 80), 5003u) << "maximum installed space";
@@ -223,9 +226,7 @@ TEST(SisWriter, PackedFilesExtractAsWritten)
 
 TEST(SisWriter, RefusesNamesItCannotWrite)
 {
-    sis::SisWriterPackage package;
-    package.entries.push_back({"C:\\caf\xc3\xa9.txt", "!:\\a.txt", {}});
-    EXPECT_THROW(sis::WriteSisPackage(package), Error);
+    EXPECT_THROW(sis::SisWriter().addFile("C:\\caf\xc3\xa9.txt", {}), Error);
 }
 
 } // namespace

@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "base/Bytes.h"
 #include "bitmap/BmpCodec.h"
+#include "mbm/MbmReduce.h"
+#include "mbm/MbmWriter.h"
 
 namespace vexaro::test {
 
@@ -170,6 +173,30 @@ std::vector<ThemePicture> PaintTheme(const Workspace& workspace, const ThemeOpti
         written.push_back(std::move(item));
     }
     return written;
+}
+
+std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmSize>& sizes, const std::vector<int>& faulty)
+{
+    std::vector<mbm::MbmImage> images;
+    for (int n = 0; n < count; ++n) {
+        const auto given = sizes.find(n);
+        const MbmSize size = given == sizes.end() ? MbmSize{} : given->second;
+        Bitmap picture;
+        picture.reset(size.width, size.height, PixelFormat::Bits24);
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x)
+                picture.setPixel(x, y, Rgb{static_cast<std::uint8_t>(n * 37), static_cast<std::uint8_t>(x * 9),
+                                           static_cast<std::uint8_t>(y * 5 + n)});
+        images.push_back(mbm::ReduceBitmap(picture, mbm::DepthOption{24, true, false}));
+    }
+    std::vector<std::uint8_t> bytes = mbm::WriteMbm(images);
+    const ByteReader in(bytes);
+    const std::uint32_t table = *in.u32(16);
+    for (const int n : faulty) {
+        const std::uint32_t at = *in.u32(table + 4 + 4 * static_cast<std::uint32_t>(n));
+        StoreU32(bytes.data() + at + 36, 99); // the bitmap header's compression field
+    }
+    return bytes;
 }
 
 } // namespace vexaro::test

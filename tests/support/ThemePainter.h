@@ -13,7 +13,9 @@
 // background colour. In a 1-bit icon the background is white and the pattern navy, except for
 // the bottom-left pixel, which is navy.
 #include <array>
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,5 +62,14 @@ Bitmap PaintThemeItem(int field, const ThemeItemShape& shape, unsigned seed);
 // Writes one numbered BMP file per field not omitted (creating "Nokia/MBM/"), and returns the
 // pictures written in field order.
 std::vector<ThemePicture> PaintTheme(const Workspace& workspace, const ThemeOptions& options = {});
+
+// A multi-bitmap file of `count` 24-bit bitmaps, as a theme of its own: bitmap n has the size
+// `sizes.at(n)` where given, else 8 x 6, and pixels that differ from bitmap to bitmap. The
+// bitmaps numbered in `faulty` carry a compression no reader knows, so the converter cannot
+// unpack them.
+struct MbmSize {
+    int width = 8, height = 6;
+};
+std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmSize>& sizes = {}, const std::vector<int>& faulty = {});
 
 } // namespace vexaro::test

@@ -26,6 +26,7 @@ struct Fixture {
     test::TempDir dir;
     Workspace workspace{dir.path()};
     RecordingWindow window;
+    Fixture() { InstallConverter(dir.path()); }
     fs::path siemens(const std::string& name) const { return workspace.target() / name; }
     Bitmap load(const std::string& name) const
     {
@@ -268,7 +269,7 @@ TEST(SaveTheme, DamagedSourceEndsTheCommandAndLeavesWhatWasWritten)
     EXPECT_TRUE(fs::exists(f.siemens("EidPic.bmp")));
     EXPECT_TRUE(fs::exists(f.siemens("menu4.bmp"))) << "icons before the damaged one stay";
     EXPECT_FALSE(fs::exists(f.siemens("menu8.bmp")));
-    EXPECT_EQ(f.window.position, 5 * (4 + 3 + 1 + 2)) << "the progress bar keeps its place";
+    EXPECT_EQ(f.window.position, 0) << "the progress bar is back at rest";
 }
 
 TEST(BuildIdlePicture, KeepsAnExistingStripPicture)
@@ -290,7 +291,6 @@ TEST(BuildIdlePicture, KeepsAnExistingStripPicture)
 TEST(SaveTheme, TargetsHoldTheComposedPicturesAfterConversion)
 {
     Fixture f;
-    ASSERT_TRUE(InstallConverter(f.dir.path()));
     test::PaintTheme(f.workspace);
     SaveTheme(f.workspace, f.window);
 
@@ -325,14 +325,44 @@ TEST(SaveTheme, TargetsHoldTheComposedPicturesAfterConversion)
     EXPECT_EQ(names, expected);
 }
 
-TEST(SaveTheme, WithoutATheme_NoMenuFile)
+// Without a theme the pictures are white and the icons missing: every missing bitmap is told,
+// and the converter's refusal of the icon file is reported, not passed over.
+TEST(SaveTheme, WithoutATheme_NoMenuFileAndEveryMissingBitmapTold)
 {
     Fixture f;
-    ASSERT_TRUE(InstallConverter(f.dir.path()));
-    SaveTheme(f.workspace, f.window);
+    f.window.fields[6] = "";
+    const SaveOutcome outcome = SaveTheme(f.workspace, f.window);
     EXPECT_TRUE(fs::exists(f.siemens("Backgroundimage.mbm")));
     EXPECT_TRUE(fs::exists(f.siemens("EidPic.mbm")));
     EXPECT_FALSE(fs::exists(f.siemens("Menu_Folders.mbm")));
+    EXPECT_FALSE(outcome.complete());
+    EXPECT_TRUE(outcome.targets[0].built && outcome.targets[1].built);
+    EXPECT_FALSE(outcome.targets[2].built);
+    EXPECT_NE(outcome.targets[2].converterMessages.find("menu0.bmp"), std::string::npos);
+    EXPECT_EQ(outcome.problems(), "Backgroundimage.mbm: no bitmap 003 (field 2)\n"
+                                  "EidPic.mbm: no bitmap 002 (field 1), 003 (field 2)\n"
+                                  "Menu_Folders.mbm: no bitmap 165 (field 4), 023 (field 5), 109 (field 7), 121 "
+                                  "(field 8), 073 (field 9), 167 (field 10), 025 (field 11), 135 (field 12), 111 "
+                                  "(field 13), 123 (field 14), 075 (field 15); field 6 is empty");
+}
+
+// A "Siemens" that links elsewhere goes as a link; what it points to is never emptied.
+TEST(SaveTheme, SiemensThatIsALinkIsReplacedNotFollowed)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "wine makes no symbolic links";
+#else
+    Fixture f;
+    test::PaintTheme(f.workspace);
+    fs::create_directories(f.dir / "elsewhere");
+    test::WriteBytes(f.dir / "elsewhere" / "keep.txt", {'k'});
+    fs::create_directory_symlink(f.dir / "elsewhere", f.workspace.target());
+    EXPECT_TRUE(SaveTheme(f.workspace, f.window).complete());
+    EXPECT_FALSE(fs::is_symlink(f.workspace.target()));
+    EXPECT_TRUE(fs::exists(f.siemens("Menu_Folders.mbm")));
+    EXPECT_EQ(test::ReadBytes(f.dir / "elsewhere" / "keep.txt"), std::vector<std::uint8_t>{'k'});
+    EXPECT_EQ(std::distance(fs::directory_iterator(f.dir / "elsewhere"), fs::directory_iterator()), 1);
+#endif
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 //                              it holds open
 //   copy <from> <to>           copies a file (paths relative to where it was started)
 //   where <report>             writes the full path of its own program file to <report>
+//   fail <status> <text>       writes <text> and a line end to standard error, ends with <status>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -225,6 +226,10 @@ int main(int argc, char** argv)
         return Copy(argv[2], argv[3]);
     if (mode == "where" && argc == 3)
         return Where(argv[2]);
+    if (mode == "fail" && argc == 4) {
+        std::fprintf(stderr, "%s\n", argv[3]);
+        return std::atoi(argv[2]);
+    }
     std::fprintf(stderr, "child_helper: unknown mode\n");
     return 2;
 }

@@ -48,12 +48,35 @@ TEST(RunChildProcess, MissingProgramReturnsLeavingNoDescriptorOpen)
     TempDir dir;
     CurrentDirectory cwd(dir.path());
     const auto before = Held();
-    RunChildProcess("no-such-program-vexaro.exe Nokia\\mbm.txt", kShowHidden);
-    RunChildProcess("missing/in/a/folder.exe", kShowHidden);
-    RunChildProcess("", kShowHidden);
-    RunChildProcess("   ", kShowHidden);
+    for (const char* line : {"no-such-program-vexaro.exe Nokia\\mbm.txt", "missing/in/a/folder.exe", "", "   "}) {
+        const ChildResult result = RunChildProcess(line, kShowHidden);
+        EXPECT_FALSE(result.started) << line;
+        EXPECT_EQ(result.failure, "not found") << line;
+    }
     EXPECT_EQ(Held(), before);
     EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+// The caller learns how the child ended and what it said on its error output.
+TEST(RunChildProcess, GivesExitStatusAndErrorOutput)
+{
+    TempDir dir;
+    CurrentDirectory cwd(dir.path());
+    const ChildResult quiet = RunChildProcess(kHelper + " quiet", kShowHidden);
+    EXPECT_TRUE(quiet.succeeded());
+    EXPECT_EQ(quiet.errorOutput, "");
+
+    const ChildResult failed = RunChildProcess(kHelper + " fail 3 bitmap-5-damaged", kShowHidden);
+    EXPECT_TRUE(failed.started);
+    EXPECT_FALSE(failed.succeeded());
+    EXPECT_EQ(failed.exitStatus, 3);
+    // As written; the line end is CR LF on Windows, where the runtime translates it.
+    EXPECT_EQ(failed.errorOutput.substr(0, 16), "bitmap-5-damaged");
+
+    // Megabytes of error output are drained to the end; the first kMaxErrorOutput bytes are kept.
+    const ChildResult flood = RunChildProcess(kHelper + " flood 1 done.txt", kShowHidden);
+    EXPECT_TRUE(flood.succeeded());
+    EXPECT_EQ(flood.errorOutput.size(), kMaxErrorOutput);
 }
 
 // A script without execute permission; on Windows, where no such permission exists, a text

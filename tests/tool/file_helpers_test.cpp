@@ -92,18 +92,6 @@ TEST(ClearFolder, FolderWithFullStopSurvivesWithItsFilesAndKeepsTheClearedFolder
                                                           "Nokia/old.theme/nested/deeper.bmp"}));
 }
 
-// Whether `path` is a symbolic link. MinGW's std::filesystem knows no links on Windows, so
-// there the file system is asked directly.
-bool IsLink(const fs::path& path)
-{
-#ifdef _WIN32
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-#else
-    return fs::is_symlink(path);
-#endif
-}
-
 // Makes a symbolic link to a folder or a file; false where this system makes none (wine 8
 // reports success and makes nothing).
 bool MakeLink(const fs::path& target, const fs::path& link, bool toFolder)
@@ -148,17 +136,23 @@ TEST(ClearFolder, LinksAreRemovedNeverFollowed)
                                                           "outside/sub/also.bmp"}));
 }
 
-// A link given as the folder itself: what lies in its target is cleared (the caller named it),
-// and the link stays.
-TEST(ClearFolder, LinkGivenAsTheFolderIsNotRemoved)
+// A link given as the folder itself (a workspace folder that is a link) goes as a link; the
+// folder it points to keeps everything. A real folder can then be made in its place.
+TEST(ClearFolder, LinkGivenAsTheFolderGoesAndItsTargetStays)
 {
     TempDir dir;
     Touch(dir / "real" / "file.bmp");
+    for (const fs::path& given : {dir / "alias", dir / "alias" / ""}) {
+        MAKE_LINK(dir / "real", dir / "alias", true);
+        EXPECT_TRUE(ClearFolder(given).empty());
+        EXPECT_FALSE(IsLink(dir / "alias") || fs::exists(dir / "alias"));
+        EXPECT_TRUE(fs::exists(dir / "real" / "file.bmp"));
+    }
     MAKE_LINK(dir / "real", dir / "alias", true);
-    ClearFolder(dir / "alias");
-    EXPECT_TRUE(IsLink(dir / "alias"));
-    EXPECT_TRUE(fs::is_directory(dir / "real"));
-    EXPECT_TRUE(fs::is_empty(dir / "real"));
+    EnsureRealFolder(dir / "alias");
+    EXPECT_FALSE(IsLink(dir / "alias"));
+    EXPECT_TRUE(fs::is_directory(dir / "alias") && fs::is_empty(dir / "alias"));
+    EXPECT_TRUE(fs::exists(dir / "real" / "file.bmp"));
 }
 
 #ifdef _WIN32
@@ -174,10 +168,12 @@ TEST(ClearFolder, FileThatCannotBeDeletedStaysWithTheFoldersAboveIt)
     Touch(target / "busy" / "open.bmp");
     Touch(target / "free" / "gone.bmp");
     fs::permissions(target / "locked" / "stays.bmp", fs::perms::owner_read); // the read-only mark
+    std::vector<std::string> failures;
     {
         const test::HeldFile open(target / "busy" / "open.bmp");
-        ClearFolder(target);
+        failures = ClearFolder(target);
     }
+    EXPECT_EQ(failures.size(), 2u); // the two files; their folders are no failures of their own
     EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"Siemens", "Siemens/busy", "Siemens/busy/open.bmp",
                                                           "Siemens/locked", "Siemens/locked/stays.bmp"}));
 }
@@ -195,8 +191,10 @@ TEST(ClearFolder, FileThatCannotBeDeletedStaysWithTheFoldersAboveIt)
     Touch(target / "free" / "gone.bmp");
     fs::permissions(target / "locked", fs::perms::owner_read | fs::perms::owner_exec);
 
-    ClearFolder(target);
+    const std::vector<std::string> failures = ClearFolder(target);
     fs::permissions(target / "locked", fs::perms::owner_all);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].rfind((target / "locked" / "stays.bmp").string() + ": ", 0), 0u);
     EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"Siemens", "Siemens/locked", "Siemens/locked/stays.bmp"}));
 }
 

@@ -81,5 +81,59 @@ TEST(ProfileFile, FailedWriteSaysWhereAndKeepsTheFile)
     EXPECT_EQ(Text(dir / "ro.ini"), "[Files]\r\n1=old\r\n");
 }
 
+// Files written by Windows tools: lone CR line ends, UTF-8 with a byte-order mark, UTF-16 of
+// either byte order with one. Each is read, and a write keeps its encoding and other lines.
+TEST(ProfileFile, WindowsEncodingsAndLineEndsAreReadAndKept)
+{
+    auto utf16 = [](const std::string& ascii, bool bigEndian) {
+        std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char c : ascii)
+            out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+        return out;
+    };
+    const std::string text = "[Other]\r\nx=y\r\n[Files]\r\n1=165\r\n2=\"0 2\"\r\n";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string written; // after writing key 3 = "7"
+    } cases[] = {
+        {"lone CR", "[Other]\rx=y\r[Files]\r1=165\r2=\"0 2\"\r", text + "3=7\r\n"},
+        {"UTF-8 mark", "\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + text + "3=7\r\n"},
+        {"UTF-16LE", utf16(text, false), utf16(text + "3=7\r\n", false)},
+        {"UTF-16BE", utf16(text, true), utf16(text + "3=7\r\n", true)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        WriteText(dir / "s.ini", c.bytes);
+        ProfileFile ini(dir / "s.ini");
+        EXPECT_EQ(ini.read("Files", "1", "d"), "165");
+        EXPECT_EQ(ini.read("files", "2", "d"), "0 2");
+        EXPECT_EQ(ini.read("Other", "x", "d"), "y");
+        ini.write("Files", "3", "7");
+        EXPECT_EQ(Text(dir / "s.ini"), c.written);
+    }
+
+    // Text beyond ASCII survives a UTF-16 file both ways.
+    test::TempDir dir;
+    WriteText(dir / "u.ini", std::string("\xFF\xFE[\0F\0]\0\r\0\n\0" "1\0=\0\xE9\0\x3D\xD8\x00\xDE", 22));
+    ProfileFile ini(dir / "u.ini");
+    EXPECT_EQ(ini.read("F", "1", ""), "\xC3\xA9\xF0\x9F\x98\x80");
+    ini.write("F", "2", "\xC3\xA9");
+    EXPECT_EQ(Text(dir / "u.ini"), std::string("\xFF\xFE[\0F\0]\0\r\0\n\0" "1\0=\0\xE9\0\x3D\xD8\x00\xDE\r\0\n\0" "2\0=\0\xE9\0\r\0\n\0", 36));
+}
+
+TEST(ProfileFile, TemporaryFileOfAKilledWriteIsRemoved)
+{
+    test::TempDir dir;
+    WriteText(dir / "Settings.ini", "[Files]\r\n1=old\r\n");
+    WriteText(dir / "Settings.ini.new", "[Files]\r\n1=ha");
+    ProfileFile ini(dir / "Settings.ini");
+    ini.removeUnfinishedWrite();
+    EXPECT_FALSE(std::filesystem::exists(dir / "Settings.ini.new"));
+    EXPECT_EQ(Text(dir / "Settings.ini"), "[Files]\r\n1=old\r\n");
+    ini.removeUnfinishedWrite(); // nothing left: nothing happens
+}
+
 } // namespace
 } // namespace vexaro

@@ -1,0 +1,66 @@
+#pragma once
+// Converting many themes: each in its own folder, several at a time, each theme's summary line
+// as it ends, a progress line on a terminal, and the tally and exit status at the end. How one
+// theme is converted is the caller's: in this process, or in a copy of the program.
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommands.h"
+
+namespace vexaro::cli {
+
+struct BatchTheme {
+    std::string file;                  // as the user named it, for the summary lines
+    std::string fullFile;              // in full, for the work
+    std::filesystem::path folder;      // its folder under the output folder as the user named it
+    std::filesystem::path fullFolder;  // in full
+};
+
+// The themes of `files`, each with its folder under `outFolder` (ThemeFolders).
+std::vector<BatchTheme> BatchThemes(const std::vector<std::string>& files, const std::filesystem::path& outFolder);
+
+// Converts one theme. With more than one job it is called from several threads at once. What it
+// throws counts as the theme's failure.
+using ThemeRunner = std::function<ThemeOutcome(const BatchTheme&)>;
+
+struct BatchStreams {
+    std::ostream& out;           // a summary line per theme
+    std::ostream& err;           // the reasons of failures
+    std::ostream* progress;      // the progress line, redrawn in place; nullptr for none
+};
+
+// Runs `runner` over `themes`, at most `jobs` at a time, and returns their outcomes in the
+// order of `themes`. Each theme's summary line goes out whole as soon as it ends.
+std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jobs, const ThemeRunner& runner,
+                                   const BatchStreams& streams);
+
+// "converted FILE -> FOLDER: Siemens/Backgroundimage.mbm ... preview.jpg",
+// "partial   FILE -> FOLDER: <what was built>; <problem>; <problem>", or "failed    FILE".
+std::string SummaryLine(const BatchTheme& theme, const ThemeOutcome& outcome);
+
+// "C of N themes converted into OUT", with ", P partial" and ", F failed" where there are any.
+std::string TallyLine(const std::vector<ThemeOutcome>& outcomes, const std::filesystem::path& outFolder);
+
+// kExitDone when every theme converted, kExitFailed when any failed, else kExitPartial.
+int BatchStatus(const std::vector<ThemeOutcome>& outcomes);
+
+// The progress line: "[#####......] 3/20 0:12 Theme4.sis", redrawn in place on `stream`.
+std::string ProgressText(std::size_t done, std::size_t total, long seconds, const std::string& current);
+
+// A copy of the program converting one theme tells its outcome through a small text file.
+void WriteOutcomeFile(const std::filesystem::path& file, const ThemeOutcome& outcome);
+std::optional<ThemeOutcome> ReadOutcomeFile(const std::filesystem::path& file);
+
+// A runner that converts each theme in a copy of `program`, run as
+//   program LEADING... convert-one FILE FOLDER OUTCOME [--type TYPE]
+// with its outcome file in `outcomeFolder`. A copy that ends without telling its outcome makes
+// the theme fail with the copy's exit status.
+ThemeRunner CopyRunner(const std::string& program, const std::vector<std::string>& leading,
+                       const std::string& typeOption, const std::filesystem::path& outcomeFolder);
+
+} // namespace vexaro::cli
