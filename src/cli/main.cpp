@@ -222,6 +222,7 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     app.fallthrough();
     app.footer(kExitStatuses);
+    app.set_version_flag("--version", "vexaro-cli (Vexaro) " VEXARO_VERSION);
 
     Arguments a;
     a.argv0 = argc > 0 ? argv[0] : nullptr;

@@ -190,6 +190,8 @@ std::string UsageText()
            "        decompile: bitmap 0 into the first OUT.bmp, bitmap 1 into the next, ...\n"
            "  bmconv /v FILE.mbm\n"
            "        list the bitmaps of FILE.mbm\n"
+           "  bmconv --help | --version\n"
+           "        print this text, or the version\n"
            "\n"
            "  DEPTH  /1 /2 /4 /8 grey (default /2); /c4 /c8 /c12 /c16 /c24 /c32 colour;\n"
            "         /c32a colour with alpha from IN-alpha.bmp (8-bit)\n"

@@ -1,6 +1,7 @@
 # Installs the build into a fresh prefix and converts two copies of the sample theme at once
-# with the installed command line, started through its link in bin/.
-#   cmake -DBUILD=<build dir> -DPREFIX=<fresh folder> -DSAMPLE=<theme> -P InstallCheck.cmake
+# with the installed command line, started through its link in bin/; its --version is the
+# project's.
+#   cmake -DBUILD=<build dir> -DPREFIX=<fresh folder> -DSAMPLE=<theme> -DVERSION=<version> -P InstallCheck.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
                 OUTPUT_QUIET RESULT_VARIABLE failed)
@@ -8,15 +9,23 @@ if(failed)
   message(FATAL_ERROR "cmake --install failed")
 endif()
 
-set(expected bin/vexaro-cli libexec/vexaro/vexaro-cli libexec/vexaro/bmconv.exe)
+set(expected bin/vexaro-cli bin/bmconv libexec/vexaro/vexaro-cli libexec/vexaro/bmconv.exe
+    share/man/man1/vexaro-cli.1.gz share/man/man1/bmconv.1.gz share/doc/vexaro/copyright)
 if(EXISTS "${PREFIX}/libexec/vexaro/vexaro")
-  list(APPEND expected bin/vexaro share/applications/vexaro.desktop share/icons/hicolor/64x64/apps/vexaro.png)
+  list(APPEND expected bin/vexaro libexec/vexaro/vexaro-installed share/man/man1/vexaro.1.gz
+       share/applications/vexaro.desktop share/icons/hicolor/16x16/apps/vexaro.png
+       share/icons/hicolor/256x256/apps/vexaro.png share/icons/hicolor/scalable/apps/vexaro.svg)
 endif()
 foreach(f ${expected})
   if(NOT EXISTS "${PREFIX}/${f}")
     message(FATAL_ERROR "not installed: ${f}")
   endif()
 endforeach()
+
+execute_process(COMMAND "${PREFIX}/bin/vexaro-cli" --version OUTPUT_VARIABLE version)
+if(NOT version STREQUAL "vexaro-cli (Vexaro) ${VERSION}\n")
+  message(FATAL_ERROR "installed vexaro-cli --version says \"${version}\", not version ${VERSION}")
+endif()
 
 file(COPY "${SAMPLE}" DESTINATION "${PREFIX}/in")
 file(COPY_FILE "${SAMPLE}" "${PREFIX}/in/Second.sis")
