@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "base/Error.h"
+#include "base/Files.h"
 #include "cli/Workers.h"
 #include "tool/Workspace.h"
 
@@ -218,7 +219,9 @@ void WriteOutcomeFile(const fs::path& file, const ThemeOutcome& outcome)
 
 std::optional<ThemeOutcome> ReadOutcomeFile(const fs::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
+    constexpr std::size_t kMaxOutcomeBytes = 1 << 20;
+    const FileBytes bytes = ReadFileCapped(file, kMaxOutcomeBytes);
+    std::istringstream in(std::string(bytes.bytes.begin(), bytes.bytes.end()));
     std::string line;
     ThemeOutcome outcome;
     bool status = false;

@@ -6,6 +6,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "base/Bytes.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -99,14 +101,14 @@ private:
 template <std::size_t Width>
 inline std::uint32_t Load(const std::uint8_t* p)
 {
-    std::uint32_t v = p[0];
-    if constexpr (Width >= 2)
-        v |= std::uint32_t{p[1]} << 8;
-    if constexpr (Width >= 3)
-        v |= std::uint32_t{p[2]} << 16;
-    if constexpr (Width >= 4)
-        v |= std::uint32_t{p[3]} << 24;
-    return v;
+    if constexpr (Width == 1)
+        return p[0];
+    else if constexpr (Width == 2)
+        return LoadU16(p);
+    else if constexpr (Width == 3)
+        return LoadU16(p) | (std::uint32_t{p[2]} << 16);
+    else
+        return LoadU32(p);
 }
 
 // Eight bytes, the first in the lowest bits (the scans count bytes from the bottom).
