@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "bitmap/Bitmap.h"
@@ -275,8 +277,11 @@ int main(int argc, char** argv)
             if (!file.flush())
                 throw vexaro::Error("Cannot write \"" + temporary + "\". " + vexaro::SystemReason(errno));
         }
-        if (std::rename(temporary.c_str(), output.c_str()) != 0)
-            throw vexaro::Error("Cannot rename \"" + temporary + "\" to \"" + output + "\". " + vexaro::SystemReason(errno));
+        // std::rename does not replace an existing file on Windows; the library's rename does.
+        std::error_code ec;
+        std::filesystem::rename(temporary, output, ec);
+        if (ec)
+            throw vexaro::Error("Cannot rename \"" + temporary + "\" to \"" + output + "\". " + ec.message());
     } catch (const vexaro::Error& e) {
         std::fprintf(stderr, "make_sample_theme: %s\n", e.what());
         return 1;

@@ -67,25 +67,50 @@ FileBytes ReadAll(ReadSome readSome, std::uintmax_t sizeHint, std::size_t maxByt
 
 #ifdef _WIN32
 
-FileBytes ReadFileCapped(const fs::path& path, std::size_t maxBytes)
+ReadFailure PositionedFile::open(const fs::path& path, int& error)
 {
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
-    if (status.type() == fs::file_type::not_found)
-        return Failed(ReadFailure::CannotOpen, ENOENT);
+    if (status.type() == fs::file_type::not_found) {
+        error = ENOENT;
+        return ReadFailure::CannotOpen;
+    }
     if (!ec && !fs::is_regular_file(status))
-        return Failed(ReadFailure::NotAFile, 0);
+        return ReadFailure::NotAFile;
     errno = 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(_wfopen(path.c_str(), L"rb"), &std::fclose);
-    if (!file)
-        return Failed(ReadFailure::CannotOpen, errno != 0 ? errno : EACCES);
-    const std::uintmax_t size = fs::file_size(path, ec);
-    return ReadAll(
-        [&](std::uint8_t* to, std::size_t n) -> long long {
-            const std::size_t got = std::fread(to, 1, n, file.get());
-            return got == 0 && std::ferror(file.get()) ? -1 : static_cast<long long>(got);
-        },
-        ec ? 0 : size, maxBytes);
+    file_ = _wfopen(path.c_str(), L"rb");
+    long long end = -1;
+    if (file_ != nullptr && _fseeki64(file_, 0, SEEK_END) == 0)
+        end = _ftelli64(file_);
+    if (end < 0) {
+        error = errno != 0 ? errno : EACCES;
+        return ReadFailure::CannotOpen;
+    }
+    size_ = static_cast<std::uint64_t>(end);
+    return ReadFailure::None;
+}
+
+PositionedFile::~PositionedFile()
+{
+    if (file_ != nullptr)
+        std::fclose(file_);
+}
+
+long long PositionedFile::readSome(std::uint64_t offset, std::span<std::uint8_t> out) const
+{
+    errno = 0;
+    if (_fseeki64(file_, static_cast<long long>(offset), SEEK_SET) != 0) {
+        if (errno == 0)
+            errno = EIO;
+        return -1;
+    }
+    const std::size_t got = std::fread(out.data(), 1, out.size(), file_);
+    if (got == 0 && std::ferror(file_)) {
+        if (errno == 0)
+            errno = EIO;
+        return -1;
+    }
+    return static_cast<long long>(got);
 }
 
 bool IsRegularFile(const fs::path& path)
@@ -96,30 +121,38 @@ bool IsRegularFile(const fs::path& path)
 
 #else
 
-FileBytes ReadFileCapped(const fs::path& path, std::size_t maxBytes)
+ReadFailure PositionedFile::open(const fs::path& path, int& error)
 {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return Failed(ReadFailure::CannotOpen, errno);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        error = errno;
+        return ReadFailure::CannotOpen;
+    }
     struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return Failed(ReadFailure::CannotOpen, errno);
+    if (::fstat(fd_, &info) != 0) {
+        error = errno;
+        return ReadFailure::CannotOpen;
+    }
     if (!S_ISREG(info.st_mode))
-        return Failed(ReadFailure::NotAFile, 0);
-    return ReadAll(
-        [&](std::uint8_t* to, std::size_t n) -> long long {
-            for (;;) {
-                const ssize_t got = ::read(fd, to, n);
-                if (got >= 0 || errno != EINTR)
-                    return got;
-            }
-        },
-        static_cast<std::uintmax_t>(info.st_size), maxBytes);
+        return ReadFailure::NotAFile;
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    return ReadFailure::None;
+}
+
+PositionedFile::~PositionedFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+long long PositionedFile::readSome(std::uint64_t offset, std::span<std::uint8_t> out) const
+{
+    for (;;) {
+        const ssize_t got = ::pread(fd_, out.data(), out.size(), static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
 }
 
 bool IsRegularFile(const fs::path& path)
@@ -129,6 +162,36 @@ bool IsRegularFile(const fs::path& path)
 }
 
 #endif
+
+int PositionedFile::read(std::uint64_t offset, std::span<std::uint8_t> out) const
+{
+    for (std::size_t done = 0; done < out.size();) {
+        const long long got = readSome(offset + done, out.subspan(done));
+        if (got < 0)
+            return errno != 0 ? errno : EIO;
+        if (got == 0)
+            return kEndedEarly;
+        done += static_cast<std::size_t>(got);
+    }
+    return 0;
+}
+
+FileBytes ReadFileCapped(const fs::path& path, std::size_t maxBytes)
+{
+    PositionedFile file;
+    int error = 0;
+    if (const ReadFailure failure = file.open(path, error); failure != ReadFailure::None)
+        return Failed(failure, error);
+    std::uint64_t position = 0;
+    return ReadAll(
+        [&](std::uint8_t* to, std::size_t n) -> long long {
+            const long long got = file.readSome(position, std::span<std::uint8_t>(to, n));
+            if (got > 0)
+                position += static_cast<std::uint64_t>(got);
+            return got;
+        },
+        file.size(), maxBytes);
+}
 
 std::string ReadFailureReason(const FileBytes& result, std::size_t maxBytes)
 {

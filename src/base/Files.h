@@ -4,7 +4,9 @@
 // file is, so that no file, device or pipe can make a reader run without end or fill memory.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,36 @@ struct FileBytes {
     int error = 0;
 
     explicit operator bool() const { return failure == ReadFailure::None; }
+};
+
+// A regular file opened for reading pieces at any position, so that it need not be held whole.
+// Opening never blocks on a FIFO; a folder, FIFO or device is refused before a byte is read.
+class PositionedFile {
+public:
+    PositionedFile() = default;
+    ~PositionedFile();
+    PositionedFile(const PositionedFile&) = delete;
+    PositionedFile& operator=(const PositionedFile&) = delete;
+
+    // None, CannotOpen (`error` holds errno) or NotAFile.
+    ReadFailure open(const std::filesystem::path& path, int& error);
+    // The file's size when it was opened.
+    std::uint64_t size() const { return size_; }
+    // Reads up to out.size() bytes at `offset`: the number read (0 at the end of the file), or
+    // -1 with errno set.
+    long long readSome(std::uint64_t offset, std::span<std::uint8_t> out) const;
+    // Fills `out` from `offset`: 0, the errno of a failed read, or kEndedEarly when the file
+    // has become shorter since it was opened.
+    int read(std::uint64_t offset, std::span<std::uint8_t> out) const;
+    static constexpr int kEndedEarly = -1;
+
+private:
+    std::uint64_t size_ = 0;
+#ifdef _WIN32
+    std::FILE* file_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
 };
 
 // Reads the whole regular file at `path`, at most `maxBytes`. Never blocks on a FIFO and never

@@ -53,13 +53,6 @@ std::string FieldName(int field)
     return std::string(kIconNames[field - kSecondFormField]) + " icon, second form";
 }
 
-std::string Number3(int n)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%03d", n);
-    return text;
-}
-
 std::string SizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
 
 // The bitmap a field's text names: the unpacking writes "NNN.bmp", three digits.
@@ -143,7 +136,7 @@ void Suggest(ThemeFacts& facts)
             continue;
         taken.insert(*pick);
         facts.setLine += (facts.setLine.empty() ? "" : " ") + std::string("--set ") + std::to_string(f.field) + "=" +
-                         Number3(*pick);
+                         BitmapNumberText(*pick);
     }
 }
 
@@ -180,7 +173,7 @@ std::string BitmapTable(const std::vector<BitmapFacts>& bitmaps)
 {
     std::string text = "number  size        depth      compression  bytes\n";
     for (const BitmapFacts& b : bitmaps) {
-        std::string line = Padded(Number3(b.number), 8) + Padded(SizeText(b.width, b.height), 12) +
+        std::string line = Padded(BitmapNumberText(b.number), 8) + Padded(SizeText(b.width, b.height), 12) +
                            Padded(DepthText(b), 11) + Padded(CompressionName(b.compression), 13) + std::to_string(b.bytes);
         if (!b.fault.empty())
             line += "  cannot be unpacked: " + b.fault;
@@ -220,7 +213,7 @@ std::string SuggestionRow(const ThemeFacts& facts, const FieldFacts& f)
         return line + "none";
     std::string numbers;
     for (std::size_t i = 0; i < f.suggestions.size() && i < kShownSuggestions; ++i)
-        numbers += (i == 0 ? "" : ", ") + Number3(f.suggestions[i]);
+        numbers += (i == 0 ? "" : ", ") + BitmapNumberText(f.suggestions[i]);
     if (f.suggestions.size() > kShownSuggestions)
         numbers += " and " + std::to_string(f.suggestions.size() - kShownSuggestions) + " more (--json lists all)";
     return line + numbers;

@@ -93,91 +93,26 @@ std::vector<std::uint8_t> ReadInputFile(std::string_view path, std::size_t maxBy
 
 // ---- InputFile ---------------------------------------------------------------------------
 
-#ifdef _WIN32
-
 InputFile::InputFile(std::string_view path, std::size_t maxBytes) : path_(path)
 {
-    const std::filesystem::path native = NativePath(path);
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(native, ec);
-    if (status.type() == std::filesystem::file_type::not_found)
-        ThrowOpenFailure(path, ReadFailure::CannotOpen, ENOENT, maxBytes);
-    if (!ec && !std::filesystem::is_regular_file(status))
-        ThrowOpenFailure(path, ReadFailure::NotAFile, 0, maxBytes);
-    file_ = OpenFile(native, L"rb");
-    if (file_ == nullptr)
-        ThrowOpenFailure(path, ReadFailure::CannotOpen, ErrnoOr(EACCES), maxBytes);
-    long long end = -1;
-    if (_fseeki64(file_, 0, SEEK_END) == 0)
-        end = _ftelli64(file_);
-    if (end < 0 || static_cast<std::uint64_t>(end) > maxBytes) {
-        const int error = ErrnoOr(EIO);
-        std::fclose(file_);
-        if (end < 0)
-            ThrowOpenFailure(path, ReadFailure::CannotRead, error, maxBytes);
-        ThrowOpenFailure(path, ReadFailure::TooLarge, 0, maxBytes);
-    }
-    size_ = static_cast<std::uint64_t>(end);
-}
-
-InputFile::~InputFile() { std::fclose(file_); }
-
-void InputFile::read(std::uint64_t offset, std::span<std::uint8_t> out) const
-{
-    errno = 0;
-    if (!Seek(file_, offset))
-        throw Error("cannot read " + Quoted(path_) + ": " + SystemReason(ErrnoOr(EIO)));
-    const std::size_t got = std::fread(out.data(), 1, out.size(), file_);
-    if (got != out.size()) {
-        if (std::ferror(file_))
-            throw Error("cannot read " + Quoted(path_) + ": " + SystemReason(ErrnoOr(EIO)));
-        throw Error("cannot read " + Quoted(path_) + ": it became shorter while it was read");
-    }
-}
-
-#else
-
-InputFile::InputFile(std::string_view path, std::size_t maxBytes) : path_(path)
-{
-    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-    fd_ = ::open(NativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0)
-        ThrowOpenFailure(path, ReadFailure::CannotOpen, errno, maxBytes);
-    struct stat info {};
-    ReadFailure failure = ReadFailure::None;
     int error = 0;
-    if (::fstat(fd_, &info) != 0) {
-        failure = ReadFailure::CannotOpen;
-        error = errno;
-    } else if (!S_ISREG(info.st_mode)) {
-        failure = ReadFailure::NotAFile;
-    } else if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
-        failure = ReadFailure::TooLarge;
-    }
-    if (failure != ReadFailure::None) {
-        ::close(fd_);
+    if (const ReadFailure failure = file_.open(NativePath(path), error); failure != ReadFailure::None)
         ThrowOpenFailure(path, failure, error, maxBytes);
-    }
-    size_ = static_cast<std::uint64_t>(info.st_size);
+    if (file_.size() > maxBytes)
+        ThrowOpenFailure(path, ReadFailure::TooLarge, 0, maxBytes);
+    size_ = file_.size();
 }
 
-InputFile::~InputFile() { ::close(fd_); }
+InputFile::~InputFile() = default;
 
 void InputFile::read(std::uint64_t offset, std::span<std::uint8_t> out) const
 {
-    for (std::size_t done = 0; done < out.size();) {
-        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw Error("cannot read " + Quoted(path_) + ": " + SystemReason(errno));
-        if (n == 0)
-            throw Error("cannot read " + Quoted(path_) + ": it became shorter while it was read");
-        done += static_cast<std::size_t>(n);
-    }
+    const int error = file_.read(offset, out);
+    if (error == PositionedFile::kEndedEarly)
+        throw Error("cannot read " + Quoted(path_) + ": it became shorter while it was read");
+    if (error != 0)
+        throw Error("cannot read " + Quoted(path_) + ": " + SystemReason(error));
 }
-
-#endif
 
 // ---- WriteHandle ---------------------------------------------------------------------------
 

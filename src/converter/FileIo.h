@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Files.h"
+
 namespace vexaro::converter {
 
 // A path of a command file ("Nokia\MBM\000.bmp") for this system: both "\" and "/" separate
@@ -39,11 +41,7 @@ public:
 private:
     std::string path_;
     std::uint64_t size_ = 0;
-#ifdef _WIN32
-    std::FILE* file_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    PositionedFile file_;
 };
 
 // An open file written at chosen positions: the platform's handle and the few operations the

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -64,12 +63,7 @@ void RemoveNumberedFilesFrom(const fs::path& folder, int keep)
         RemoveIfThere(path);
 }
 
-bool IsNumberedBitmap(const fs::path& folder, int n)
-{
-    char name[8];
-    std::snprintf(name, sizeof name, "%03d.bmp", n);
-    return IsRegularFile(folder / name);
-}
+bool IsNumberedBitmap(const fs::path& folder, int n) { return IsRegularFile(folder / (BitmapNumberText(n) + ".bmp")); }
 
 // Runs the converter on the command file just written and settles "Nokia\MBM\": the numbered
 // files of this theme, nothing else. The converter removes every file it was asked for and
@@ -110,11 +104,8 @@ std::string OpenOutcome::problems() const
     auto line = [&](const std::string& l) { text += (text.empty() ? "" : "\n") + l; };
     if (!lost.empty()) {
         std::string numbers;
-        for (std::size_t i = 0; i < lost.size() && i < 20; ++i) {
-            char n[8];
-            std::snprintf(n, sizeof n, "%03d", lost[i]);
-            numbers += (i == 0 ? "" : ", ") + std::string(n);
-        }
+        for (std::size_t i = 0; i < lost.size() && i < 20; ++i)
+            numbers += (i == 0 ? "" : ", ") + BitmapNumberText(lost[i]);
         if (lost.size() > 20)
             numbers += " and " + std::to_string(lost.size() - 20) + " more";
         line(std::to_string(lost.size()) + " of " + std::to_string(std::min(announced, kMaxUnpackedBitmaps)) +

@@ -15,6 +15,7 @@
 
 #include "base/Bytes.h"
 #include "base/Error.h"
+#include "base/Files.h"
 #include "tool/Workspace.h"
 
 #ifndef _WIN32
@@ -92,95 +93,36 @@ private:
 class FileSource final : public PackageSource {
 public:
     // Nothing when the file cannot be opened; throws Error when it is no regular file.
-    static std::unique_ptr<FileSource> Open(const std::string& path);
-    ~FileSource() override;
-    void read(std::uint64_t offset, std::span<std::uint8_t> into) const override;
+    static std::unique_ptr<FileSource> Open(const std::string& path)
+    {
+        auto file = std::make_unique<PositionedFile>();
+        int error = 0;
+        const ReadFailure failure = file->open(fs::path(path), error);
+        if (failure == ReadFailure::NotAFile)
+            NotARegularFile(path);
+        if (failure != ReadFailure::None)
+            return nullptr;
+        return std::unique_ptr<FileSource>(new FileSource(path, std::move(file)));
+    }
+
+    void read(std::uint64_t offset, std::span<std::uint8_t> into) const override
+    {
+        const int error = file_->read(offset, into);
+        if (error != 0)
+            throw Error("Cannot read file " + Quoted(path_) + ". " +
+                        (error == PositionedFile::kEndedEarly ? std::string("The file became shorter while it was read")
+                                                              : SystemReason(error)));
+    }
 
 private:
-#ifdef _WIN32
-    using Handle = std::FILE*;
-#else
-    using Handle = int;
-#endif
-    FileSource(const std::string& path, std::uint64_t size, Handle handle) : PackageSource(size), path_(path), handle_(handle)
+    FileSource(const std::string& path, std::unique_ptr<PositionedFile> file)
+        : PackageSource(file->size()), path_(path), file_(std::move(file))
     {
-    }
-    [[noreturn]] void cannotRead(int error) const
-    {
-        throw Error("Cannot read file " + Quoted(path_) + ". " +
-                    (error != 0 ? SystemReason(error) : std::string("The file became shorter while it was read")));
     }
 
     std::string path_;
-    Handle handle_;
+    std::unique_ptr<PositionedFile> file_;
 };
-
-#ifdef _WIN32
-
-std::unique_ptr<FileSource> FileSource::Open(const std::string& path)
-{
-    const fs::path file(path);
-    std::error_code ec;
-    const fs::file_status status = fs::status(file, ec);
-    if (status.type() == fs::file_type::not_found)
-        return nullptr;
-    if (!ec && !fs::is_regular_file(status))
-        NotARegularFile(path);
-    const std::uintmax_t size = fs::file_size(file, ec);
-    std::FILE* handle = ec ? nullptr : _wfopen(file.c_str(), L"rb");
-    if (handle == nullptr)
-        return nullptr;
-    return std::unique_ptr<FileSource>(new FileSource(path, size, handle));
-}
-
-FileSource::~FileSource() { std::fclose(handle_); }
-
-void FileSource::read(std::uint64_t offset, std::span<std::uint8_t> into) const
-{
-    if (into.empty())
-        return;
-    errno = 0;
-    if (_fseeki64(handle_, static_cast<long long>(offset), SEEK_SET) != 0)
-        cannotRead(errno != 0 ? errno : EIO);
-    if (std::fread(into.data(), 1, into.size(), handle_) != into.size())
-        cannotRead(std::ferror(handle_) ? (errno != 0 ? errno : EIO) : 0);
-}
-
-#else
-
-std::unique_ptr<FileSource> FileSource::Open(const std::string& path)
-{
-    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    struct stat info {};
-    const bool known = ::fstat(fd, &info) == 0;
-    if (!known || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        if (known)
-            NotARegularFile(path);
-        return nullptr;
-    }
-    return std::unique_ptr<FileSource>(new FileSource(path, static_cast<std::uint64_t>(info.st_size), fd));
-}
-
-FileSource::~FileSource() { ::close(handle_); }
-
-void FileSource::read(std::uint64_t offset, std::span<std::uint8_t> into) const
-{
-    std::size_t done = 0;
-    while (done < into.size()) {
-        const ssize_t got = ::pread(handle_, into.data() + done, into.size() - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            cannotRead(got < 0 ? errno : 0);
-        done += static_cast<std::size_t>(got);
-    }
-}
-
-#endif
 
 // Little-endian fields of a package, read through a small window that follows the reads, so
 // that walking the file table costs a few reads of the file.

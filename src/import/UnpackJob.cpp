@@ -125,9 +125,7 @@ std::string UnpackCommandText(const std::string& mbmPath, const std::string& pal
     text.reserve(text.size() + static_cast<std::size_t>(lines) * (folder.size() + 9));
     for (std::int32_t n = 0; n < lines; ++n) {
         text += folder;
-        text += static_cast<char>('0' + n / 100); // n < 1000: three digits, leading zeros
-        text += static_cast<char>('0' + n / 10 % 10);
-        text += static_cast<char>('0' + n % 10);
+        text += BitmapNumberText(n);
         text += ".bmp";
         text += kLineEnd;
     }

@@ -43,6 +43,12 @@ std::optional<std::filesystem::path> Workspace::findSourceBitmap(const std::stri
     return path;
 }
 
+std::string BitmapNumberText(int number)
+{
+    const std::string digits = std::to_string(number);
+    return digits.size() >= 3 ? digits : std::string(3 - digits.size(), '0') + digits;
+}
+
 bool IsBitmapName(const std::string& text)
 {
     if (text.empty() || text.size() > kMaxBitmapNameLength || text == "." || text == "..")

@@ -32,6 +32,10 @@ private:
     std::filesystem::path folder_;
 };
 
+// The text of a bitmap number as the unpacking names its file: three digits with leading zeros
+// (7 -> "007"; numbers stop at 999).
+std::string BitmapNumberText(int number);
+
 // The longest field text that still makes a file name ("NNN" + ".bmp" within 255 bytes).
 inline constexpr std::size_t kMaxBitmapNameLength = 251;
 
