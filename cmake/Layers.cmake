@@ -1,5 +1,5 @@
 # Each layer of src/ is a library whose headers are included with the layer's name in front
-# ("bitmap/Bitmap.h", "target/ThemeBuild.h"). A library gets an include folder of its own in
+# ("bitmap/Bitmap.h", "siemens/ThemeBuild.h"). A library gets an include folder of its own in
 # the build tree that holds one link, <layer> -> src/<layer>, so that a file sees the headers of
 # exactly the layers it links: including another layer's header without linking it fails to
 # compile, and no header of one layer can stand in for another's.

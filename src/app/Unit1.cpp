@@ -50,7 +50,7 @@
 #include "preview/PreviewExport.h"
 #include "preview/SourcePanel.h"
 #include "preview/TargetPreview.h"
-#include "target/ThemeBuild.h"
+#include "siemens/ThemeBuild.h"
 
 namespace vexaro::app {
 

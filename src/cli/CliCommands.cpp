@@ -13,7 +13,7 @@
 #include "preview/PreviewExport.h"
 #include "tool/ProfileFile.h"
 #include "preview/TargetPreview.h"
-#include "target/ThemeBuild.h"
+#include "siemens/ThemeBuild.h"
 #include "cli/Workers.h"
 
 namespace vexaro::cli {

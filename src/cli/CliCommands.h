@@ -10,7 +10,7 @@
 
 #include "cli/ConsoleWindow.h"
 #include "import/ImportCommands.h"
-#include "target/ThemeBuild.h"
+#include "siemens/ThemeBuild.h"
 #include "preview/PreviewExport.h"
 #include "tool/Workspace.h"
 

@@ -12,7 +12,7 @@
 #include "preview/TargetPreview.h"
 #include "TestSupport.h"
 #include "ThemePainter.h"
-#include "target/ThemeBuild.h"
+#include "siemens/ThemeBuild.h"
 
 namespace vexaro::test {
 

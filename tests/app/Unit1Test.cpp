@@ -841,4 +841,4 @@ private slots:
 };
 
 QTEST_MAIN(AppTest)
-#include "app_test.moc"
+#include "Unit1Test.moc"

@@ -13,7 +13,7 @@
 #include "mbm/MbmReduce.h"
 #include "RecordingWindow.h"
 #include "TestSupport.h"
-#include "target/ThemeBuild.h"
+#include "siemens/ThemeBuild.h"
 #include "ThemePainter.h"
 
 namespace vexaro {

@@ -7,7 +7,7 @@
 #include "resize/AverageResize.h"
 #include "BenchSupport.h"
 #include "tool/ConverterInstall.h"
-#include "target/ThemeBuild.h"
+#include "siemens/ThemeBuild.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "target/ThemeBuild.h"
+#include "siemens/ThemeBuild.h"
 
 #include <algorithm>
 #include <cerrno>

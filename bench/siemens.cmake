@@ -1,0 +1,1 @@
+set(BENCH_LIBS vexaro_siemens vexaro_theme_painter)

@@ -1,1 +1,0 @@
-set(BENCH_LIBS vexaro_target vexaro_theme_painter)
