@@ -18,7 +18,8 @@ using vexaro::QuietWindow;
 class BenchWorkspace {
 public:
     explicit BenchWorkspace(const std::string& tag)
-        : folder_(fs::temp_directory_path() / ("vexaro-bench-" + tag + "-" + std::to_string(::getpid()))), workspace_(folder_)
+        : folder_(fs::temp_directory_path() / ("vexaro-bench-" + tag + "-" + std::to_string(::getpid()))),
+          workspace_(folder_)
     {
         fs::create_directories(folder_);
         vexaro::test::PaintTheme(workspace_);

@@ -25,9 +25,9 @@ Rgb ThemeColour(int x, int y)
     const std::uint32_t tile = Hash(static_cast<std::uint32_t>(x / 32) * 7919u + static_cast<std::uint32_t>(y / 32));
     const auto b = [](std::uint32_t v) { return static_cast<std::uint8_t>(v); };
     switch (tile % 3) {
-    case 0: return Rgb{b(tile >> 8), b(tile >> 16), b(tile >> 24)};          // one colour
-    case 1: return Rgb{b(y * 5), b(tile >> 8), b(y * 3)};                      // rows of one colour
-    default: return Rgb{b(x * 8 + y), b(x * 4), b(tile >> 16)};                // a gradient
+    case 0: return Rgb{b(tile >> 8), b(tile >> 16), b(tile >> 24)}; // one colour
+    case 1: return Rgb{b(y * 5), b(tile >> 8), b(y * 3)};           // rows of one colour
+    default: return Rgb{b(x * 8 + y), b(x * 4), b(tile >> 16)};     // a gradient
     }
 }
 
@@ -64,7 +64,8 @@ Bitmap BenchPicture(int w, int h, int bits, Content content)
 void WriteBmp(const std::filesystem::path& path, const Bitmap& picture)
 {
     const std::vector<std::uint8_t> bytes = EncodeBmp(picture);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::filesystem::path WriteCompileBatch(const std::filesystem::path& folder, std::size_t count, int w, int h)

@@ -21,7 +21,9 @@ Bitmap Picture24()
     b.reset(kWidth, kHeight, PixelFormat::Bits24);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
-            b.setPixel(x, y, Rgb{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x ^ y)});
+            b.setPixel(
+                x, y,
+                Rgb{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x ^ y)});
     return b;
 }
 
@@ -29,7 +31,8 @@ Bitmap Picture8()
 {
     std::vector<Rgb> palette(256);
     for (int i = 0; i < 256; ++i)
-        palette[static_cast<std::size_t>(i)] = Rgb{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)};
+        palette[static_cast<std::size_t>(i)] =
+            Rgb{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)};
     Bitmap b;
     b.reset(kWidth, kHeight, PixelFormat::Pal8, palette);
     for (int y = 0; y < kHeight; ++y)
@@ -40,7 +43,8 @@ Bitmap Picture8()
 
 void SetRate(benchmark::State& state)
 {
-    state.counters["pixels"] = benchmark::Counter(kPixels * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["pixels"] =
+        benchmark::Counter(kPixels * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // Decoding into the same picture again, as a loader bitmap that is reused does.

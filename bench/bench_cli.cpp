@@ -28,8 +28,8 @@ void BM_ConvertTwentyThemes(benchmark::State& state)
     const fs::path folder = fs::temp_directory_path() / ("vexaro-bench-cli-" + std::to_string(::getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder / "in");
-    std::string command = "\"" + Program() + "\" convert --jobs " + std::to_string(jobs) + " --out \"" +
-                          (folder / "out").string() + "\"";
+    std::string command =
+        "\"" + Program() + "\" convert --jobs " + std::to_string(jobs) + " --out \"" + (folder / "out").string() + "\"";
     for (int i = 0; i < kThemes; ++i) {
         const fs::path copy = folder / "in" / ("Theme" + std::to_string(i) + ".sis");
         fs::copy_file(VEXARO_SAMPLE_THEME, copy);
@@ -52,7 +52,13 @@ void BM_ConvertTwentyThemes(benchmark::State& state)
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     fs::remove_all(folder);
 }
-BENCHMARK(BM_ConvertTwentyThemes)->Arg(1)->Arg(2)->ArgName("jobs")->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_ConvertTwentyThemes)
+    ->Arg(1)
+    ->Arg(2)
+    ->ArgName("jobs")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3);
 
 // The largest theme of the corpus: 672 bitmaps, each a numbered file of the workspace.
 const fs::path kLargeTheme = fs::path(VEXARO_CORPUS_DIR) / "mbm" / "symbian-classicui" / "AVKON_LEGACY.MBM";
@@ -66,12 +72,13 @@ void BM_ReopenLargeTheme(benchmark::State& state)
         return;
     }
     std::error_code ec;
-    const fs::path base = state.range(0) == 0 ? fs::read_symlink("/proc/self/exe", ec).parent_path() : fs::path("/dev/shm");
+    const fs::path base =
+        state.range(0) == 0 ? fs::read_symlink("/proc/self/exe", ec).parent_path() : fs::path("/dev/shm");
     const fs::path workspace = base / ("vexaro-bench-reopen-" + std::to_string(::getpid()));
     fs::remove_all(workspace, ec);
     const std::string command = "\"" + Program() + "\" --workspace \"" + workspace.string() + "\" open \"" +
                                 kLargeTheme.string() + "\" >/dev/null";
-    if (std::system(command.c_str()) != 0) {   // the first open
+    if (std::system(command.c_str()) != 0) { // the first open
         state.SkipWithError("vexaro-cli open failed");
         return;
     }
@@ -83,6 +90,12 @@ void BM_ReopenLargeTheme(benchmark::State& state)
     }
     fs::remove_all(workspace, ec);
 }
-BENCHMARK(BM_ReopenLargeTheme)->Arg(0)->Arg(1)->ArgName("tmpfs")->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_ReopenLargeTheme)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("tmpfs")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3);
 
 } // namespace

@@ -38,7 +38,7 @@ namespace fs = std::filesystem;
 
 const fs::path kCorpus = fs::path(VEXARO_CORPUS_DIR) / "mbm";
 const char* const kAvkon = "symbian-classicui/AVKON_LEGACY.MBM";
-const char* const kLargestPair = "symbian-graphics/bitgdi-tbit/32ram.mbm";   // 480,068 bytes
+const char* const kLargestPair = "symbian-graphics/bitgdi-tbit/32ram.mbm"; // 480,068 bytes
 const char* const kLargestPairDir = "symbian-graphics/bitgdi-tbit";
 
 fs::path Bmconv()
@@ -160,8 +160,9 @@ void BM_ProcessCompileLargestPair(benchmark::State& state)
     Scratch scratch;
     fs::copy_file(kCorpus / kLargestPairDir / "RLETest.BMP", scratch.path / "RLETest.BMP");
     // Both the plain (/n, as 32ram.mbm was built) and the compressed form of the same source.
-    const std::vector<std::string> args = state.range(0) != 0 ? std::vector<std::string>{"out.mbm", "/c32RLETest.BMP"}
-                                                              : std::vector<std::string>{"/n", "out.mbm", "/c32RLETest.BMP"};
+    const std::vector<std::string> args = state.range(0) != 0
+                                              ? std::vector<std::string>{"out.mbm", "/c32RLETest.BMP"}
+                                              : std::vector<std::string>{"/n", "out.mbm", "/c32RLETest.BMP"};
     for (auto _ : state) {
         if (!Spawn(args, scratch.path)) {
             state.SkipWithError("bmconv.exe failed or was not found");
@@ -180,7 +181,8 @@ void DecodeInProcess(benchmark::State& state, const char* name)
     for (auto _ : state) {
         const vexaro::mbm::MbmFile file = vexaro::mbm::ReadMbm(bytes);
         for (const auto& record : file.bitmaps) {
-            const std::vector<std::uint8_t> bmp = vexaro::mbm::EncodeDecompiledBmp(vexaro::mbm::DecodeBitmap(bytes, record));
+            const std::vector<std::uint8_t> bmp =
+                vexaro::mbm::EncodeDecompiledBmp(vexaro::mbm::DecodeBitmap(bytes, record));
             out += bmp.size();
             benchmark::DoNotOptimize(bmp.data());
         }
@@ -229,7 +231,8 @@ using vexaro::bench::Content;
 
 void PerPixel(benchmark::State& state, double pixels)
 {
-    state.counters["s_per_px"] = benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["s_per_px"] =
+        benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 vexaro::converter::CompileRequest CompileOf(const fs::path& bmp, const fs::path& mbm, int bits, bool compress)
@@ -245,7 +248,8 @@ vexaro::converter::CompileRequest CompileOf(const fs::path& bmp, const fs::path&
 void BM_CompilePicture(benchmark::State& state)
 {
     Scratch scratch;
-    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1)), bits = static_cast<int>(state.range(2));
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1)),
+              bits = static_cast<int>(state.range(2));
     vexaro::bench::WriteBmp(scratch.path / "in.bmp", vexaro::bench::BenchPicture(w, h, bits, Content::Theme));
     const auto request = CompileOf(scratch.path / "in.bmp", scratch.path / "out.mbm", bits, true);
     for (auto _ : state)
@@ -256,7 +260,8 @@ void BM_CompilePicture(benchmark::State& state)
 void BM_DecompilePicture(benchmark::State& state)
 {
     Scratch scratch;
-    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1)), bits = static_cast<int>(state.range(2));
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1)),
+              bits = static_cast<int>(state.range(2));
     vexaro::bench::WriteBmp(scratch.path / "in.bmp", vexaro::bench::BenchPicture(w, h, bits, Content::Theme));
     vexaro::converter::Compile(CompileOf(scratch.path / "in.bmp", scratch.path / "out.mbm", bits, true));
     vexaro::converter::DecompileRequest request;
@@ -278,7 +283,8 @@ void BM_DecompilePicture(benchmark::State& state)
 void BM_CompileNoise(benchmark::State& state)
 {
     Scratch scratch;
-    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1)), bits = static_cast<int>(state.range(2));
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1)),
+              bits = static_cast<int>(state.range(2));
     vexaro::bench::WriteBmp(scratch.path / "in.bmp", vexaro::bench::BenchPicture(w, h, bits, Content::Noise));
     const auto request = CompileOf(scratch.path / "in.bmp", scratch.path / "out.mbm", bits, state.range(3) != 0);
     for (auto _ : state)
@@ -309,7 +315,8 @@ void BM_ProcessCompileLargePicture(benchmark::State& state)
             return;
         }
     }
-    MemoryCounters(state, PeakRssKb(args, scratch.path), static_cast<double>(picture.pixelBytes().size()), scratch.path / "out.mbm");
+    MemoryCounters(state, PeakRssKb(args, scratch.path), static_cast<double>(picture.pixelBytes().size()),
+                   scratch.path / "out.mbm");
 }
 
 void BM_ProcessDecompileLargePicture(benchmark::State& state)
@@ -325,7 +332,8 @@ void BM_ProcessDecompileLargePicture(benchmark::State& state)
     WriteText(scratch.path / "unpack.txt", vexaro::bench::UnpackCommands("out.mbm", 1));
     for (auto _ : state)
         Spawn({"unpack.txt"}, scratch.path);
-    MemoryCounters(state, PeakRssKb({"unpack.txt"}, scratch.path), static_cast<double>(picture.pixelBytes().size()), scratch.path / "out.mbm");
+    MemoryCounters(state, PeakRssKb({"unpack.txt"}, scratch.path), static_cast<double>(picture.pixelBytes().size()),
+                   scratch.path / "out.mbm");
 }
 
 // 1,000 pictures of 176 x 208 at 24 bits into one file, and that file unpacked again.
@@ -371,7 +379,11 @@ void PictureSizes(benchmark::internal::Benchmark* b)
 
 BENCHMARK(BM_CompilePicture)->Apply(PictureSizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecompilePicture)->Apply(PictureSizes)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CompileNoise)->Args({704, 832, 24, 1})->Args({704, 832, 24, 0})->Args({704, 832, 16, 1})->Args({704, 832, 16, 0})
+BENCHMARK(BM_CompileNoise)
+    ->Args({704, 832, 24, 1})
+    ->Args({704, 832, 24, 0})
+    ->Args({704, 832, 16, 1})
+    ->Args({704, 832, 16, 0})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessCompileLargePicture)->Arg(24)->Arg(16)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessDecompileLargePicture)->Iterations(3)->Unit(benchmark::kMillisecond);

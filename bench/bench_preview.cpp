@@ -19,9 +19,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using vexaro::bench::BenchWorkspace;
 using vexaro::QuietWindow;
-
+using vexaro::bench::BenchWorkspace;
 
 void BM_DrawSourcePanel(benchmark::State& state)
 {

@@ -17,7 +17,9 @@ vexaro::Bitmap Picture(int w, int h)
     b.reset(w, h, vexaro::PixelFormat::Bits24);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, vexaro::Rgb{static_cast<std::uint8_t>(x * 7 + y), static_cast<std::uint8_t>(y * 3), static_cast<std::uint8_t>(x ^ y)});
+            b.setPixel(x, y,
+                       vexaro::Rgb{static_cast<std::uint8_t>(x * 7 + y), static_cast<std::uint8_t>(y * 3),
+                                   static_cast<std::uint8_t>(x ^ y)});
     return b;
 }
 
@@ -29,8 +31,8 @@ void Resize(benchmark::State& state, int sw, int sh, int tw, int th)
         vexaro::AverageResize(source, target, tw, th);
         benchmark::DoNotOptimize(target.pixelBytes().data());
     }
-    state.counters["Mpixel/s"] = benchmark::Counter(static_cast<double>(tw) * th * static_cast<double>(state.iterations()) / 1e6,
-                                                   benchmark::Counter::kIsRate);
+    state.counters["Mpixel/s"] = benchmark::Counter(
+        static_cast<double>(tw) * th * static_cast<double>(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
 }
 
 void BM_AverageResize_MainArea(benchmark::State& state) { Resize(state, 176, 144, 176, 150); }
@@ -46,8 +48,8 @@ void BM_AverageResize_NewTarget(benchmark::State& state)
         vexaro::AverageResize(source, target, tw, th);
         benchmark::DoNotOptimize(target.pixelBytes().data());
     }
-    state.counters["Mpixel/s"] = benchmark::Counter(static_cast<double>(tw) * th * static_cast<double>(state.iterations()) / 1e6,
-                                                   benchmark::Counter::kIsRate);
+    state.counters["Mpixel/s"] = benchmark::Counter(
+        static_cast<double>(tw) * th * static_cast<double>(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
 }
 void BM_AverageResize_StatusArea(benchmark::State& state) { Resize(state, 176, 44, 176, 50); }
 
@@ -68,4 +70,7 @@ void BM_SaveTheme(benchmark::State& state)
 BENCHMARK(BM_SaveTheme)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AverageResize_MainArea);
 BENCHMARK(BM_AverageResize_StatusArea);
-BENCHMARK(BM_AverageResize_NewTarget)->Args({176, 144, 176, 150})->Args({176, 44, 176, 50})->Args({1408, 1152, 1408, 1200});
+BENCHMARK(BM_AverageResize_NewTarget)
+    ->Args({176, 144, 176, 150})
+    ->Args({176, 44, 176, 50})
+    ->Args({1408, 1152, 1408, 1200});

@@ -21,7 +21,15 @@ constexpr std::uint32_t kInstallerEr5 = 100;
 constexpr std::uint32_t kInstallerEr6 = 200;
 constexpr std::uint16_t kDriveChosenByUser = '!';
 
-enum Kind : std::uint32_t { kFile = 0, kMultiLanguageFile = 1, kOptions = 2, kIf = 3, kElseIf = 4, kElse = 5, kEndIf = 6 };
+enum Kind : std::uint32_t {
+    kFile = 0,
+    kMultiLanguageFile = 1,
+    kOptions = 2,
+    kIf = 3,
+    kElseIf = 4,
+    kElse = 5,
+    kEndIf = 6
+};
 
 bool IsFile(std::uint32_t kind) { return kind == kFile || kind == kMultiLanguageFile; }
 
@@ -173,7 +181,8 @@ SisWriter::Record SisWriter::fileRecord(std::uint32_t kind, std::string_view sou
     r.kind = kind;
     r.sourceName = name(sourceName);
     const std::size_t cut = sourceName.find_last_of("\\/:");
-    r.destination = name(destinationFolder_ + std::string(sourceName.substr(cut == std::string_view::npos ? 0 : cut + 1)));
+    r.destination =
+        name(destinationFolder_ + std::string(sourceName.substr(cut == std::string_view::npos ? 0 : cut + 1)));
     return r;
 }
 
@@ -197,8 +206,8 @@ SisWriter& SisWriter::addRawFile(std::vector<std::uint8_t> nameBytes, std::vecto
     return *this;
 }
 
-SisWriter& SisWriter::addMultiLanguageFile(std::string_view sourceName, const std::vector<std::vector<std::uint8_t>>& forks,
-                                           SisStorage storage)
+SisWriter& SisWriter::addMultiLanguageFile(std::string_view sourceName,
+                                           const std::vector<std::vector<std::uint8_t>>& forks, SisStorage storage)
 {
     if (forks.size() != languages_.size())
         throw Error("A multi-language record needs one fork per language");
@@ -234,7 +243,10 @@ SisWriter& SisWriter::addCondition(std::uint32_t kind, std::vector<std::uint8_t>
 }
 
 SisWriter& SisWriter::addIf(std::vector<std::uint8_t> expression) { return addCondition(kIf, std::move(expression)); }
-SisWriter& SisWriter::addElseIf(std::vector<std::uint8_t> expression) { return addCondition(kElseIf, std::move(expression)); }
+SisWriter& SisWriter::addElseIf(std::vector<std::uint8_t> expression)
+{
+    return addCondition(kElseIf, std::move(expression));
+}
 SisWriter& SisWriter::addElse() { return addCondition(kElse, {}); }
 SisWriter& SisWriter::addEndIf() { return addCondition(kEndIf, {}); }
 
@@ -244,15 +256,11 @@ std::size_t SisWriter::recordSize(const Record& r) const
     const std::size_t f = r.forks.size();
     switch (r.kind) {
     case kFile:
-    case kMultiLanguageFile:
-        return er5 ? 28 + 8 * f : 36 + 12 * f;
-    case kOptions:
-        return 8 + 8 * r.options.size() * languages_.size() + 16;
+    case kMultiLanguageFile: return er5 ? 28 + 8 * f : 36 + 12 * f;
+    case kOptions: return 8 + 8 * r.options.size() * languages_.size() + 16;
     case kIf:
-    case kElseIf:
-        return 8 + r.expression.size();
-    default:
-        return 4;
+    case kElseIf: return 8 + r.expression.size();
+    default: return 4;
     }
 }
 
@@ -294,7 +302,8 @@ void SisWriter::writeData(Output& out) const
         out.u32(o, r.kind);
         if (r.kind == kIf || r.kind == kElseIf) {
             out.u32(o + 4, r.expression.size());
-            std::copy(r.expression.begin(), r.expression.end(), out.bytes().begin() + static_cast<std::ptrdiff_t>(o + 8));
+            std::copy(r.expression.begin(), r.expression.end(),
+                      out.bytes().begin() + static_cast<std::ptrdiff_t>(o + 8));
         } else if (r.kind == kOptions) {
             out.u32(o + 4, r.options.size());
             const std::size_t selected = o + 8 + 8 * languages_.size() * r.options.size();

@@ -49,10 +49,10 @@ class SisWriter {
 public:
     explicit SisWriter(SisRelease release = SisRelease::Er6);
 
-    SisWriter& uid1(std::uint32_t uid);                        // default 0x10000000: no UID
-    SisWriter& languages(std::vector<std::uint16_t> codes);     // default {1} (English)
+    SisWriter& uid1(std::uint32_t uid);                           // default 0x10000000: no UID
+    SisWriter& languages(std::vector<std::uint16_t> codes);       // default {1} (English)
     SisWriter& version(std::uint16_t major, std::uint16_t minor); // default 1.00
-    SisWriter& componentName(std::string name);                 // default "Vexaro", in every language
+    SisWriter& componentName(std::string name);                   // default "Vexaro", in every language
     // Where the files go on the device; a file's destination is this and its display name.
     SisWriter& destinationFolder(std::string folder); // default "!:\system\apps\Vexaro\"
     // Names as 16-bit units (default for release 6, sets the IU option) or 8-bit (release 5).

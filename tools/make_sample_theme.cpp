@@ -51,7 +51,10 @@ Rgb Mix(Rgb a, Rgb b, int t, int range)
     return {ch(a.r, b.r), ch(a.g, b.g), ch(a.b, b.b)};
 }
 
-Rgb Scale(Rgb c, int percent) { return {Clamp(c.r * percent / 100), Clamp(c.g * percent / 100), Clamp(c.b * percent / 100)}; }
+Rgb Scale(Rgb c, int percent)
+{
+    return {Clamp(c.r * percent / 100), Clamp(c.g * percent / 100), Clamp(c.b * percent / 100)};
+}
 
 Bitmap Canvas(int w, int h)
 {
@@ -150,7 +153,8 @@ bool Covers(int icon, int x, int y)
     }
     case 3: { // Games: a pad with a cross on the left and two buttons on the right
         const bool pad = Square(x * 2 / 3) + Square(y) < Square(300);
-        const bool cross = (std::abs(x + 230) < 45 && std::abs(y) < 140) || (std::abs(y) < 45 && std::abs(x + 230) < 140);
+        const bool cross =
+            (std::abs(x + 230) < 45 && std::abs(y) < 140) || (std::abs(y) < 45 && std::abs(x + 230) < 140);
         const bool button1 = Square(x - 180) + Square(y - 60) < Square(55);
         const bool button2 = Square(x - 290) + Square(y + 60) < Square(55);
         return pad && !cross && !button1 && !button2;
@@ -158,8 +162,16 @@ bool Covers(int icon, int x, int y)
     case 4: { // Extras: a five-pointed star
         // The outline's ten corners, outer points every 72 degrees; even-odd crossing test.
         static const std::array<std::pair<int, int>, 10> outline = {{
-            {0, -470}, {110, -150}, {447, -145}, {176, 57}, {276, 380},
-            {0, 185}, {-276, 380}, {-176, 57}, {-447, -145}, {-110, -150},
+            {0, -470},
+            {110, -150},
+            {447, -145},
+            {176, 57},
+            {276, 380},
+            {0, 185},
+            {-276, 380},
+            {-176, 57},
+            {-447, -145},
+            {-110, -150},
         }};
         bool inside = false;
         for (std::size_t i = 0, j = outline.size() - 1; i < outline.size(); j = i++) {
@@ -174,8 +186,8 @@ bool Covers(int icon, int x, int y)
         const bool wheel = r2 < Square(300);
         // Eight teeth: squares around the rim on the axes and the diagonals.
         bool tooth = false;
-        for (const auto& [tx, ty] : std::array<std::pair<int, int>, 8>{{{0, -360}, {0, 360}, {360, 0}, {-360, 0},
-                                                                          {255, 255}, {-255, 255}, {255, -255}, {-255, -255}}})
+        for (const auto& [tx, ty] : std::array<std::pair<int, int>, 8>{
+                 {{0, -360}, {0, 360}, {360, 0}, {-360, 0}, {255, 255}, {-255, 255}, {255, -255}, {-255, -255}}})
             tooth = tooth || (std::abs(x - tx) < 90 && std::abs(y - ty) < 90);
         return (wheel || tooth) && r2 >= Square(120);
     }

@@ -48,15 +48,9 @@ void FormSeam::processMessages()
     QCoreApplication::processEvents();
 }
 
-std::string FormSeam::fieldText(int n) const
-{
-    return form_.Edit[n]->text().toLocal8Bit().toStdString();
-}
+std::string FormSeam::fieldText(int n) const { return form_.Edit[n]->text().toLocal8Bit().toStdString(); }
 
-void FormSeam::showMessage(const std::string& text)
-{
-    boxes_.showMessage(&form_, QString::fromLocal8Bit(text));
-}
+void FormSeam::showMessage(const std::string& text) { boxes_.showMessage(&form_, QString::fromLocal8Bit(text)); }
 
 vexaro::Rgb FormSeam::faceColour() const
 {

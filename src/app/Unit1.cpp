@@ -151,8 +151,8 @@ int RunBox(QWidget* owner, QMessageBox::Icon icon, const QString& text, QMessage
     if (lineEnd >= 0)
         box.setInformativeText(text.mid(lineEnd + 1));
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-        grid->addItem(new QSpacerItem(kMinimumBoxWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
-                      1, grid->columnCount());
+        grid->addItem(new QSpacerItem(kMinimumBoxWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
     const NormalPointer pointer;
     return box.exec();
 }
@@ -173,7 +173,8 @@ QPixmap ScreenPixmap(const QImage& image, qreal ratio, bool smooth)
 {
     if (image.isNull() || ratio <= 1.0 || !smooth)
         return QPixmap::fromImage(image);
-    QPixmap pixmap = QPixmap::fromImage(image.scaled(image.size() * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QPixmap pixmap =
+        QPixmap::fromImage(image.scaled(image.size() * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(ratio);
     return pixmap;
 }
@@ -244,8 +245,8 @@ bool QtFileDialogs::chooseSave(QWidget* owner, const QString& filter, QString& p
     // The window asks before replacing, about the name the export will really write.
     const QStringList filters = filter.split(";;");
     QString chosenFilter = filters.value(type - 1);
-    const QString name = QFileDialog::getSaveFileName(owner, QString(), path, filter, &chosenFilter,
-                                                      QFileDialog::DontConfirmOverwrite);
+    const QString name =
+        QFileDialog::getSaveFileName(owner, QString(), path, filter, &chosenFilter, QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty())
         return false;
     path = name;
@@ -370,7 +371,8 @@ void TForm1::buildPanel()
     Label1 = Caption(GroupBox1, "Label1", "44x176", 8, 16, 35, 13);
     Label2 = Caption(GroupBox1, "Label2", "144x176", 8, 80, 41, 13);
     Label3 = Caption(GroupBox1, "Label3", "20x176", 8, 208, 35, 13);
-    Label4 = Caption(GroupBox1, "Label4", "Camera    Organiser   Music     Games      Extras      Setup", 8, 248, 271, 13);
+    Label4 =
+        Caption(GroupBox1, "Label4", "Camera    Organiser   Music     Games      Extras      Setup", 8, 248, 271, 13);
     for (QLabel* label : {Label1, Label2, Label3, Label4})
         FitCaption(label);
     menu = Picture(GroupBox1, "menu", 8, 264, 281, 29);
@@ -553,7 +555,8 @@ void TForm1::readSettings()
     const vexaro::ProfileFile source(ownFile ? settings_.path() : settingsBesideProgram_);
     for (int n = 1; n <= vexaro::kFieldCount; ++n) {
         const std::string current = Edit[n]->text().toLocal8Bit().toStdString();
-        Edit[n]->setText(QString::fromLocal8Bit(source.read(vexaro::kFieldSettingsSection, std::to_string(n), current)));
+        Edit[n]->setText(
+            QString::fromLocal8Bit(source.read(vexaro::kFieldSettingsSection, std::to_string(n), current)));
     }
 }
 
@@ -584,7 +587,8 @@ void TForm1::FormDestroy()
     destroyed_ = true;
     try {
         for (int n = 1; n <= vexaro::kFieldCount; ++n)
-            settings_.write(vexaro::kFieldSettingsSection, std::to_string(n), Edit[n]->text().toLocal8Bit().toStdString());
+            settings_.write(vexaro::kFieldSettingsSection, std::to_string(n),
+                            Edit[n]->text().toLocal8Bit().toStdString());
     } catch (const std::exception& e) {
         shutdownFailed_ = true;
         showError(e.what());
@@ -736,7 +740,8 @@ void TForm1::SpeedButton8Click()
     for (;;) {
         if (!dialogs_->chooseSave(this, QtFilter(kSaveFilter), name, type))
             return;
-        const std::string written = vexaro::ReplaceExtension(name.toLocal8Bit().toStdString(), type == 2 ? ".bmp" : ".jpg");
+        const std::string written =
+            vexaro::ReplaceExtension(name.toLocal8Bit().toStdString(), type == 2 ? ".bmp" : ".jpg");
         std::error_code ec;
         const QString shown = QString::fromLocal8Bit(written);
         if (!fs::exists(written, ec) || boxes_->ask(this, shown + " already exists.\nDo you want to replace it?"))
@@ -744,8 +749,10 @@ void TForm1::SpeedButton8Click()
     }
     saveName_ = name;
     saveType_ = type;
-    runCommand([&] { vexaro::ExportPreview(pictures_.image1, name.toLocal8Bit().toStdString(),
-                                                  static_cast<vexaro::PreviewFileType>(type)); });
+    runCommand([&] {
+        vexaro::ExportPreview(pictures_.image1, name.toLocal8Bit().toStdString(),
+                              static_cast<vexaro::PreviewFileType>(type));
+    });
 }
 
 void TForm1::judgeDrag(QDragMoveEvent* event)

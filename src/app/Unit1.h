@@ -121,16 +121,16 @@ public:
     TForm1& operator=(const TForm1&) = delete;
 
     // Handlers.
-    void FormCreate();          // restores the fields, lays out, draws, installs the converter
-    void FormDestroy();         // writes the fields back to Settings.ini
-    void SpeedButton1Click();   // Open: asks for a .sis or .mbm file and unpacks its theme
-    void SpeedButton2Click();   // Refresh: redraws the source panel and the preview
-    void SpeedButton3Click();   // Clear: throws the unpacked theme away
-    void SpeedButton4Click();   // Start directory: shows the program folder in a file manager
-    void SpeedButton5Click();   // > / <: opens or closes the preview pane
-    void SpeedButton6Click();   // Exit: closes the window, which ends the program
-    void SpeedButton7Click();   // Save: builds the three Siemens theme files
-    void SpeedButton8Click();   // Save under the preview: exports the preview picture
+    void FormCreate();        // restores the fields, lays out, draws, installs the converter
+    void FormDestroy();       // writes the fields back to Settings.ini
+    void SpeedButton1Click(); // Open: asks for a .sis or .mbm file and unpacks its theme
+    void SpeedButton2Click(); // Refresh: redraws the source panel and the preview
+    void SpeedButton3Click(); // Clear: throws the unpacked theme away
+    void SpeedButton4Click(); // Start directory: shows the program folder in a file manager
+    void SpeedButton5Click(); // > / <: opens or closes the preview pane
+    void SpeedButton6Click(); // Exit: closes the window, which ends the program
+    void SpeedButton7Click(); // Save: builds the three Siemens theme files
+    void SpeedButton8Click(); // Save under the preview: exports the preview picture
 
     // Controls.
     QWidget* Panel2 = nullptr;

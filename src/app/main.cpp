@@ -40,19 +40,18 @@ fs::path WorkFolder(const fs::path& own)
     const fs::path data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
     fs::create_directories(data, ec);
     if (data.empty() || !fs::is_directory(data, ec))
-        return own;   // the window then reports what it cannot write
+        return own; // the window then reports what it cannot write
     return data;
 }
 
-constexpr const char* kHelp =
-    "Usage: vexaro [THEME]\n"
-    "The Vexaro window: open a Nokia phone theme (a .sis package or an .mbm file), see its\n"
-    "bitmaps and a preview of the Siemens screen, and build the three Siemens theme files.\n"
-    "THEME, a .sis or .mbm file, is opened at start.\n"
-    "\n"
-    "Options:\n"
-    "  --help     print this text and exit\n"
-    "  --version  print the version and exit\n";
+constexpr const char* kHelp = "Usage: vexaro [THEME]\n"
+                              "The Vexaro window: open a Nokia phone theme (a .sis package or an .mbm file), see its\n"
+                              "bitmaps and a preview of the Siemens screen, and build the three Siemens theme files.\n"
+                              "THEME, a .sis or .mbm file, is opened at start.\n"
+                              "\n"
+                              "Options:\n"
+                              "  --help     print this text and exit\n"
+                              "  --version  print the version and exit\n";
 
 } // namespace
 
@@ -81,9 +80,8 @@ int main(int argc, char* argv[])
     const QStringList args = QApplication::arguments();
     if (args.size() == 2) {
         const QString theme = args[1];
-        QTimer::singleShot(0, &form, [&form, theme] {
-            form.openChosen(theme, theme.endsWith(".mbm", Qt::CaseInsensitive) ? 2 : 1);
-        });
+        QTimer::singleShot(
+            0, &form, [&form, theme] { form.openChosen(theme, theme.endsWith(".mbm", Qt::CaseInsensitive) ? 2 : 1); });
     }
     const int status = QApplication::exec();
     // Settings that could not be written were reported; the exit status says so too.

@@ -4,9 +4,6 @@
 
 namespace vexaro {
 
-std::string SystemReason(int errorNumber)
-{
-    return std::strerror(errorNumber);
-}
+std::string SystemReason(int errorNumber) { return std::strerror(errorNumber); }
 
 } // namespace vexaro

@@ -177,7 +177,10 @@ Rgb PixelIn(PixelFormat format, ChannelMasks masks, const std::vector<Rgb>& pale
 
 Rgb Bitmap::pixel(int x, int y) const { return PixelIn(format_, masks_, palette_, row(y), x); }
 
-Rgb PixelAt(const PixelRows& rows, int x, int y) { return PixelIn(rows.format, rows.masks, rows.palette, rows.row(y), x); }
+Rgb PixelAt(const PixelRows& rows, int x, int y)
+{
+    return PixelIn(rows.format, rows.masks, rows.palette, rows.row(y), x);
+}
 
 void Bitmap::convertTo24()
 {
@@ -293,8 +296,7 @@ void Draw(Bitmap& dst, const Bitmap& src, int x, int y, bool transparent)
     if (!transparent && src.format() == PixelFormat::Bits24) {
         for (int ty = y0; ty < y1; ++ty)
             std::memcpy(dst.row(ty) + static_cast<std::size_t>(x0) * 3,
-                        src.row(ty - y) + static_cast<std::size_t>(x0 - x) * 3,
-                        static_cast<std::size_t>(x1 - x0) * 3);
+                        src.row(ty - y) + static_cast<std::size_t>(x0 - x) * 3, static_cast<std::size_t>(x1 - x0) * 3);
         return;
     }
     for (int ty = y0; ty < y1; ++ty) {

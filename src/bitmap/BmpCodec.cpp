@@ -242,7 +242,13 @@ void CheckPlanes(const BmpInfoHeader& h)
 void CheckBitCount(const BmpInfoHeader& h)
 {
     switch (h.bitCount) {
-    case 1: case 2: case 4: case 8: case 16: case 24: case 32: return;
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: return;
     default: NotValid();
     }
 }
@@ -432,7 +438,8 @@ void ReadRows(std::span<const std::uint8_t> bytes, const BmpLayout& l, Bitmap& o
 class RleDecoder {
 public:
     RleDecoder(std::span<const std::uint8_t> stream, const BmpLayout& l, Bitmap& out)
-        : stream_(stream), layout_(l), out_(out), four_(l.compression == kRle4), row_(out.row(l.topDown ? 0 : l.height - 1))
+        : stream_(stream), layout_(l), out_(out), four_(l.compression == kRle4),
+          row_(out.row(l.topDown ? 0 : l.height - 1))
     {
     }
 
@@ -461,7 +468,8 @@ private:
     {
         if (four_) {
             std::uint8_t& b = row_[px >> 1];
-            b = (px & 1) ? static_cast<std::uint8_t>((b & 0xF0) | index) : static_cast<std::uint8_t>((b & 0x0F) | (index << 4));
+            b = (px & 1) ? static_cast<std::uint8_t>((b & 0xF0) | index)
+                         : static_cast<std::uint8_t>((b & 0x0F) | (index << 4));
         } else {
             row_[px] = static_cast<std::uint8_t>(index);
         }
@@ -510,7 +518,8 @@ private:
     {
         const std::size_t runBytes = four_ ? (value + 1) / 2 : value;
         const std::size_t have = std::min(runBytes, stream_.size() - pos_);
-        const unsigned pixels = four_ ? std::min<unsigned>(value, static_cast<unsigned>(have * 2)) : static_cast<unsigned>(have);
+        const unsigned pixels =
+            four_ ? std::min<unsigned>(value, static_cast<unsigned>(have * 2)) : static_cast<unsigned>(have);
         const int fit = std::min(static_cast<int>(pixels), layout_.width - x_);
         const std::uint8_t* src = stream_.data() + pos_;
         for (int k = 0; k < fit; ++k)
@@ -531,10 +540,12 @@ private:
     std::size_t pos_ = 0;
 };
 
-void ReadRle(std::span<const std::uint8_t> stream, const BmpLayout& l, Bitmap& out) { RleDecoder(stream, l, out).run(); }
+void ReadRle(std::span<const std::uint8_t> stream, const BmpLayout& l, Bitmap& out)
+{
+    RleDecoder(stream, l, out).run();
+}
 
 // --- writing -------------------------------------------------------------------------------
-
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -597,8 +608,7 @@ std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap)
     const int bpp = bitmap.bitsPerPixel();
     const bool bitFields = (format == PixelFormat::Bits16 && bitmap.masks() != kMasks555) ||
                            (format == PixelFormat::Bits32 && bitmap.masks() != kMasks888);
-    const std::size_t paletteCount =
-        IsPaletted(format) ? std::min(bitmap.palette().size(), std::size_t{1} << bpp) : 0;
+    const std::size_t paletteCount = IsPaletted(format) ? std::min(bitmap.palette().size(), std::size_t{1} << bpp) : 0;
     const std::size_t stride = bitmap.stride();
     const std::size_t imageSize = stride * static_cast<std::size_t>(bitmap.height()); // <= kMaxPixelBytes
     const std::size_t pixelOffset = kFileHeaderSize + kInfoHeaderSize + (bitFields ? 12 : 0) + paletteCount * 4;
@@ -657,9 +667,6 @@ void LoadBmpFile(const std::string& path, Bitmap& bitmap)
     DecodeBmp(file.bytes, bitmap);
 }
 
-void SaveBmpFile(const Bitmap& bitmap, const std::string& path)
-{
-    WriteWholeFile(path, EncodeBmp(bitmap));
-}
+void SaveBmpFile(const Bitmap& bitmap, const std::string& path) { WriteWholeFile(path, EncodeBmp(bitmap)); }
 
 } // namespace vexaro

@@ -93,7 +93,8 @@ std::vector<BatchTheme> BatchThemes(const std::vector<std::string>& files, const
     std::vector<BatchTheme> themes;
     std::error_code ec;
     for (std::size_t i = 0; i < files.size(); ++i)
-        themes.push_back({files[i], fs::absolute(fs::path(files[i]), ec).string(), folders[i], fs::absolute(folders[i], ec)});
+        themes.push_back(
+            {files[i], fs::absolute(fs::path(files[i]), ec).string(), folders[i], fs::absolute(folders[i], ec)});
     return themes;
 }
 
@@ -149,8 +150,8 @@ std::string SummaryLine(const BatchTheme& theme, const ThemeOutcome& outcome)
 {
     if (outcome.status == ThemeStatus::Failed)
         return "failed    " + theme.file;
-    std::string line = (outcome.status == ThemeStatus::Converted ? "converted " : "partial   ") + theme.file +
-                       " -> " + theme.folder.string() + ":";
+    std::string line = (outcome.status == ThemeStatus::Converted ? "converted " : "partial   ") + theme.file + " -> " +
+                       theme.folder.string() + ":";
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         if (outcome.built[i])
             line += " " + NativePath(kTargetFiles[i]).string();
@@ -165,7 +166,8 @@ std::string SummaryLine(const BatchTheme& theme, const ThemeOutcome& outcome)
 std::string TallyLine(const std::vector<ThemeOutcome>& outcomes, const fs::path& outFolder)
 {
     auto count = [&](ThemeStatus status) {
-        return std::count_if(outcomes.begin(), outcomes.end(), [&](const ThemeOutcome& o) { return o.status == status; });
+        return std::count_if(outcomes.begin(), outcomes.end(),
+                             [&](const ThemeOutcome& o) { return o.status == status; });
     };
     std::string line = std::to_string(count(ThemeStatus::Converted)) + " of " + std::to_string(outcomes.size()) +
                        " themes converted into " + outFolder.string();

@@ -15,10 +15,10 @@
 namespace vexaro::cli {
 
 struct BatchTheme {
-    std::string file;                  // as the user named it, for the summary lines
-    std::string fullFile;              // in full, for the work
-    std::filesystem::path folder;      // its folder under the output folder as the user named it
-    std::filesystem::path fullFolder;  // in full
+    std::string file;                 // as the user named it, for the summary lines
+    std::string fullFile;             // in full, for the work
+    std::filesystem::path folder;     // its folder under the output folder as the user named it
+    std::filesystem::path fullFolder; // in full
 };
 
 // The themes of `files`, each with its folder under `outFolder` (ThemeFolders).
@@ -29,9 +29,9 @@ std::vector<BatchTheme> BatchThemes(const std::vector<std::string>& files, const
 using ThemeRunner = std::function<ThemeOutcome(const BatchTheme&)>;
 
 struct BatchStreams {
-    std::ostream& out;           // a summary line per theme
-    std::ostream& err;           // the reasons of failures
-    std::ostream* progress;      // the progress line, redrawn in place; nullptr for none
+    std::ostream& out;      // a summary line per theme
+    std::ostream& err;      // the reasons of failures
+    std::ostream* progress; // the progress line, redrawn in place; nullptr for none
 };
 
 // Runs `runner` over `themes`, at most `jobs` at a time, and returns their outcomes in the

@@ -61,7 +61,8 @@ std::string FileLinks(const fs::path& reportFolder, const BatchTheme& theme, con
         const fs::path file = NativePath(kTargetFiles[i]);
         const std::string name = HtmlEscaped(file.filename().string());
         if (outcome.built[i])
-            html += "<a href=\"" + HtmlEscaped(RelativeLink(reportFolder, theme.fullFolder / file)) + "\">" + name + "</a>";
+            html +=
+                "<a href=\"" + HtmlEscaped(RelativeLink(reportFolder, theme.fullFolder / file)) + "\">" + name + "</a>";
         else
             html += "<span class=\"absent\" title=\"not built\">" + name + "</span>";
     }
@@ -91,10 +92,11 @@ std::string Card(const fs::path& reportFolder, const BatchTheme& theme, const Th
 
 std::string Summary(const std::vector<ThemeOutcome>& outcomes)
 {
-    std::string html = "<p class=\"summary\">" + std::to_string(outcomes.size()) +
-                       (outcomes.size() == 1 ? " theme:" : " themes:");
+    std::string html =
+        "<p class=\"summary\">" + std::to_string(outcomes.size()) + (outcomes.size() == 1 ? " theme:" : " themes:");
     for (const ThemeStatus status : {ThemeStatus::Converted, ThemeStatus::Partial, ThemeStatus::Failed}) {
-        const auto count = std::count_if(outcomes.begin(), outcomes.end(), [&](const ThemeOutcome& o) { return o.status == status; });
+        const auto count =
+            std::count_if(outcomes.begin(), outcomes.end(), [&](const ThemeOutcome& o) { return o.status == status; });
         html += std::string(" <span class=\"status ") + StatusWord(status) + "\">" + std::to_string(count) + " " +
                 StatusWord(status) + "</span>";
     }
@@ -126,7 +128,7 @@ std::string RelativeLink(const fs::path& fromFolder, const fs::path& to)
         return PercentEncoded(relative.generic_string(), false);
     std::string absolute = to.lexically_normal().generic_string();
     if (absolute.empty() || absolute.front() != '/')
-        absolute.insert(absolute.begin(), '/');   // a drive letter: file:///C:/...
+        absolute.insert(absolute.begin(), '/'); // a drive letter: file:///C:/...
     return "file://" + PercentEncoded(absolute, true);
 }
 

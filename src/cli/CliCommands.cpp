@@ -26,7 +26,8 @@ constexpr int kControlAreaField = 3;
 
 std::string Lower(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
@@ -68,7 +69,8 @@ FieldTexts LoadFieldTexts(const fs::path& settingsFolder, const std::vector<Fiel
     const ProfileFile settings(settingsFolder / "Settings.ini");
     FieldTexts texts;
     for (int n = 1; n <= kFieldCount; ++n)
-        texts[static_cast<std::size_t>(n - 1)] = settings.read(kFieldSettingsSection, std::to_string(n), FieldDefault(n));
+        texts[static_cast<std::size_t>(n - 1)] =
+            settings.read(kFieldSettingsSection, std::to_string(n), FieldDefault(n));
     for (const auto& [n, text] : overrides)
         texts[static_cast<std::size_t>(n - 1)] = text;
     return texts;
@@ -160,7 +162,7 @@ ThemeOutcome JudgeSave(const SaveOutcome& save)
     ThemeOutcome outcome;
     std::set<int> missingFields;
     bool anyBuilt = false;
-    bool unexplained = false;   // a target the converter did not build though it had every bitmap
+    bool unexplained = false; // a target the converter did not build though it had every bitmap
     for (std::size_t i = 0; i < save.targets.size(); ++i) {
         const TargetOutcome& target = save.targets[i];
         for (const MissingBitmap& m : target.missing)
@@ -197,14 +199,18 @@ ThemeOutcome SaveCommand(const Workspace& workspace, ConsoleWindow& window)
     return JudgeSave(outcome);
 }
 
-std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, PreviewFileType type)
+std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name,
+                           PreviewFileType type)
 {
     Bitmap image1;
     DrawTargetPreview(workspace, window, image1);
     return ExportPreview(image1, name, type);
 }
 
-void ClearCommand(const Workspace& workspace) { ClearTheme(workspace, [] {}); }
+void ClearCommand(const Workspace& workspace)
+{
+    ClearTheme(workspace, [] {});
+}
 
 namespace {
 
@@ -239,7 +245,7 @@ void TidyThemeFolder(const Workspace& workspace, ThemeOutcome& outcome)
             intermediate.push_back(it->path());
     for (const fs::path& path : intermediate)
         fs::remove(path, ec);
-    fs::remove(workspace.target(), ec);   // goes only when empty: when nothing was built
+    fs::remove(workspace.target(), ec); // goes only when empty: when nothing was built
     fs::remove(workspace.folder() / kConverterFileName, ec);
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         outcome.built[i] = FileSizeOf(workspace.folder() / NativePath(kTargetFiles[i])) > 0;

@@ -72,9 +72,9 @@ inline constexpr const char* kConvertPreviewName = "preview.jpg";
 
 struct ThemeOutcome {
     ThemeStatus status = ThemeStatus::Failed;
-    std::array<bool, 3> built{};        // kTargetFiles that are there
-    bool preview = false;               // kConvertPreviewName is there
-    std::vector<std::string> problems;  // one line each: lost bitmaps, missing fields, errors
+    std::array<bool, 3> built{};       // kTargetFiles that are there
+    bool preview = false;              // kConvertPreviewName is there
+    std::vector<std::string> problems; // one line each: lost bitmaps, missing fields, errors
 };
 
 // The lines of `text` that are not empty, added to `lines`.
@@ -93,7 +93,8 @@ ThemeOutcome SaveCommand(const Workspace& workspace, ConsoleWindow& window);
 
 // Preview: draws the preview picture of the target screen and exports it as the window's
 // export button does. Returns the name written (its extension set by the type).
-std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name, PreviewFileType type);
+std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, const std::string& name,
+                           PreviewFileType type);
 
 // Clear: throws the imported theme away.
 void ClearCommand(const Workspace& workspace);
@@ -105,8 +106,7 @@ void ClearCommand(const Workspace& workspace);
 // taken from the current directory, which the commands change: give full names when
 // converting more than one theme in a process.
 ThemeOutcome ConvertTheme(const std::string& file, const std::string& typeOption,
-                          const std::filesystem::path& themeFolder, const FieldTexts& fields,
-                          std::ostream* progress);
+                          const std::filesystem::path& themeFolder, const FieldTexts& fields, std::ostream* progress);
 
 // A folder under `outFolder` for each theme, named after it ("Theme.sis" -> "Theme"); a name
 // that repeats gets "-2", "-3", ... .

@@ -12,7 +12,7 @@
 
 namespace vexaro::cli {
 
-using FieldTexts = std::array<std::string, kFieldCount>;   // index 0 is field 1
+using FieldTexts = std::array<std::string, kFieldCount>; // index 0 is field 1
 
 class ConsoleWindow : public WindowSeam {
 public:

@@ -37,7 +37,8 @@ TemporaryFolder::TemporaryFolder(const std::string& prefix)
         throw Error("Cannot find the temporary folder. " + ec.message());
     // A name left by an earlier process of the same number is passed over, never reused.
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        const fs::path candidate = base / (prefix + "-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++));
+        const fs::path candidate =
+            base / (prefix + "-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++));
         if (fs::create_directory(candidate, ec)) {
             path_ = candidate;
             return;

@@ -131,7 +131,8 @@ void Suggest(ThemeFacts& facts)
     // One bitmap per field in the line to paste, each the first offered that no earlier field took.
     std::set<int> taken;
     for (const FieldFacts& f : facts.fields) {
-        const auto pick = std::find_if(f.suggestions.begin(), f.suggestions.end(), [&](int n) { return taken.count(n) == 0; });
+        const auto pick =
+            std::find_if(f.suggestions.begin(), f.suggestions.end(), [&](int n) { return taken.count(n) == 0; });
         if (pick == f.suggestions.end())
             continue;
         taken.insert(*pick);
@@ -174,7 +175,8 @@ std::string BitmapTable(const std::vector<BitmapFacts>& bitmaps)
     std::string text = "number  size        depth      compression  bytes\n";
     for (const BitmapFacts& b : bitmaps) {
         std::string line = Padded(BitmapNumberText(b.number), 8) + Padded(SizeText(b.width, b.height), 12) +
-                           Padded(DepthText(b), 11) + Padded(CompressionName(b.compression), 13) + std::to_string(b.bytes);
+                           Padded(DepthText(b), 11) + Padded(CompressionName(b.compression), 13) +
+                           std::to_string(b.bytes);
         if (!b.fault.empty())
             line += "  cannot be unpacked: " + b.fault;
         text += line + "\n";
@@ -331,7 +333,8 @@ ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const F
     ExtractSisPackage(file, (folder.path() / "").string(), window);
     const fs::path mbm = folder.path() / "temp.mbm";
     if (!IsRegularFile(mbm))
-        throw Error(Quoted(fs::path(file).filename().string()) + " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
+        throw Error(Quoted(fs::path(file).filename().string()) +
+                    " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
     return DescribeTheme(file, ReadNamedFacts(ReadThemeBytes(mbm, file + " (its multi-bitmap file)"), file), fields);
 }
 
@@ -339,13 +342,15 @@ ThemeFacts InspectWorkspace(const Workspace& workspace, const FieldTexts& fields
 {
     const fs::path mbm = workspace.source() / "temp.mbm";
     if (!IsRegularFile(mbm))
-        throw Error("No theme is open in " + Quoted(workspace.folder().string()) + ": open one first, or name a theme file");
+        throw Error("No theme is open in " + Quoted(workspace.folder().string()) +
+                    ": open one first, or name a theme file");
     return DescribeTheme(mbm.string(), ReadNamedFacts(ReadThemeBytes(mbm, mbm.string()), mbm.string()), fields);
 }
 
 std::string FactsText(const ThemeFacts& facts)
 {
-    std::string text = facts.name + ": " + std::to_string(facts.bitmaps.size()) + " bitmaps\n\n" + BitmapTable(facts.bitmaps);
+    std::string text =
+        facts.name + ": " + std::to_string(facts.bitmaps.size()) + " bitmaps\n\n" + BitmapTable(facts.bitmaps);
     text += "\n" + Padded("field", 7) + Padded("area", 30) + Padded("text", 7) + "bitmap\n";
     for (const FieldFacts& f : facts.fields)
         text += FieldRow(facts, f) + "\n";

@@ -31,8 +31,8 @@ struct BitmapFacts {
     int bitsPerPixel = 0;
     std::uint32_t colourMode = 0;
     std::uint32_t compression = 0;
-    std::int64_t bytes = 0;   // what the bitmap takes in the file: its header and stored data
-    std::string fault;        // why it cannot be unpacked; empty when it can
+    std::int64_t bytes = 0; // what the bitmap takes in the file: its header and stored data
+    std::string fault;      // why it cannot be unpacked; empty when it can
 };
 
 struct AreaSize {
@@ -51,10 +51,10 @@ struct FieldFacts {
 };
 
 struct ThemeFacts {
-    std::string name;                       // the theme file as the user named it
-    std::vector<BitmapFacts> bitmaps;       // in file order
+    std::string name;                 // the theme file as the user named it
+    std::vector<BitmapFacts> bitmaps; // in file order
     std::array<FieldFacts, kFieldCount> fields;
-    std::string setLine;                    // "--set 2=005 --set 4=170", "" when nothing to offer
+    std::string setLine; // "--set 2=005 --set 4=170", "" when nothing to offer
 };
 
 // The bitmaps of the multi-bitmap file `bytes`, each one decoded to find whether it can be

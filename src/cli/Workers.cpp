@@ -72,7 +72,8 @@ int RunCopy(const std::string& program, const std::vector<std::string>& argument
         return -1;
     CloseHandle(info.hThread);
     DWORD code = 0;
-    const bool ended = WaitForSingleObject(info.hProcess, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &code);
+    const bool ended =
+        WaitForSingleObject(info.hProcess, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &code);
     CloseHandle(info.hProcess);
     return ended ? static_cast<int>(code) : -1;
 }

@@ -36,15 +36,15 @@ struct Arguments {
     const char* argv0 = nullptr;
     std::string workspace = ".";
     std::vector<std::string> sets;
-    std::string file, type;                // open, info, convert, convert-one
-    std::string previewFile, previewType;  // preview
-    bool json = false;                     // info
-    std::vector<std::string> files;        // convert
+    std::string file, type;               // open, info, convert, convert-one
+    std::string previewFile, previewType; // preview
+    bool json = false;                    // info
+    std::vector<std::string> files;       // convert
     std::string out = "out";
     int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    std::string report;                    // convert --report[=FILE]
+    std::string report; // convert --report[=FILE]
     bool reportWanted = false;
-    std::string folder, outcomeFile;       // convert-one
+    std::string folder, outcomeFile; // convert-one
 };
 
 // What every sub-command works with, once the arguments are read.
@@ -124,7 +124,8 @@ int ConvertMain(const Arguments& a, const Context& c)
 {
     // The theme commands change the current directory: every name is taken in full first.
     const std::vector<BatchTheme> themes = BatchThemes(a.files, a.out);
-    const fs::path shownReport = a.report == "true" || a.report.empty() ? fs::path(a.out) / "index.html" : fs::path(a.report);
+    const fs::path shownReport =
+        a.report == "true" || a.report.empty() ? fs::path(a.out) / "index.html" : fs::path(a.report);
     const fs::path report = a.reportWanted ? fs::absolute(shownReport) : fs::path();
     const bool one = themes.size() == 1;
     ThemeRunner runner = [&](const BatchTheme& t) {
@@ -188,8 +189,8 @@ void AddWorkspaceCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI
 
 void AddConvertCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI::App*, Command>>& commands)
 {
-    auto* convert = app.add_subcommand(
-        "convert", "Open, save and preview each theme in its own folder under the output folder");
+    auto* convert =
+        app.add_subcommand("convert", "Open, save and preview each theme in its own folder under the output folder");
     convert->add_option("FILE", a.files, "Themes to convert")->required();
     convert->add_option("--out", a.out, "Output folder")->capture_default_str();
     AddThemeType(convert, a, " for every FILE (default: from each extension)");
@@ -197,8 +198,8 @@ void AddConvertCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI::
         ->check(CLI::PositiveNumber);
     // A flag that takes a value only with "=", so that it never swallows the theme after it.
     // Given bare it reads "true" (a report named so is asked for as --report=./true).
-    convert->add_flag("--report", a.report,
-                      "Write an HTML page of the results: index.html in the output folder, or FILE")
+    convert
+        ->add_flag("--report", a.report, "Write an HTML page of the results: index.html in the output folder, or FILE")
         ->option_text("[=FILE]");
     commands.emplace_back(convert, ConvertMain);
 

@@ -107,7 +107,10 @@ class TargetSink : public mbm::MbmSink {
 public:
     explicit TargetSink(std::string_view path) : path_(path) {}
     void append(std::span<const std::uint8_t> bytes) override { file().append(bytes); }
-    void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override { file().overwrite(offset, bytes); }
+    void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
+    {
+        file().overwrite(offset, bytes);
+    }
     void truncate(std::uint64_t offset) override { file().truncate(offset); }
     void commit() { file().commit(); }
 
@@ -141,7 +144,7 @@ public:
             return std::nullopt;
         if (offset < blockAt_ || offset + length > blockAt_ + blockLength_) {
             block_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kAhead, file_.size())));
-            blockLength_ = 0;   // until the read has succeeded
+            blockLength_ = 0; // until the read has succeeded
             const auto ahead = static_cast<std::size_t>(std::min<std::uint64_t>(kAhead, file_.size() - offset));
             file_.read(offset, std::span<std::uint8_t>(block_.data(), ahead));
             blockAt_ = offset;
@@ -176,8 +179,9 @@ std::string HeaderText(const CompileRequest& request)
 {
     const std::string file = EnumName(request.target);
     std::string text = "// " + std::string(request.headerPath.substr(FileNameStart(request.headerPath))) +
-                       ": indices of the bitmaps in " + std::string(request.target.substr(FileNameStart(request.target))) +
-                       "\r\n\r\nenum TMbm" + file + "\r\n\t{\r\n";
+                       ": indices of the bitmaps in " +
+                       std::string(request.target.substr(FileNameStart(request.target))) + "\r\n\r\nenum TMbm" + file +
+                       "\r\n\t{\r\n";
     for (const SourceSpec& s : request.sources)
         text += "\tEMbm" + file + EnumName(s.path) + ",\r\n";
     text += "\t};\r\n";
@@ -191,7 +195,8 @@ std::span<const std::uint8_t> AsBytes(const std::string& s)
 
 const char* CompressionName(std::uint32_t compression)
 {
-    static const char* const names[] = {"none", "byte RLE", "12-bit RLE", "16-bit RLE", "24-bit RLE", "32-bit RLE", "32-bit alpha RLE"};
+    static const char* const names[] = {"none",       "byte RLE",   "12-bit RLE",      "16-bit RLE",
+                                        "24-bit RLE", "32-bit RLE", "32-bit alpha RLE"};
     return compression <= mbm::kLastCompression ? names[compression] : "unknown";
 }
 
@@ -200,7 +205,8 @@ std::vector<std::string> Arguments(const std::vector<std::string>& args)
     if (args.size() != 1)
         return args;
     const std::vector<std::uint8_t> text = ReadInputFile(args[0], kMaxCommandFileBytes);
-    std::vector<std::string> tokens = TokenizeCommandFile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    std::vector<std::string> tokens =
+        TokenizeCommandFile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
     if (tokens.empty())
         throw Error("command file " + Quoted(args[0]) + " holds no arguments");
     return tokens;
@@ -299,7 +305,8 @@ DecompileResult Decompile(const DecompileRequest& request)
         }
         try {
             OutputFile out(target);
-            mbm::EncodeDecompiledBmp(image, kBmpPieceBytes, [&out](std::span<const std::uint8_t> piece) { out.write(piece); });
+            mbm::EncodeDecompiledBmp(image, kBmpPieceBytes,
+                                     [&out](std::span<const std::uint8_t> piece) { out.write(piece); });
             out.close();
             written[k] = true;
             ++result.written;
@@ -312,8 +319,9 @@ DecompileResult Decompile(const DecompileRequest& request)
         }
     }
     if (request.targets.size() > file.bitmaps.size())
-        result.errors.push_back(Quoted(request.source) + " holds " + std::to_string(file.bitmaps.size()) + " bitmaps but " +
-                                std::to_string(request.targets.size()) + " output files are named; the last " +
+        result.errors.push_back(Quoted(request.source) + " holds " + std::to_string(file.bitmaps.size()) +
+                                " bitmaps but " + std::to_string(request.targets.size()) +
+                                " output files are named; the last " +
                                 std::to_string(request.targets.size() - file.bitmaps.size()) + " were not written");
     return result;
 }
@@ -332,9 +340,11 @@ void PrintSummary(const SummaryRequest& request, std::ostream& out)
             continue;
         }
         out << h.width << "x" << h.height << ", " << h.bitsPerPixel << " bpp "
-            << (h.colourMode == mbm::kGrey ? "grey" : h.colourMode == mbm::kColour ? "colour" : "colour+alpha") << ", "
-            << CompressionName(h.compression) << ", " << h.size << " bytes, twips " << h.twipsWidth << "x" << h.twipsHeight
-            << "\n";
+            << (h.colourMode == mbm::kGrey     ? "grey"
+                : h.colourMode == mbm::kColour ? "colour"
+                                               : "colour+alpha")
+            << ", " << CompressionName(h.compression) << ", " << h.size << " bytes, twips " << h.twipsWidth << "x"
+            << h.twipsHeight << "\n";
     }
 }
 

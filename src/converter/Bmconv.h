@@ -13,8 +13,8 @@ namespace vexaro::converter {
 
 // Exit status of bmconv.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;       // a file could not be converted
-inline constexpr int kExitBadCommand = 2;   // the arguments or the command file are wrong
+inline constexpr int kExitFailed = 1;     // a file could not be converted
+inline constexpr int kExitBadCommand = 2; // the arguments or the command file are wrong
 
 // Limits on the files read (command, palette and BMP files are read whole into memory).
 inline constexpr std::size_t kMaxCommandFileBytes = std::size_t{16} << 20;
@@ -28,8 +28,8 @@ inline constexpr std::size_t kMaxMbmFileBytes = std::size_t{1} << 30;
 void Compile(const CompileRequest& request);
 
 struct DecompileResult {
-    std::size_t written = 0;              // BMP files written (alpha companions not counted)
-    std::vector<std::string> errors;      // one message per bitmap or file that failed
+    std::size_t written = 0;         // BMP files written (alpha companions not counted)
+    std::vector<std::string> errors; // one message per bitmap or file that failed
 };
 
 // Writes bitmap k of the source into target k as a 24-bit BMP (and NAME-alpha.ext for a

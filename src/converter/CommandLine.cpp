@@ -43,7 +43,10 @@ char OptionLetter(std::string_view token)
 }
 
 // "/u", "-U", ...: the whole token is the option.
-bool IsFlag(std::string_view token, char letter) { return token.size() == 2 && StartsOption(token) && OptionLetter(token) == letter; }
+bool IsFlag(std::string_view token, char letter)
+{
+    return token.size() == 2 && StartsOption(token) && OptionLetter(token) == letter;
+}
 
 // "/pPALETTE", "/hHEADER": the option letter followed by a value.
 bool IsValued(std::string_view token, char letter) { return StartsOption(token) && OptionLetter(token) == letter; }
@@ -89,7 +92,7 @@ Request ParseCompile(const std::vector<std::string>& args)
         } else if (IsValued(a, 'p')) {
             request.palettePath = ValueOf(a);
         } else {
-            break;   // the first other token names the target
+            break; // the first other token names the target
         }
     }
     if (i >= args.size())
@@ -138,7 +141,7 @@ SourceSpec ParseSource(std::string_view token)
     SourceSpec spec;
     if (token.empty() || (token[0] != '/' && token[0] != '-') || IsRootedPath(token)) {
         spec.path = std::string(token);
-        return spec;   // no option: 2-bit grey
+        return spec; // no option: 2-bit grey
     }
     std::size_t p = 1;
     if (p < token.size() && std::tolower(static_cast<unsigned char>(token[p])) == 'c') {
@@ -146,7 +149,8 @@ SourceSpec ParseSource(std::string_view token)
         ++p;
     }
     if (p >= token.size() || !std::isdigit(static_cast<unsigned char>(token[p])))
-        throw Error("Invalid bitmap mode specified: " + Quoted(token) + " (expected /1 /2 /4 /8 /c4 /c8 /c12 /c16 /c24 /c32 or /c32a before the path)");
+        throw Error("Invalid bitmap mode specified: " + Quoted(token) +
+                    " (expected /1 /2 /4 /8 /c4 /c8 /c12 /c16 /c24 /c32 or /c32a before the path)");
     int depth = token[p++] - '0';
     if (p < token.size() && (token[p] == '2' || token[p] == '4' || token[p] == '6') && spec.depth.colour &&
         ValidTwoDigit(10 * depth + (token[p] - '0')))
@@ -157,7 +161,8 @@ SourceSpec ParseSource(std::string_view token)
         ++p;
     }
     if (!mbm::IsValidDepthOption(spec.depth))
-        throw Error("Invalid bitmap mode specified: " + Quoted(token) + " (expected /1 /2 /4 /8 /c4 /c8 /c12 /c16 /c24 /c32 or /c32a before the path)");
+        throw Error("Invalid bitmap mode specified: " + Quoted(token) +
+                    " (expected /1 /2 /4 /8 /c4 /c8 /c12 /c16 /c24 /c32 or /c32a before the path)");
     spec.path = std::string(token.substr(p));
     if (spec.path.empty())
         throw Error("no bitmap file named after the option " + Quoted(token));

@@ -41,9 +41,9 @@ struct SourceSpec {
 
 struct CompileRequest {
     mbm::MbmWriteOptions store;
-    std::string headerPath;     // /h: also write a C++ enum of the bitmap indices
-    std::string palettePath;    // /p: palette that /c8 picks its indices from
-    bool quiet = false;         // /q: accepted; bmconv prints nothing on success anyway
+    std::string headerPath;  // /h: also write a C++ enum of the bitmap indices
+    std::string palettePath; // /p: palette that /c8 picks its indices from
+    bool quiet = false;      // /q: accepted; bmconv prints nothing on success anyway
     std::string target;
     std::vector<SourceSpec> sources;
 };
@@ -51,7 +51,7 @@ struct CompileRequest {
 struct DecompileRequest {
     std::string source;
     std::vector<std::string> targets;
-    std::string palettePath;    // accepted and ignored: decompiling uses no palette
+    std::string palettePath; // accepted and ignored: decompiling uses no palette
 };
 
 struct SummaryRequest {

@@ -53,7 +53,10 @@ std::FILE* OpenFile(const std::filesystem::path& path, const wchar_t* mode)
     return _wfopen(path.c_str(), mode);
 }
 
-bool Seek(std::FILE* file, std::uint64_t offset) { return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0; }
+bool Seek(std::FILE* file, std::uint64_t offset)
+{
+    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
+}
 #else
 // Writes all of `bytes` at `offset`; returns 0 or the errno of the failure.
 int WriteAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes)
@@ -162,9 +165,15 @@ int WriteHandle::open(const std::filesystem::path& path, bool keep)
 
 bool WriteHandle::isOpen() const { return fd_ >= 0; }
 
-int WriteHandle::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) { return WriteAt(fd_, offset, bytes); }
+int WriteHandle::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes)
+{
+    return WriteAt(fd_, offset, bytes);
+}
 
-int WriteHandle::truncate(std::uint64_t length) { return ::ftruncate(fd_, static_cast<off_t>(length)) == 0 ? 0 : errno; }
+int WriteHandle::truncate(std::uint64_t length)
+{
+    return ::ftruncate(fd_, static_cast<off_t>(length)) == 0 ? 0 : errno;
+}
 
 int WriteHandle::close()
 {

@@ -123,13 +123,14 @@ int NumberedFileNumber(const std::string& name)
 {
     const bool plain = name.size() == 7 && name.ends_with(".bmp");
     const bool alpha = name.size() == 13 && name.ends_with("-alpha.bmp");
-    if ((!plain && !alpha) || !std::all_of(name.begin(), name.begin() + 3, [](unsigned char c) { return std::isdigit(c); }))
+    if ((!plain && !alpha) ||
+        !std::all_of(name.begin(), name.begin() + 3, [](unsigned char c) { return std::isdigit(c); }))
         return -1;
     return (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
 }
 
-OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type,
-                      WindowSeam& window, const Redraw& redraw)
+OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type, WindowSeam& window,
+                      const Redraw& redraw)
 {
     const OpenAtRest atRest(window);
     CheckThemeFile(chosenPath);
@@ -159,7 +160,7 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
         RemoveNumberedFilesFrom(workspace.unpacked(), 0);
         Redrawn(redraw);
         throw Error(Quoted(fs::path(chosenPath).filename().string()) + " holds no theme bitmaps\n"
-                    "It has no multi-bitmap (.mbm) file");
+                                                                       "It has no multi-bitmap (.mbm) file");
     }
 
     window.setOpenCaption("Opening mbm file...");

@@ -18,10 +18,10 @@ using Redraw = std::function<void()>;
 // What an Open unpacked. "Nokia\MBM\" then holds exactly this theme's numbered files: the
 // bitmaps numbered 0 up to min(announced, 1000) - 1, less those in `lost`.
 struct OpenOutcome {
-    bool damaged = false;   // the multi-bitmap file could not be read ("File temp.mbm damaged !")
-    int announced = 0;      // bitmaps the multi-bitmap file's header announces
-    int unpacked = 0;       // numbered BMP files the converter wrote
-    std::vector<int> lost;  // numbers the converter could not unpack, in ascending order
+    bool damaged = false;          // the multi-bitmap file could not be read ("File temp.mbm damaged !")
+    int announced = 0;             // bitmaps the multi-bitmap file's header announces
+    int unpacked = 0;              // numbered BMP files the converter wrote
+    std::vector<int> lost;         // numbers the converter could not unpack, in ascending order
     std::string converterMessages; // what the converter said about them, one line each
 
     // Every announced bitmap is there (numbers stop at 999: a larger file is never complete).
@@ -49,8 +49,8 @@ struct OpenOutcome {
 //   - a workspace file or folder cannot be written ("Cannot create file ...", "Cannot create
 //     folder ...") or the workspace cannot be made the current directory;
 //   - the converter cannot be run ("Cannot run the converter ..."; the theme is then empty).
-OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type,
-                      WindowSeam& window, const Redraw& redraw);
+OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type, WindowSeam& window,
+                      const Redraw& redraw);
 
 // Throws the imported theme away ("Nokia\" with all it holds, as far as ClearFolder removes it),
 // then runs `redraw`. A "Nokia" that is a link goes as a link. Throws Error naming what could

@@ -211,18 +211,16 @@ void CheckRecordCount(const SisHeader& h, const std::string& packageName)
 
 // Size of the record of `kind` at `offset`, or nothing when a size field it needs lies beyond
 // the end. Throws for a kind whose size cannot be known.
-std::optional<std::uint64_t> RecordSize(const FieldReader& in, std::uint64_t offset, std::uint32_t kind, const SisHeader& h,
-                                        std::size_t index, const std::string& packageName)
+std::optional<std::uint64_t> RecordSize(const FieldReader& in, std::uint64_t offset, std::uint32_t kind,
+                                        const SisHeader& h, std::size_t index, const std::string& packageName)
 {
     const std::uint64_t n = h.languageCount;
     const bool er5 = h.release == Release::Er5;
     if (h.release == Release::Unknown)
         return 48; // every record taken as a simple-file record
     switch (static_cast<RecordKind>(kind)) {
-    case RecordKind::File:
-        return er5 ? 36 : 48;
-    case RecordKind::MultiLanguageFile:
-        return er5 ? 28 + 8 * n : 36 + 12 * n;
+    case RecordKind::File: return er5 ? 36 : 48;
+    case RecordKind::MultiLanguageFile: return er5 ? 28 + 8 * n : 36 + 12 * n;
     case RecordKind::Options: {
         const auto m = in.u32(offset + 4);
         if (!m)
@@ -237,8 +235,7 @@ std::optional<std::uint64_t> RecordSize(const FieldReader& in, std::uint64_t off
         return 8 + std::uint64_t{*s};
     }
     case RecordKind::Else:
-    case RecordKind::EndIf:
-        return 4;
+    case RecordKind::EndIf: return 4;
     }
     Damaged(packageName, "file record " + std::to_string(index) + " at offset " + std::to_string(offset) +
                              " has the unknown kind " + Hex(kind));
@@ -319,7 +316,8 @@ void CheckInPackage(const FieldReader& in, std::uint64_t position, std::uint64_t
                                  ") runs past the end of the package (" + std::to_string(in.size()) + " bytes)");
 }
 
-void ReadSourceName(const FieldReader& in, const SisHeader& h, std::size_t index, SisFileRecord& r, const std::string& packageName)
+void ReadSourceName(const FieldReader& in, const SisHeader& h, std::size_t index, SisFileRecord& r,
+                    const std::string& packageName)
 {
     const std::string what = "the source name of file record " + std::to_string(index);
     CheckInPackage(in, r.sourceNamePosition, r.sourceNameLength, what, packageName);
@@ -349,9 +347,9 @@ void CheckUnpackedTotal(const std::vector<SisFileRecord>& records, const std::st
         if (r.forkCount != 0)
             total += r.originalLength;
     if (total > kMaxUnpackedBytes)
-        throw Error("Package " + Quoted(packageName) + " would unpack to " + std::to_string(total) + " bytes; at most " +
-                    std::to_string(kMaxUnpackedBytes) + " bytes (" + std::to_string(kMaxUnpackedBytes >> 20) +
-                    " MiB) are unpacked from one package");
+        throw Error("Package " + Quoted(packageName) + " would unpack to " + std::to_string(total) +
+                    " bytes; at most " + std::to_string(kMaxUnpackedBytes) + " bytes (" +
+                    std::to_string(kMaxUnpackedBytes >> 20) + " MiB) are unpacked from one package");
 }
 
 SisPackage Parse(const PackageSource& source, const std::string& packageName)
@@ -471,7 +469,7 @@ private:
 struct Entry {
     const PackageSource& source;
     const SisFileRecord& record;
-    OutputFile* file; // null when the entry writes no file: its data is still checked
+    OutputFile* file;  // null when the entry writes no file: its data is still checked
     std::string label; // "Package "NAME" is damaged: file record I (DISPLAY)"
 };
 
@@ -539,7 +537,8 @@ void CopyEntry(const Entry& e)
 {
     if (e.file == nullptr)
         return;
-    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(e.record.storedLength, kChunkBytes)));
+    std::vector<std::uint8_t> chunk(
+        static_cast<std::size_t>(std::min<std::uint64_t>(e.record.storedLength, kChunkBytes)));
     std::uint64_t position = e.record.dataPosition;
     for (std::uint64_t left = e.record.storedLength; left != 0;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));

@@ -104,7 +104,15 @@ struct SisHeader {
 //   2 options              8 + 8mn + 16 (m = u32 at +4: number of options)
 //   3 IF, 4 ELSEIF         8 + s (s = u32 at +4: size of the condition expression)
 //   5 ELSE, 6 ENDIF        4
-enum class RecordKind : std::uint32_t { File = 0, MultiLanguageFile = 1, Options = 2, If = 3, ElseIf = 4, Else = 5, EndIf = 6 };
+enum class RecordKind : std::uint32_t {
+    File = 0,
+    MultiLanguageFile = 1,
+    Options = 2,
+    If = 3,
+    ElseIf = 4,
+    Else = 5,
+    EndIf = 6
+};
 
 // A file record (f = 1 for a simple file, n for a multi-language file; one fork per language in
 // the order of the language list):

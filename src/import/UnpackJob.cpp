@@ -41,10 +41,7 @@ std::optional<std::uint32_t> ReadWordAt(std::istream& in, std::uint64_t offset)
     return LoadU32(bytes);
 }
 
-bool CheckHeaderFits(std::uint64_t fileSize)
-{
-    return fileSize >= std::uint64_t{kMbmTablePositionOffset} + 4;
-}
+bool CheckHeaderFits(std::uint64_t fileSize) { return fileSize >= std::uint64_t{kMbmTablePositionOffset} + 4; }
 
 bool CheckTablePosition(std::uint32_t tablePosition, std::uint64_t fileSize)
 {
@@ -121,7 +118,8 @@ std::string UnpackCommandText(const std::string& mbmPath, const std::string& pal
 
     std::string text = paletteFileName.empty() ? "/u " + mbmPath : "/u /p" + paletteFileName + " " + mbmPath;
     text += kLineEnd;
-    const std::int32_t lines = bitmapCount < 0 ? 0 : (bitmapCount < kMaxUnpackedBitmaps ? bitmapCount : kMaxUnpackedBitmaps);
+    const std::int32_t lines =
+        bitmapCount < 0 ? 0 : (bitmapCount < kMaxUnpackedBitmaps ? bitmapCount : kMaxUnpackedBitmaps);
     text.reserve(text.size() + static_cast<std::size_t>(lines) * (folder.size() + 9));
     for (std::int32_t n = 0; n < lines; ++n) {
         text += folder;
@@ -143,7 +141,8 @@ std::optional<MbmBitmapCount> WriteUnpackCommandFile(const std::string& mbmPath,
         window.showMessage("File " + LastPathComponent(mbmPath) + " damaged !");
         return std::nullopt;
     }
-    WriteCommandFile(NativePath(commandFilePath), UnpackCommandText(mbmPath, paletteFileName, outputFolder, bitmaps->count));
+    WriteCommandFile(NativePath(commandFilePath),
+                     UnpackCommandText(mbmPath, paletteFileName, outputFolder, bitmaps->count));
     return bitmaps;
 }
 

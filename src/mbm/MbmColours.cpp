@@ -11,7 +11,10 @@ namespace vexaro::mbm {
 
 namespace {
 
-Rgb Grey(unsigned v) { return Rgb{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v)}; }
+Rgb Grey(unsigned v)
+{
+    return Rgb{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v)};
+}
 
 std::uint8_t Scale(unsigned v, unsigned max) { return static_cast<std::uint8_t>(255 * v / max); }
 
@@ -38,19 +41,19 @@ void PutHeader(std::vector<std::uint8_t>& out, std::uint32_t fileSize, std::uint
     out.push_back('B');
     out.push_back('M');
     put32(fileSize);
-    put32(0);             // reserved
+    put32(0); // reserved
     put32(pixelOffset);
-    put32(40);            // info header size
+    put32(40); // info header size
     put32(static_cast<std::uint32_t>(width));
     put32(static_cast<std::uint32_t>(height));
-    put16(1);             // planes
+    put16(1); // planes
     put16(static_cast<std::uint32_t>(bitCount));
-    put32(0);             // no compression
+    put32(0); // no compression
     put32(imageSize);
-    put32(0);             // pixels per metre, x
-    put32(0);             // and y
+    put32(0); // pixels per metre, x
+    put32(0); // and y
     put32(coloursUsed);
-    put32(0);             // important colours
+    put32(0); // important colours
 }
 
 // Colour of a pixel value of 1 to 8 bits.
@@ -95,7 +98,9 @@ public:
             *out++ = c.r;
         };
         switch (image_.bitsPerPixel) {
-        case 1: case 2: case 4:
+        case 1:
+        case 2:
+        case 4:
             for (int x = 0; x < w; ++x)
                 put(table_[PackedValue(row, x, image_.bitsPerPixel)]);
             return;
@@ -111,9 +116,7 @@ public:
             for (int x = 0; x < w; ++x)
                 put(Colour16(row[2 * x] | (row[2 * x + 1] << 8)));
             return;
-        case 24:
-            std::memcpy(out, row, static_cast<std::size_t>(w) * 3);
-            return;
+        case 24: std::memcpy(out, row, static_cast<std::size_t>(w) * 3); return;
         default:
             for (int x = 0; x < w; ++x, row += 4) {
                 *out++ = row[0];
@@ -134,7 +137,10 @@ Rgb PixelColour(const MbmImage& image, int x, int y)
 {
     const std::uint8_t* row = image.row(y);
     switch (image.bitsPerPixel) {
-    case 1: case 2: case 4: return ValueColour(image.bitsPerPixel, IsGreyMode(image.colourMode), PackedValue(row, x, image.bitsPerPixel));
+    case 1:
+    case 2:
+    case 4:
+        return ValueColour(image.bitsPerPixel, IsGreyMode(image.colourMode), PackedValue(row, x, image.bitsPerPixel));
     case 8: return ValueColour(8, IsGreyMode(image.colourMode), row[x]);
     case 12: return Colour12(row[2 * x] | (row[2 * x + 1] << 8));
     case 16: return Colour16(row[2 * x] | (row[2 * x + 1] << 8));
@@ -155,7 +161,8 @@ Bitmap ToBitmap(const MbmImage& image)
 
 bool HasAlphaChannel(const MbmImage& image)
 {
-    return image.bitsPerPixel == 32 && (image.colourMode == kColourAlpha || image.colourMode == kColourPremultipliedAlpha);
+    return image.bitsPerPixel == 32 &&
+           (image.colourMode == kColourAlpha || image.colourMode == kColourPremultipliedAlpha);
 }
 
 std::vector<std::uint8_t> EncodeDecompiledBmp(const MbmImage& image)
@@ -169,7 +176,8 @@ std::vector<std::uint8_t> EncodeDecompiledBmp(const MbmImage& image)
     return out;
 }
 
-void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece, const std::function<void(std::span<const std::uint8_t>)>& put)
+void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece,
+                         const std::function<void(std::span<const std::uint8_t>)>& put)
 {
     // CheckDecodedSize keeps these below 256 MiB, so 32 bits hold them.
     const std::size_t rowBytes = (3 * static_cast<std::size_t>(image.width) + 3) / 4 * 4;
@@ -179,7 +187,7 @@ void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece, const std::fu
     PutHeader(buffer, static_cast<std::uint32_t>(54 + pixelBytes), 54, image.width, image.height, 24, 0, 0);
     const std::size_t rowsPerPiece = rowBytes == 0 ? 0 : std::max<std::size_t>(1, piece / rowBytes);
     buffer.resize(54 + std::min(rowsPerPiece, static_cast<std::size_t>(image.height)) * rowBytes, 0xFF);
-    std::size_t from = 0;   // the header's bytes, then only the rows'
+    std::size_t from = 0; // the header's bytes, then only the rows'
     const RowConverter converter(image);
     for (int y = image.height - 1; y >= 0 && rowBytes != 0; from = 54) {
         std::size_t n = 0;
@@ -188,7 +196,7 @@ void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece, const std::fu
         put(std::span<const std::uint8_t>(buffer.data() + from, 54 - from + n * rowBytes));
     }
     if (from == 0)
-        put(std::span<const std::uint8_t>(buffer.data(), 54));   // no rows: the header alone
+        put(std::span<const std::uint8_t>(buffer.data(), 54)); // no rows: the header alone
 }
 
 std::vector<std::uint8_t> EncodeAlphaBmp(const MbmImage& image)

@@ -33,7 +33,8 @@ std::vector<std::uint8_t> EncodeDecompiledBmp(const MbmImage& image);
 // The same bytes in pieces as they are made, for writing them without holding them whole:
 // the rows from the bottom up, a few rows (about `piece` bytes, at least one row) to a call
 // of `put`, the header with the first of them.
-void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece, const std::function<void(std::span<const std::uint8_t>)>& put);
+void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece,
+                         const std::function<void(std::span<const std::uint8_t>)>& put);
 
 // The alpha companion of an image with an alpha channel: an 8-bit BMP with a 256-entry grey
 // palette whose pixel bytes are the alpha values, rows padded with 0x00.

@@ -159,7 +159,7 @@ constexpr std::uint64_t LaneMask(bool top)
 template <std::size_t Step, std::size_t Width>
 std::size_t FirstRepeat(const std::uint8_t* p, std::size_t count)
 {
-    constexpr std::size_t kPerLoad = 8 / Step;   // neighbour pairs one pair of loads compares
+    constexpr std::size_t kPerLoad = 8 / Step; // neighbour pairs one pair of loads compares
     constexpr std::uint64_t kLow = LaneMask<Step, Width>(false), kTop = LaneMask<Step, Width>(true);
     std::size_t k = 0;
 #ifdef __SSE2__
@@ -441,11 +441,26 @@ std::optional<Stream> Compress(Compression compression, std::span<const std::uin
     return out.take();
 }
 
-std::optional<Stream> CompressByteRle(std::span<const std::uint8_t> buffer) { return Compress(Compression::ByteRle, buffer); }
+std::optional<Stream> CompressByteRle(std::span<const std::uint8_t> buffer)
+{
+    return Compress(Compression::ByteRle, buffer);
+}
 Stream CompressRle12(std::span<const std::uint8_t> buffer) { return *Compress(Compression::Rle12, buffer); }
-std::optional<Stream> CompressRle16(std::span<const std::uint8_t> buffer) { return Compress(Compression::Rle16, buffer); }
-std::optional<Stream> CompressRle24(std::span<const std::uint8_t> buffer) { return Compress(Compression::Rle24, buffer); }
-std::optional<Stream> CompressRle32U(std::span<const std::uint8_t> buffer) { return Compress(Compression::Rle32U, buffer); }
-std::optional<Stream> CompressRle32A(std::span<const std::uint8_t> buffer) { return Compress(Compression::Rle32A, buffer); }
+std::optional<Stream> CompressRle16(std::span<const std::uint8_t> buffer)
+{
+    return Compress(Compression::Rle16, buffer);
+}
+std::optional<Stream> CompressRle24(std::span<const std::uint8_t> buffer)
+{
+    return Compress(Compression::Rle24, buffer);
+}
+std::optional<Stream> CompressRle32U(std::span<const std::uint8_t> buffer)
+{
+    return Compress(Compression::Rle32U, buffer);
+}
+std::optional<Stream> CompressRle32A(std::span<const std::uint8_t> buffer)
+{
+    return Compress(Compression::Rle32A, buffer);
+}
 
 } // namespace vexaro::mbm

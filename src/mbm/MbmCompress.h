@@ -38,7 +38,7 @@ public:
     // For the compressors: makes the bytes from `keep` up to `end` readable (end <= size(),
     // keep never moving back), letting go of those before `keep`.
     void reach(std::size_t end, std::size_t keep);
-    const std::uint8_t* data() const { return data_; }   // byte `base()` of the stream
+    const std::uint8_t* data() const { return data_; } // byte `base()` of the stream
     std::size_t base() const { return base_; }
     std::size_t end() const { return end_; }
 

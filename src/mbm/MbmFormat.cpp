@@ -10,10 +10,15 @@ namespace vexaro::mbm {
 bool IsValidDepth(std::int64_t bitsPerPixel)
 {
     switch (bitsPerPixel) {
-    case 1: case 2: case 4: case 8: case 12: case 16: case 24: case 32:
-        return true;
-    default:
-        return false;
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 12:
+    case 16:
+    case 24:
+    case 32: return true;
+    default: return false;
     }
 }
 
@@ -32,7 +37,9 @@ Compression CompressionFor(int bitsPerPixel, std::uint32_t colourMode)
     case 12: return Compression::Rle12;
     case 16: return Compression::Rle16;
     case 24: return Compression::Rle24;
-    case 32: return colourMode == kColourAlpha || colourMode == kColourPremultipliedAlpha ? Compression::Rle32A : Compression::Rle32U;
+    case 32:
+        return colourMode == kColourAlpha || colourMode == kColourPremultipliedAlpha ? Compression::Rle32A
+                                                                                     : Compression::Rle32U;
     default: return Compression::ByteRle;
     }
 }
@@ -65,7 +72,8 @@ void CheckFileStoreHeader(const MbmHeader& header)
     if (header.uid1 != kFileStoreUid1)
         throw Error("not a multi-bitmap file (first word " + hex(header.uid1) + ")");
     if (header.uid2 != kMultiBitmapUid2)
-        throw Error("not a multi-bitmap file (second UID " + hex(header.uid2) + ", expected " + hex(kMultiBitmapUid2) + ")");
+        throw Error("not a multi-bitmap file (second UID " + hex(header.uid2) + ", expected " + hex(kMultiBitmapUid2) +
+                    ")");
 }
 
 bool HasStandardUids(const MbmHeader& header) { return header.uid3 == 0 && header.checksum == kUidChecksum; }
@@ -116,12 +124,12 @@ void CheckStoredSize(const MbmBitmapHeader& header)
 {
     if (header.compression != static_cast<std::uint32_t>(Compression::None))
         return;
-    const std::uint64_t expected =
-        static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) * static_cast<std::uint64_t>(header.height);
+    const std::uint64_t expected = static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) *
+                                   static_cast<std::uint64_t>(header.height);
     const std::uint64_t stored = static_cast<std::uint64_t>(header.size) - kBitmapHeaderSize;
     if (stored != expected)
-        throw Error("uncompressed data of " + std::to_string(stored) + " bytes where " + std::to_string(header.width) + "x" +
-                    std::to_string(header.height) + " at " + std::to_string(header.bitsPerPixel) + " bpp needs " +
+        throw Error("uncompressed data of " + std::to_string(stored) + " bytes where " + std::to_string(header.width) +
+                    "x" + std::to_string(header.height) + " at " + std::to_string(header.bitsPerPixel) + " bpp needs " +
                     std::to_string(expected));
 }
 
@@ -131,20 +139,38 @@ void CheckStreamLength(const MbmBitmapHeader& header)
     std::uint64_t packetOut = 0, packetIn = 0;
     switch (static_cast<Compression>(header.compression)) {
     case Compression::None: return;
-    case Compression::ByteRle: packetOut = 128; packetIn = 2; break;
-    case Compression::Rle12: packetOut = 32; packetIn = 2; break;
-    case Compression::Rle16: packetOut = 256; packetIn = 3; break;
-    case Compression::Rle24: packetOut = 384; packetIn = 4; break;
-    case Compression::Rle32U: packetOut = 512; packetIn = 4; break;
-    case Compression::Rle32A: packetOut = 512; packetIn = 5; break;
+    case Compression::ByteRle:
+        packetOut = 128;
+        packetIn = 2;
+        break;
+    case Compression::Rle12:
+        packetOut = 32;
+        packetIn = 2;
+        break;
+    case Compression::Rle16:
+        packetOut = 256;
+        packetIn = 3;
+        break;
+    case Compression::Rle24:
+        packetOut = 384;
+        packetIn = 4;
+        break;
+    case Compression::Rle32U:
+        packetOut = 512;
+        packetIn = 4;
+        break;
+    case Compression::Rle32A:
+        packetOut = 512;
+        packetIn = 5;
+        break;
     }
     const std::uint64_t stored = static_cast<std::uint64_t>(header.size) - kBitmapHeaderSize;
-    const std::uint64_t needed =
-        static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) * static_cast<std::uint64_t>(header.height);
+    const std::uint64_t needed = static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) *
+                                 static_cast<std::uint64_t>(header.height);
     if (stored * packetOut / packetIn < needed)
-        throw Error("compressed data of " + std::to_string(stored) + " bytes cannot fill " + std::to_string(header.width) +
-                    "x" + std::to_string(header.height) + " at " + std::to_string(header.bitsPerPixel) + " bpp (" +
-                    std::to_string(needed) + " bytes)");
+        throw Error("compressed data of " + std::to_string(stored) + " bytes cannot fill " +
+                    std::to_string(header.width) + "x" + std::to_string(header.height) + " at " +
+                    std::to_string(header.bitsPerPixel) + " bpp (" + std::to_string(needed) + " bytes)");
 }
 
 void CheckBitmapHeader(const MbmBitmapHeader& header)

@@ -50,12 +50,12 @@ inline constexpr std::int32_t kMaxBitmapSide = 32768;
 
 enum class Compression : std::uint32_t {
     None = 0,
-    ByteRle = 1,   // 1, 2, 4, 8 bpp
-    Rle12 = 2,     // 12 bpp
-    Rle16 = 3,     // 16 bpp
-    Rle24 = 4,     // 24 bpp
-    Rle32U = 5,    // 32 bpp colour, alpha byte not stored
-    Rle32A = 6,    // 32 bpp with alpha
+    ByteRle = 1, // 1, 2, 4, 8 bpp
+    Rle12 = 2,   // 12 bpp
+    Rle16 = 3,   // 16 bpp
+    Rle24 = 4,   // 24 bpp
+    Rle32U = 5,  // 32 bpp colour, alpha byte not stored
+    Rle32A = 6,  // 32 bpp with alpha
 };
 inline constexpr std::uint32_t kLastCompression = 6;
 
@@ -148,12 +148,12 @@ std::uint32_t RomDisplayMode(int bitsPerPixel, std::uint32_t colourMode);
 
 // Named checks on a header. Each throws vexaro::Error with a text saying which field is
 // wrong and what it holds (without the bitmap's index; the reader adds it).
-void CheckHeaderSizes(const MbmBitmapHeader& header);     // size >= 40, header size 40
-void CheckDimensions(const MbmBitmapHeader& header);      // width, height >= 0
-void CheckDepth(const MbmBitmapHeader& header);           // 1, 2, 4, 8, 12, 16, 24, 32
-void CheckCompression(const MbmBitmapHeader& header);     // 0 .. 6
-void CheckDecodedSize(const MbmBitmapHeader& header);     // kMaxBitmapSide, kMaxDecodedBytes
-void CheckStoredSize(const MbmBitmapHeader& header);      // uncompressed: 40 + stride x height
+void CheckHeaderSizes(const MbmBitmapHeader& header); // size >= 40, header size 40
+void CheckDimensions(const MbmBitmapHeader& header);  // width, height >= 0
+void CheckDepth(const MbmBitmapHeader& header);       // 1, 2, 4, 8, 12, 16, 24, 32
+void CheckCompression(const MbmBitmapHeader& header); // 0 .. 6
+void CheckDecodedSize(const MbmBitmapHeader& header); // kMaxBitmapSide, kMaxDecodedBytes
+void CheckStoredSize(const MbmBitmapHeader& header);  // uncompressed: 40 + stride x height
 // Compressed: the stream is long enough to fill the pixels even if it held nothing but the
 // longest runs, so a tiny file cannot make the reader allocate a huge bitmap.
 void CheckStreamLength(const MbmBitmapHeader& header);
@@ -168,7 +168,7 @@ struct MbmImage {
     int twipsHeight = 0;
     int bitsPerPixel = 24;
     std::uint32_t colourMode = kColour;
-    std::vector<std::uint8_t> pixels;  // StrideBytes(bitsPerPixel, width) x height bytes
+    std::vector<std::uint8_t> pixels; // StrideBytes(bitsPerPixel, width) x height bytes
 
     std::size_t stride() const { return StrideBytes(bitsPerPixel, width); }
     const std::uint8_t* row(int y) const { return pixels.data() + static_cast<std::size_t>(y) * stride(); }

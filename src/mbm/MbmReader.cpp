@@ -156,7 +156,8 @@ MbmFile ReadFileStore(const Reader& reader)
     const std::uint32_t trailer = header.trailerPosition;
     const auto count = reader.u32(trailer);
     if (!count)
-        throw Error("trailer position " + std::to_string(trailer) + " lies outside the file (" + Bytes(reader.size()) + ")");
+        throw Error("trailer position " + std::to_string(trailer) + " lies outside the file (" + Bytes(reader.size()) +
+                    ")");
     const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, std::uint64_t{trailer} + 4);
     file.bitmaps.resize(positions.size());
     for (std::size_t i = 0; i < positions.size(); ++i) {
@@ -231,7 +232,8 @@ void DecodeLeadRle(std::span<const std::uint8_t> stream, std::span<std::uint8_t>
             throw Error(std::to_string(stream.size() - in) + " bytes of data left over after the pixels");
     }
     if (at != total)
-        throw Error("compressed data ends after " + std::to_string(at) + " of " + std::to_string(total) + " pixel bytes");
+        throw Error("compressed data ends after " + std::to_string(at) + " of " + std::to_string(total) +
+                    " pixel bytes");
 }
 
 // 12-bit scheme: each 16-bit word holds a run length minus one in its top four bits and the
@@ -257,7 +259,8 @@ void DecodeRle12(std::span<const std::uint8_t> stream, std::span<std::uint8_t> o
         }
     }
     if (at != total)
-        throw Error("compressed data ends after " + std::to_string(at) + " of " + std::to_string(total) + " pixel bytes");
+        throw Error("compressed data ends after " + std::to_string(at) + " of " + std::to_string(total) +
+                    " pixel bytes");
 }
 
 } // namespace
@@ -340,7 +343,7 @@ MbmImage DecodeBitmap(const MbmBytes& bytes, const MbmBitmapRecord& record)
         DecompressInto(image, record, *data);
     } else if (record.header.compression == static_cast<std::uint32_t>(Compression::None) &&
                record.dataSize == image.pixels.size()) {
-        bytes.read(record.dataOffset, image.pixels);   // stored as they are: read straight into place
+        bytes.read(record.dataOffset, image.pixels); // stored as they are: read straight into place
     } else {
         std::vector<std::uint8_t> stream(record.dataSize);
         bytes.read(record.dataOffset, stream);

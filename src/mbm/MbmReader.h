@@ -22,16 +22,16 @@ enum class MbmKind { FileStore, RomImage };
 
 struct MbmBitmapRecord {
     std::size_t index = 0;
-    std::uint32_t position = 0;      // of the header (file store) or of the object (ROM image)
-    MbmBitmapHeader header;          // all zero when it could not be read
-    std::size_t dataOffset = 0;      // absolute position of the stored data
-    std::size_t dataSize = 0;        // header.size - 40
-    std::string fault;               // why the bitmap cannot be decoded; empty when it can
+    std::uint32_t position = 0; // of the header (file store) or of the object (ROM image)
+    MbmBitmapHeader header;     // all zero when it could not be read
+    std::size_t dataOffset = 0; // absolute position of the stored data
+    std::size_t dataSize = 0;   // header.size - 40
+    std::string fault;          // why the bitmap cannot be decoded; empty when it can
 };
 
 struct MbmFile {
     MbmKind kind = MbmKind::FileStore;
-    bool uidsOk = true;              // file store: UID3 and checksum as the converter writes them
+    bool uidsOk = true; // file store: UID3 and checksum as the converter writes them
     std::vector<MbmBitmapRecord> bitmaps;
 };
 

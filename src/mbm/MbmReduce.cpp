@@ -12,7 +12,10 @@ namespace vexaro::mbm {
 namespace {
 
 // round(v * 255 / max), the value of an n-bit channel in 8 bits (see Bitmap.h).
-std::uint8_t Scale(std::uint64_t v, std::uint64_t max) { return static_cast<std::uint8_t>((v * 255 * 2 + max) / (2 * max)); }
+std::uint8_t Scale(std::uint64_t v, std::uint64_t max)
+{
+    return static_cast<std::uint8_t>((v * 255 * 2 + max) / (2 * max));
+}
 
 // The remap, on a colour held as blue, green, red.
 inline void Remap(std::uint8_t& b, std::uint8_t& g, std::uint8_t& r)
@@ -38,7 +41,7 @@ void RemapRow(std::uint8_t* bgr, int w)
         std::uint64_t v;
         std::memcpy(&v, p, 8);
         const std::uint64_t x = (v & 0xBFBFBFBFBFBFBFBFull) ^ 0x8080808080808080ull;
-        return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;   // a zero byte in x
+        return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0; // a zero byte in x
     };
     int x = 0;
     for (; x + 8 <= w; x += 8) {
@@ -99,9 +102,14 @@ bool IsValidDepthOption(const DepthOption& option)
     if (option.alpha)
         return option.colour && option.bitsPerPixel == 32;
     switch (option.bitsPerPixel) {
-    case 1: case 2: return !option.colour;
-    case 4: case 8: return true;
-    case 12: case 16: case 24: case 32: return option.colour;
+    case 1:
+    case 2: return !option.colour;
+    case 4:
+    case 8: return true;
+    case 12:
+    case 16:
+    case 24:
+    case 32: return option.colour;
     default: return false;
     }
 }
@@ -129,12 +137,13 @@ void CheckAlphaPicture(const PixelRows& source, const DepthOption& option, const
 
 } // namespace
 
-RowReducer::RowReducer(const PixelRows& source, const DepthOption& option, const InverseTable256& inverse256, const PixelRows* alpha)
+RowReducer::RowReducer(const PixelRows& source, const DepthOption& option, const InverseTable256& inverse256,
+                       const PixelRows* alpha)
     : source_(source), option_(option), inverse256_(inverse256), alpha_(option.alpha ? alpha : nullptr)
 {
     if (!IsValidDepthOption(option))
-        throw Error("invalid bitmap depth " + std::string(option.colour ? "c" : "") + std::to_string(option.bitsPerPixel) +
-                    (option.alpha ? "a" : ""));
+        throw Error("invalid bitmap depth " + std::string(option.colour ? "c" : "") +
+                    std::to_string(option.bitsPerPixel) + (option.alpha ? "a" : ""));
     CheckAlphaPicture(source, option, alpha);
     stride_ = StrideBytes(option.bitsPerPixel, source.width);
     if (source.format != PixelFormat::Bits24)
@@ -162,7 +171,7 @@ void RowReducer::buildChannelTables()
         ch.shift = masks[c] == 0 ? 0 : std::countr_zero(masks[c]);
         const std::uint32_t max = masks[c] >> ch.shift;
         if (max > 0xFFFF) {
-            tabled_ = false;   // wider than any table we make: computed per pixel
+            tabled_ = false; // wider than any table we make: computed per pixel
             continue;
         }
         ch.table.resize(std::size_t{max} + 1);
@@ -200,8 +209,7 @@ const std::uint8_t* RowReducer::sourceBgr(int y)
     const int w = source_.width;
     std::uint8_t* out = bgr_.data();
     switch (source_.format) {
-    case PixelFormat::Bits24:
-        return in;
+    case PixelFormat::Bits24: return in;
     case PixelFormat::Pal8:
         for (int x = 0; x < w; ++x, out += 3)
             std::memcpy(out, paletteBgr_[in[x]].data(), 3);
@@ -239,7 +247,7 @@ const std::uint8_t* RowReducer::sourceBgr(int y)
 void RowReducer::row(int y, std::uint8_t* out)
 {
     if (stride_ == 0)
-        return;   // no pixels
+        return; // no pixels
     const int w = source_.width;
     const int bits = option_.bitsPerPixel;
     const std::size_t used = (static_cast<std::size_t>(w) * static_cast<std::size_t>(bits == 12 ? 16 : bits) + 7) / 8;
@@ -267,10 +275,12 @@ void RowReducer::indexedRow(const std::uint8_t* bgr, std::uint8_t* out) const
                 out[x] = NearestIndex256(inverse256_, Rgb{r, g, b});
             });
         else
-            ForEachColour(bgr, w, [&](int x, unsigned r, unsigned g, unsigned b) { out[x] = static_cast<std::uint8_t>(Grey(r, g, b)); });
+            ForEachColour(bgr, w, [&](int x, unsigned r, unsigned g, unsigned b) {
+                out[x] = static_cast<std::uint8_t>(Grey(r, g, b));
+            });
         return;
     }
-    if (option_.colour) {   // colour 4
+    if (option_.colour) { // colour 4
         const InverseTable16& inverse16 = StandardInverse16();
         Pack(out, w, 4, [&](int x) {
             const std::uint8_t* p = bgr + 3 * x;
@@ -322,7 +332,8 @@ void RowReducer::colourRow(const std::uint8_t* bgr, int y, std::uint8_t* out) co
     }
 }
 
-MbmImage ReduceBitmap(const Bitmap& source, const DepthOption& option, const InverseTable256& inverse256, const Bitmap* alpha)
+MbmImage ReduceBitmap(const Bitmap& source, const DepthOption& option, const InverseTable256& inverse256,
+                      const Bitmap* alpha)
 {
     const PixelRows alphaRows = alpha != nullptr ? alpha->rows() : PixelRows{};
     RowReducer reducer(source.rows(), option, inverse256, alpha != nullptr ? &alphaRows : nullptr);

@@ -24,7 +24,7 @@ namespace vexaro::mbm {
 struct DepthOption {
     int bitsPerPixel = 2;
     bool colour = false;
-    bool alpha = false;   // 32-bit colour with an alpha channel (colour mode 2)
+    bool alpha = false; // 32-bit colour with an alpha channel (colour mode 2)
     friend bool operator==(const DepthOption&, const DepthOption&) = default;
 };
 
@@ -43,8 +43,8 @@ public:
     // indices. With option.alpha, `alpha` must be an 8-bit paletted picture of the same size
     // whose indices are the alpha values. Throws vexaro::Error for an invalid option or a
     // missing or unfit alpha picture.
-    RowReducer(const PixelRows& source, const DepthOption& option, const InverseTable256& inverse256 = StandardInverse256(),
-               const PixelRows* alpha = nullptr);
+    RowReducer(const PixelRows& source, const DepthOption& option,
+               const InverseTable256& inverse256 = StandardInverse256(), const PixelRows* alpha = nullptr);
 
     int width() const { return source_.width; }
     int height() const { return source_.height; }
@@ -68,7 +68,7 @@ private:
     const InverseTable256& inverse256_;
     const PixelRows* alpha_;
     std::size_t stride_ = 0;
-    std::vector<std::uint8_t> bgr_;                     // one converted source row
+    std::vector<std::uint8_t> bgr_; // one converted source row
     std::array<std::array<std::uint8_t, 3>, 256> paletteBgr_{};
     // 16- and 32-bit sources: per channel, its value to 8 bits (channels up to 16 bits wide).
     struct Channel {
@@ -76,9 +76,9 @@ private:
         int shift = 0;
         std::vector<std::uint8_t> table;
     };
-    std::array<Channel, 3> channels_{};                 // red, green, blue
+    std::array<Channel, 3> channels_{}; // red, green, blue
     bool tabled_ = false;
-    bool copy16_ = false;                               // 16-bit source whose words are the target's
+    bool copy16_ = false; // 16-bit source whose words are the target's
 };
 
 // Pixels of `source` at `option`'s depth; colour mode 0 for grey, 1 for colour, 2 for alpha.

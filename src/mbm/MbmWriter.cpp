@@ -28,7 +28,8 @@ bool IsValidPair(int bitsPerPixel, std::uint32_t colourMode)
 void CheckShape(const MbmBitmapHeader& h)
 {
     if (!IsValidPair(h.bitsPerPixel, h.colourMode))
-        throw Error(std::to_string(h.bitsPerPixel) + " bits per pixel do not go with colour mode " + std::to_string(h.colourMode));
+        throw Error(std::to_string(h.bitsPerPixel) + " bits per pixel do not go with colour mode " +
+                    std::to_string(h.colourMode));
     CheckDimensions(h);
     CheckDecodedSize(h);
 }
@@ -36,11 +37,16 @@ void CheckShape(const MbmBitmapHeader& h)
 std::array<std::uint8_t, kBitmapHeaderSize> HeaderBytes(const MbmBitmapHeader& h)
 {
     std::array<std::uint8_t, kBitmapHeaderSize> b{};
-    const std::uint32_t fields[] = {static_cast<std::uint32_t>(h.size),        static_cast<std::uint32_t>(h.headerSize),
-                                    static_cast<std::uint32_t>(h.width),       static_cast<std::uint32_t>(h.height),
-                                    static_cast<std::uint32_t>(h.twipsWidth),  static_cast<std::uint32_t>(h.twipsHeight),
-                                    static_cast<std::uint32_t>(h.bitsPerPixel), h.colourMode,
-                                    h.paletteEntries,                          h.compression};
+    const std::uint32_t fields[] = {static_cast<std::uint32_t>(h.size),
+                                    static_cast<std::uint32_t>(h.headerSize),
+                                    static_cast<std::uint32_t>(h.width),
+                                    static_cast<std::uint32_t>(h.height),
+                                    static_cast<std::uint32_t>(h.twipsWidth),
+                                    static_cast<std::uint32_t>(h.twipsHeight),
+                                    static_cast<std::uint32_t>(h.bitsPerPixel),
+                                    h.colourMode,
+                                    h.paletteEntries,
+                                    h.compression};
     for (std::size_t i = 0; i < 10; ++i)
         StoreU32(b.data() + 4 * i, fields[i]);
     return b;
@@ -53,20 +59,23 @@ constexpr std::uint64_t kMaxFileBytes = std::numeric_limits<std::uint32_t>::max(
 
 [[noreturn]] void TooLarge()
 {
-    throw Error("the bitmaps do not fit in one multi-bitmap file (more than " + std::to_string(kMaxFileBytes) + " bytes)");
+    throw Error("the bitmaps do not fit in one multi-bitmap file (more than " + std::to_string(kMaxFileBytes) +
+                " bytes)");
 }
 
 // A guess from a few samples of the rows (eight groups spread over the bitmap, each
 // compressed on its own) whether compressing the bitmap will pay; small bitmaps are simply
 // tried. The guess only decides which is tried first, storing the rows plain or compressed:
 // the result is the same either way.
-bool LikelyToPay(Compression scheme, int height, std::size_t stride, const std::function<void(int y, std::uint8_t* out)>& rows)
+bool LikelyToPay(Compression scheme, int height, std::size_t stride,
+                 const std::function<void(int y, std::uint8_t* out)>& rows)
 {
     constexpr std::size_t kTryBelow = 64 * 1024, kSampleBytes = 2048;
     constexpr int kSamples = 8;
     if (scheme == Compression::Rle12 || stride * static_cast<std::size_t>(height) < kTryBelow)
         return true;
-    const int perSample = static_cast<int>(std::min<std::size_t>((kSampleBytes + stride - 1) / stride, static_cast<std::size_t>(height)));
+    const int perSample =
+        static_cast<int>(std::min<std::size_t>((kSampleBytes + stride - 1) / stride, static_cast<std::size_t>(height)));
     std::vector<std::uint8_t> sample(static_cast<std::size_t>(perSample) * stride);
     int paying = 0;
     for (int k = 0; k < kSamples; ++k) {
@@ -81,7 +90,10 @@ bool LikelyToPay(Compression scheme, int height, std::size_t stride, const std::
 
 class MemorySink : public MbmSink {
 public:
-    void append(std::span<const std::uint8_t> bytes) override { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
+    void append(std::span<const std::uint8_t> bytes) override
+    {
+        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    }
     void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
     {
         std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
@@ -108,8 +120,8 @@ MbmBitmapHeader CheckedShapeOf(const MbmImage& image)
     CheckShape(h);
     const std::size_t expected = image.stride() * static_cast<std::size_t>(image.height);
     if (image.pixels.size() != expected)
-        throw Error("pixel buffer of " + std::to_string(image.pixels.size()) + " bytes where " + std::to_string(expected) +
-                    " are needed");
+        throw Error("pixel buffer of " + std::to_string(image.pixels.size()) + " bytes where " +
+                    std::to_string(expected) + " are needed");
     return h;
 }
 
@@ -131,7 +143,7 @@ EncodedBitmap EncodeBitmap(const MbmImage& image, bool compress)
     if (used == Compression::None)
         out.data = image.pixels;
     h.compression = static_cast<std::uint32_t>(used);
-    h.size = static_cast<std::int32_t>(kBitmapHeaderSize + out.data.size());   // at most 256 MiB + 40
+    h.size = static_cast<std::int32_t>(kBitmapHeaderSize + out.data.size()); // at most 256 MiB + 40
     return out;
 }
 
@@ -147,12 +159,12 @@ MbmFileWriter::MbmFileWriter(MbmSink& sink, std::size_t count, const MbmWriteOpt
         u32(kMultiBitmapUid2);
         u32(0);
         u32(kUidChecksum);
-        u32(0);                                 // the trailer position, filled in at the end
+        u32(0); // the trailer position, filled in at the end
     } else {
         u32(kRomImageUid);
         u32(static_cast<std::uint32_t>(count));
         for (std::size_t i = 0; i < count; ++i)
-            u32(0);                             // the positions, filled in at the end
+            u32(0); // the positions, filled in at the end
     }
     checkSize();
 }
@@ -163,7 +175,7 @@ Compression MbmFileWriter::storePixels(const MbmBitmapHeader& h, std::size_t str
                                        std::uint64_t dataAt)
 {
     Compression used = Compression::None;
-    int plainRows = 0;   // rows already stored plain
+    int plainRows = 0; // rows already stored plain
     if (options_.compress) {
         const Compression scheme = CompressionFor(h.bitsPerPixel, h.colourMode);
         bool pays = true;
@@ -200,7 +212,8 @@ void MbmFileWriter::add(const MbmBitmapHeader& shape, const RowSource& rows)
 {
     const std::size_t index = positions_.size();
     if (index == count_)
-        throw Error("bitmap " + std::to_string(index) + ": more bitmaps than the " + std::to_string(count_) + " announced");
+        throw Error("bitmap " + std::to_string(index) + ": more bitmaps than the " + std::to_string(count_) +
+                    " announced");
     MbmBitmapHeader h = shape;
     h.headerSize = static_cast<std::int32_t>(kBitmapHeaderSize);
     h.paletteEntries = 0;
@@ -214,20 +227,20 @@ void MbmFileWriter::add(const MbmBitmapHeader& shape, const RowSource& rows)
     if (options_.layout == MbmLayout::RomImage) {
         u32(kRomObjectUid);
         u32(RomDisplayMode(h.bitsPerPixel, h.colourMode));
-        u32(0);                                 // heap
-        u32(0);                                 // pile
+        u32(0); // heap
+        u32(0); // pile
         u32(static_cast<std::uint32_t>(stride));
     }
     const std::uint64_t headerAt = sunk_ + buffer_.size();
-    header(h);                                  // size and compression filled in below
+    header(h); // size and compression filled in below
     if (options_.layout == MbmLayout::RomImage) {
-        u32(0xFFFFFFFF);                        // chunk
-        u32(kRomObjectSize);                    // data offset
+        u32(0xFFFFFFFF);     // chunk
+        u32(kRomObjectSize); // data offset
     }
     const std::uint64_t dataAt = sunk_ + buffer_.size();
     const Compression used = storePixels(h, stride, rows, dataAt);
     h.compression = static_cast<std::uint32_t>(used);
-    h.size = static_cast<std::int32_t>(kBitmapHeaderSize + (sunk_ + buffer_.size() - dataAt));   // at most 256 MiB + 40
+    h.size = static_cast<std::int32_t>(kBitmapHeaderSize + (sunk_ + buffer_.size() - dataAt)); // at most 256 MiB + 40
     overwrite(headerAt, HeaderBytes(h));
     if (options_.layout == MbmLayout::RomImage)
         while ((sunk_ + buffer_.size()) % 4 != 0)
@@ -254,7 +267,8 @@ void MbmFileWriter::add(const MbmImage& image)
 void MbmFileWriter::finish()
 {
     if (positions_.size() != count_)
-        throw Error(std::to_string(positions_.size()) + " bitmaps written where " + std::to_string(count_) + " were announced");
+        throw Error(std::to_string(positions_.size()) + " bitmaps written where " + std::to_string(count_) +
+                    " were announced");
     std::vector<std::uint8_t> table(4 * positions_.size());
     for (std::size_t i = 0; i < positions_.size(); ++i)
         StoreU32(table.data() + 4 * i, positions_[i]);

@@ -82,8 +82,8 @@ private:
     std::size_t count_;
     MbmWriteOptions options_;
     std::vector<std::uint32_t> positions_;
-    std::vector<std::uint8_t> buffer_;   // bytes from sunk_ on
-    std::uint64_t sunk_ = 0;             // bytes handed to the sink
+    std::vector<std::uint8_t> buffer_; // bytes from sunk_ on
+    std::uint64_t sunk_ = 0;           // bytes handed to the sink
 };
 
 // The whole file in memory. Throws vexaro::Error as MbmFileWriter does.

@@ -10,17 +10,30 @@ namespace vexaro::mbm {
 namespace {
 
 constexpr std::array<Rgb, 16> kPalette16{{
-    {0, 0, 0},       {85, 85, 85},   {128, 0, 0},     {128, 128, 0},
-    {0, 128, 0},     {255, 0, 0},    {255, 255, 0},   {0, 255, 0},
-    {255, 0, 255},   {0, 0, 255},    {0, 255, 255},   {128, 0, 128},
-    {0, 0, 128},     {0, 128, 128},  {170, 170, 170}, {255, 255, 255},
+    {0, 0, 0},
+    {85, 85, 85},
+    {128, 0, 0},
+    {128, 128, 0},
+    {0, 128, 0},
+    {255, 0, 0},
+    {255, 255, 0},
+    {0, 255, 0},
+    {255, 0, 255},
+    {0, 0, 255},
+    {0, 255, 255},
+    {128, 0, 128},
+    {0, 0, 128},
+    {0, 128, 128},
+    {170, 170, 170},
+    {255, 255, 255},
 }};
 
 Palette256 MakePalette256()
 {
     Palette256 p{};
     auto cube = [](int r, int g, int b) {
-        return Rgb{static_cast<std::uint8_t>(51 * r), static_cast<std::uint8_t>(51 * g), static_cast<std::uint8_t>(51 * b)};
+        return Rgb{static_cast<std::uint8_t>(51 * r), static_cast<std::uint8_t>(51 * g),
+                   static_cast<std::uint8_t>(51 * b)};
     };
     for (int b = 0; b < 6; ++b)
         for (int g = 0; g < 6; ++g)
@@ -32,14 +45,22 @@ Palette256 MakePalette256()
     constexpr std::array<std::uint8_t, 5> low{17, 34, 68, 85, 119};
     constexpr std::array<std::uint8_t, 5> high{136, 170, 187, 221, 238};
     std::size_t i = 108;
-    for (auto l : low) p[i++] = {l, l, l};
-    for (auto l : low) p[i++] = {l, 0, 0};
-    for (auto l : low) p[i++] = {0, l, 0};
-    for (auto l : low) p[i++] = {0, 0, l};
-    for (auto h : high) p[i++] = {0, 0, h};
-    for (auto h : high) p[i++] = {0, h, 0};
-    for (auto h : high) p[i++] = {h, 0, 0};
-    for (auto h : high) p[i++] = {h, h, h};
+    for (auto l : low)
+        p[i++] = {l, l, l};
+    for (auto l : low)
+        p[i++] = {l, 0, 0};
+    for (auto l : low)
+        p[i++] = {0, l, 0};
+    for (auto l : low)
+        p[i++] = {0, 0, l};
+    for (auto h : high)
+        p[i++] = {0, 0, h};
+    for (auto h : high)
+        p[i++] = {0, h, 0};
+    for (auto h : high)
+        p[i++] = {h, 0, 0};
+    for (auto h : high)
+        p[i++] = {h, h, h};
     return p;
 }
 
@@ -63,15 +84,19 @@ InverseTable16 MakeInverse16()
     for (int b = 0; b < 8; ++b)
         for (int g = 0; g < 8; ++g)
             for (int r = 0; r < 8; ++r)
-                t[static_cast<std::size_t>(r + 8 * g + 64 * b)] = Nearest(kPalette16, 255 * r / 7, 255 * g / 7, 255 * b / 7);
+                t[static_cast<std::size_t>(r + 8 * g + 64 * b)] =
+                    Nearest(kPalette16, 255 * r / 7, 255 * g / 7, 255 * b / 7);
     return t;
 }
 
 int HexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return 0;
 }
 

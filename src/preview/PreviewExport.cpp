@@ -180,7 +180,8 @@ void WriteNewFile(const std::string& name, std::span<const std::uint8_t> bytes)
     // would wait for a reader, and a device would swallow the picture.
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(name, ec);
-    if (!ec && status.type() != std::filesystem::file_type::not_found && status.type() != std::filesystem::file_type::regular)
+    if (!ec && status.type() != std::filesystem::file_type::not_found &&
+        status.type() != std::filesystem::file_type::regular)
         throw Error("Cannot create file \"" + FullPath(name) + "\". Not a regular file");
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name.c_str(), "wb"));
     if (!file)

@@ -6,7 +6,7 @@
 namespace vexaro {
 
 struct PreviewPictures {
-    static constexpr int kScreenWidth = 176, kScreenHeight = 220;  // Image2
+    static constexpr int kScreenWidth = 176, kScreenHeight = 220;   // Image2
     static constexpr int kMenuWidth = 281, kMenuHeight = 29;        // menu
     static constexpr int kSubmenuWidth = 281, kSubmenuHeight = 44;  // submenu
     static constexpr int kPreviewWidth = 280, kPreviewHeight = 385; // Image1

@@ -159,8 +159,9 @@ RasterStrike ReadStrike(const ByteReader& file, const ResourceSpan& span, int in
         glyph.rows.assign(static_cast<std::size_t>(glyph.width) * static_cast<std::size_t>(strike.height), 0);
         for (int y = 0; y < strike.height; ++y)
             for (int x = 0; x < glyph.width; ++x) {
-                const std::uint8_t byte = (*bits)[static_cast<std::size_t>(x / 8) * static_cast<std::size_t>(strike.height) +
-                                                  static_cast<std::size_t>(y)];
+                const std::uint8_t byte =
+                    (*bits)[static_cast<std::size_t>(x / 8) * static_cast<std::size_t>(strike.height) +
+                            static_cast<std::size_t>(y)];
                 glyph.rows[static_cast<std::size_t>(y * glyph.width + x)] = (byte >> (7 - x % 8)) & 1;
             }
         strike.glyphs.push_back(std::move(glyph));

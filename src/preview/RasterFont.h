@@ -34,13 +34,13 @@ struct RasterStrike {
     int ascent = 0;
     int weight = 0;
     int firstChar = 0;
-    int defaultChar = 0;                // an index into `glyphs`
-    std::vector<RasterGlyph> glyphs;    // firstChar .. lastChar
+    int defaultChar = 0;             // an index into `glyphs`
+    std::vector<RasterGlyph> glyphs; // firstChar .. lastChar
     const RasterGlyph& glyph(unsigned char c) const;
 };
 
 struct RasterFont {
-    std::vector<RasterStrike> strikes;  // in the order of the file's resources
+    std::vector<RasterStrike> strikes; // in the order of the file's resources
     // The tallest strike whose height fits in `cellHeight`, or the shortest when none fits.
     const RasterStrike& strikeFor(int cellHeight) const;
 };

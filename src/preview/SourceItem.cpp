@@ -29,9 +29,7 @@ void DrawSourceItem(const Workspace& workspace, const WindowSeam& window, Workin
         AverageResize(work.loader, work.resized, kAreaWidth, kMainHeight);
         Draw(picture, work.resized, item.x, item.y);
         break;
-    case ItemDraw::Loaded:
-        Draw(picture, work.loader, item.x, item.y, work.transparent);
-        break;
+    case ItemDraw::Loaded: Draw(picture, work.loader, item.x, item.y, work.transparent); break;
     }
 }
 

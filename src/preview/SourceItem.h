@@ -28,7 +28,8 @@ struct WorkingBitmaps {
 };
 
 // Reads the field's text now, and when it names a file in "Nokia\MBM\" (Workspace::
-// findSourceBitmap) loads it and draws it onto `picture`. Throws what LoadBmpFile throws ("Cannot open file ...", "Bitmap image is not valid").
+// findSourceBitmap) loads it and draws it onto `picture`. Throws what LoadBmpFile throws ("Cannot open file ...",
+// "Bitmap image is not valid").
 void DrawSourceItem(const Workspace& workspace, const WindowSeam& window, WorkingBitmaps& work, Bitmap& picture,
                     const SourceItem& item);
 

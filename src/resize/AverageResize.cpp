@@ -82,7 +82,7 @@ struct ColumnSpan {
 // One target row from the column sums of its row span. False at an empty span. Kept out of
 // its caller, where its loop would lose registers to the caller's values (a third slower).
 [[gnu::noinline]] bool AverageRow(const std::uint32_t* __restrict sums, const ColumnSpan* __restrict spans, int width,
-                std::uint32_t spanRows, std::uint8_t* __restrict out, AverageTables& tables)
+                                  std::uint32_t spanRows, std::uint8_t* __restrict out, AverageTables& tables)
 {
     std::uint32_t lastN = 0;
     double reciprocal = 0.0;
@@ -125,7 +125,8 @@ struct ColumnSpan {
 }
 
 // Column sums of source rows first..last (inclusive, inside the source) into `sums`.
-void SumRows(const std::uint8_t* pixels, std::size_t stride, int sw, int first, int last, std::uint32_t* __restrict sums)
+void SumRows(const std::uint8_t* pixels, std::size_t stride, int sw, int first, int last,
+             std::uint32_t* __restrict sums)
 {
     const std::size_t count = static_cast<std::size_t>(sw) * 3;
     if (last < first) {
@@ -171,7 +172,7 @@ struct Plan {
     std::vector<Span> rows;
     std::vector<ColumnSpan> columnSpans;
     std::vector<std::uint32_t> columnSums;
-    bool writesAll = true;   // no empty span: every target pixel gets written
+    bool writesAll = true; // no empty span: every target pixel gets written
 };
 
 void MakePlan(const Bitmap& source, int width, int height, AverageTables& tables, Plan& plan)

@@ -136,7 +136,8 @@ Bitmap IconMask(const Bitmap& icon)
 
 bool SaveOutcome::complete() const
 {
-    return std::all_of(targets.begin(), targets.end(), [](const TargetOutcome& t) { return t.built && t.missing.empty(); });
+    return std::all_of(targets.begin(), targets.end(),
+                       [](const TargetOutcome& t) { return t.built && t.missing.empty(); });
 }
 
 std::string SaveOutcome::problems() const
@@ -267,7 +268,8 @@ SaveOutcome SaveTheme(const Workspace& workspace, WindowSeam& window)
         outcome.targets[1] = BuildIdlePicture(workspace, window, bitmaps);
         outcome.targets[2] = BuildMenuFolderIcons(workspace, window, bitmaps);
 
-        for (const char* target : {"Siemens\\EidPic.mbm", "Siemens\\Menu_Folders.mbm", "Siemens\\Backgroundimage.mbm"}) {
+        for (const char* target :
+             {"Siemens\\EidPic.mbm", "Siemens\\Menu_Folders.mbm", "Siemens\\Backgroundimage.mbm"}) {
             const fs::path path = InWorkspace(workspace, target);
             if (FileSizeOf(path) == 0)
                 fs::remove(path, ec);

@@ -39,11 +39,13 @@ DWORD WINAPI DrainErrorThread(LPVOID drain)
 std::string WindowsReason(DWORD code)
 {
     char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    const DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
     std::string reason = n != 0 && text != nullptr ? std::string(text, n) : "error " + std::to_string(code);
     LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.'))
+    while (!reason.empty() &&
+           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.'))
         reason.pop_back();
     return reason;
 }
@@ -72,9 +74,9 @@ DWORD StartChild(const std::string& commandLine, int showState, SECURITY_ATTRIBU
     startup.hStdError = errWrite;
 
     std::string line = commandLine; // CreateProcessA may write into the text it is given
-    const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, environment, nullptr, &startup,
-                                        &process);
+    const BOOL started =
+        CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+                       environment, nullptr, &startup, &process);
     const DWORD error = started ? 0 : GetLastError();
     if (nullInput != nullptr)
         CloseHandle(nullInput);
@@ -128,8 +130,9 @@ ChildResult RunChildProcess(const std::string& commandLine, int showState)
     if (startError != 0) {
         CloseHandle(outRead);
         CloseHandle(errRead);
-        result.failure = startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND ? "not found"
-                                                                                                  : WindowsReason(startError);
+        result.failure = startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND
+                             ? "not found"
+                             : WindowsReason(startError);
         return result;
     }
     result.started = true;

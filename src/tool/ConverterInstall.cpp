@@ -109,7 +109,8 @@ bool InstallConverter(const fs::path& folder, std::span<const unsigned char> ima
     if (image.empty())
         ThrowCannotCreate(target, "This build carries no converter program");
 
-    const fs::path temporary = folder / ("." + std::string(kConverterFileName) + "." + std::to_string(ProcessId()) + ".part");
+    const fs::path temporary =
+        folder / ("." + std::string(kConverterFileName) + "." + std::to_string(ProcessId()) + ".part");
     fs::remove(temporary, ec); // left by an earlier run that was cut short
     if (const int error = WriteNewFile(temporary, image); error != 0) {
         fs::remove(temporary, ec);
@@ -131,9 +132,9 @@ ChildResult RunConverter(const std::string& commandFile)
 {
     ChildResult run = RunChildProcess(std::string(kConverterFileName) + " " + commandFile, kShowHidden);
     if (!run.started)
-        throw Error("Cannot run the converter " + Quoted(kConverterFileName) + "\n" +
-                    (run.failure == "not found" ? "It is neither beside the program nor in the workspace"
-                                                : run.failure));
+        throw Error(
+            "Cannot run the converter " + Quoted(kConverterFileName) + "\n" +
+            (run.failure == "not found" ? "It is neither beside the program nor in the workspace" : run.failure));
     return run;
 }
 

@@ -86,7 +86,11 @@ std::string Utf8ToUtf16(std::string_view text, bool bigEndian)
     };
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        const std::size_t length = lead < 0x80                   ? 1
+                                   : lead >= 0xF0 && lead < 0xF5 ? 4
+                                   : lead >= 0xE0                ? 3
+                                   : lead >= 0xC2                ? 2
+                                                                 : 0;
         char32_t c = length == 4 ? lead & 0x07 : length == 3 ? lead & 0x0F : length == 2 ? lead & 0x1F : lead;
         bool valid = length != 0 && i + length <= text.size();
         for (std::size_t k = 1; valid && k < length; ++k) {
@@ -156,14 +160,10 @@ std::string Encode(const Contents& contents)
     for (const std::string& line : contents.lines)
         text += line + "\r\n";
     switch (contents.encoding) {
-    case Encoding::Bytes:
-        return text;
-    case Encoding::Utf8Bom:
-        return std::string(kUtf8Bom) + text;
-    case Encoding::Utf16Le:
-        return "\xFF\xFE" + Utf8ToUtf16(text, false);
-    case Encoding::Utf16Be:
-        return "\xFE\xFF" + Utf8ToUtf16(text, true);
+    case Encoding::Bytes: return text;
+    case Encoding::Utf8Bom: return std::string(kUtf8Bom) + text;
+    case Encoding::Utf16Le: return "\xFF\xFE" + Utf8ToUtf16(text, false);
+    case Encoding::Utf16Be: return "\xFE\xFF" + Utf8ToUtf16(text, true);
     }
     return text;
 }
@@ -204,8 +204,8 @@ std::optional<std::string> KeyOf(const std::string& line)
 }
 
 struct Place {
-    std::ptrdiff_t section = -1;  // line of the section header
-    std::ptrdiff_t key = -1;      // line of the key
+    std::ptrdiff_t section = -1;   // line of the section header
+    std::ptrdiff_t key = -1;       // line of the key
     std::ptrdiff_t lastEntry = -1; // last non-blank line of the section
 };
 

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <utility>
 
-
 namespace vexaro {
 
 Workspace::Workspace(std::filesystem::path programFolder) : folder_(std::move(programFolder))
@@ -64,10 +63,12 @@ bool IsWindowsDeviceName(std::string_view name)
     while (!base.empty() && base.back() == ' ')
         base.remove_suffix(1);
     std::string upper(base);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL")
         return true;
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' && upper[3] <= '9';
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
+           upper[3] <= '9';
 }
 
 std::filesystem::path NativePath(const std::string& systemPath)

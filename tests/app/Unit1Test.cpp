@@ -39,13 +39,13 @@ namespace fs = std::filesystem;
 using vexaro::app::TForm1;
 
 // The corpus guard of the gtest programs, for QTest: skip when the corpus is absent, fail under CI.
-#define APP_REQUIRE_CORPUS()                                                                    \
-    do {                                                                                        \
-        if (::vexaro::test::CorpusDir().empty()) {                                              \
-            if (::vexaro::test::UnderCi())                                                      \
-                QFAIL("the shared corpus is missing, and CI needs it");                         \
-            QSKIP("the shared corpus (../shared/corpus) is absent: test skipped");              \
-        }                                                                                       \
+#define APP_REQUIRE_CORPUS()                                                                                           \
+    do {                                                                                                               \
+        if (::vexaro::test::CorpusDir().empty()) {                                                                     \
+            if (::vexaro::test::UnderCi())                                                                             \
+                QFAIL("the shared corpus is missing, and CI needs it");                                                \
+            QSKIP("the shared corpus (../shared/corpus) is absent: test skipped");                                     \
+        }                                                                                                              \
     } while (0)
 
 namespace {
@@ -60,8 +60,14 @@ struct Answer {
 struct RecordedDialogs : vexaro::app::FileDialogs {
     std::deque<Answer>* answers;
     std::vector<Answer>* started;
-    bool chooseOpen(QWidget*, const QString& filter, QString& path, int& type) override { return take(filter, path, type); }
-    bool chooseSave(QWidget*, const QString& filter, QString& path, int& type) override { return take(filter, path, type); }
+    bool chooseOpen(QWidget*, const QString& filter, QString& path, int& type) override
+    {
+        return take(filter, path, type);
+    }
+    bool chooseSave(QWidget*, const QString& filter, QString& path, int& type) override
+    {
+        return take(filter, path, type);
+    }
     bool take(const QString& filter, QString& path, int& type)
     {
         filters.push_back(filter);
@@ -164,7 +170,8 @@ private slots:
         for (const int status : {0, 3}) {
             {
                 std::ofstream script(bin / "xdg-open");
-                script << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << (bin / "asked").string() << "\"\nexit " << status << "\n";
+                script << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << (bin / "asked").string() << "\"\nexit " << status
+                       << "\n";
             }
             fs::permissions(bin / "xdg-open", fs::perms::owner_all);
             fs::remove(bin / "asked");
@@ -173,7 +180,8 @@ private slots:
             QCOMPARE(ReadText(bin / "asked"), vexaro::Workspace(dir.path()).folderText());
             QCOMPARE(h.messages.size(), static_cast<std::size_t>(status == 0 ? 0 : 1));
         }
-        QCOMPARE(h.messages[0], "There is no file manager to show the folder\n" + QString::fromStdString(vexaro::Workspace(dir.path()).folderText()));
+        QCOMPARE(h.messages[0], "There is no file manager to show the folder\n" +
+                                    QString::fromStdString(vexaro::Workspace(dir.path()).folderText()));
         QVERIFY(h.errors.empty());
 #else
         QSKIP("xdg-open is asked only on Unix desktops");
@@ -261,9 +269,10 @@ private slots:
         vexaro::test::TempDir dir;
         Harness h(dir.path());
         TForm1& form = h.start();
-        const char* names[] = {"Panel2", "SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4", "SpeedButton5",
-                               "SpeedButton6", "SpeedButton7", "SpeedButton8", "GroupBox1", "GroupBox2", "Image1",
-                               "Image2", "menu", "submenu", "Label1", "Label2", "Label3", "Label4", "ProgressBar1"};
+        const char* names[] = {"Panel2",       "SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4",
+                               "SpeedButton5", "SpeedButton6", "SpeedButton7", "SpeedButton8", "GroupBox1",
+                               "GroupBox2",    "Image1",       "Image2",       "menu",         "submenu",
+                               "Label1",       "Label2",       "Label3",       "Label4",       "ProgressBar1"};
         for (const char* name : names)
             QVERIFY2(form.findChild<QWidget*>(name) != nullptr, name);
         for (int n = 1; n <= 15; ++n)
@@ -320,8 +329,8 @@ private slots:
         Harness h(dir.path());
         TForm1& form = h.start();
         QCOMPARE(form.Edit[1]->text(), QString(2047, 'x')); // cut to 2047 characters
-        QCOMPARE(form.Edit[2]->text(), QString("")); // a present but empty key
-        QCOMPARE(form.Edit[3]->text(), QString("004")); // a new section "" began before key 3
+        QCOMPARE(form.Edit[2]->text(), QString(""));        // a present but empty key
+        QCOMPARE(form.Edit[3]->text(), QString("004"));     // a new section "" began before key 3
         QVERIFY(h.errors.empty());
         h.stop();
         QVERIFY(ReadText(dir / "Settings.ini").find("15=075\r\n") != std::string::npos);
@@ -401,9 +410,9 @@ private slots:
         const QImage panel = Shown(form.Image2);
         QCOMPARE(panel, vexaro::app::ToQImage(form.pictures().image2));
         QCOMPARE(Shown(form.Image1), vexaro::app::ToQImage(form.pictures().image1));
-        QVERIFY(QColor(panel.pixel(88, 25)) != face);   // status area
-        QVERIFY(QColor(panel.pixel(88, 120)) != face);  // main area
-        QVERIFY(QColor(panel.pixel(88, 210)) != face);  // control area
+        QVERIFY(QColor(panel.pixel(88, 25)) != face);  // status area
+        QVERIFY(QColor(panel.pixel(88, 120)) != face); // main area
+        QVERIFY(QColor(panel.pixel(88, 210)) != face); // control area
         QVERIFY(Shown(form.menu) != QImage());
         QVERIFY(DistinctColours(Shown(form.menu)) > 1);
         QVERIFY(Shown(form.Image1) != emptyPreview);
@@ -419,7 +428,8 @@ private slots:
         QCOMPARE(h.started.back().type, 1);
         QCOMPARE(h.started.back().path, QString());
         const std::string jpeg = ReadText(dir / "shot.jpg");
-        QVERIFY(jpeg.size() > 2 && static_cast<unsigned char>(jpeg[0]) == 0xFF && static_cast<unsigned char>(jpeg[1]) == 0xD8);
+        QVERIFY(jpeg.size() > 2 && static_cast<unsigned char>(jpeg[0]) == 0xFF &&
+                static_cast<unsigned char>(jpeg[1]) == 0xD8);
         QVERIFY(!fs::exists(dir / "shot.bmp"));
 
         h.answers.push_back(Answer{true, QString::fromStdString((dir / "shot").string()), 2});
@@ -460,10 +470,12 @@ private slots:
 
             const fs::path out = dir / (edited ? "edited" : "plain");
             const std::string command = std::string("\"") + VEXARO_CLI + "\" " + (edited ? "--set 2=005 " : "") +
-                                        "convert --out \"" + out.string() + "\" \"" + VEXARO_SAMPLE_THEME + "\" >/dev/null";
+                                        "convert --out \"" + out.string() + "\" \"" + VEXARO_SAMPLE_THEME +
+                                        "\" >/dev/null";
             QCOMPARE(std::system(command.c_str()), 0);
             const fs::path cli = out / "VexaroSample";
-            for (const char* name : {"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "Siemens/Menu_Folders.mbm", "preview.jpg"}) {
+            for (const char* name :
+                 {"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "Siemens/Menu_Folders.mbm", "preview.jpg"}) {
                 QVERIFY2(fs::exists(h.folder / name), name);
                 QVERIFY2(ReadText(h.folder / name) == ReadText(cli / name), name);
             }
@@ -508,7 +520,9 @@ private slots:
         vexaro::test::TempDir dir;
         Harness h(dir.path());
         TForm1& form = h.start();
-        const auto entries = [&] { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); };
+        const auto entries = [&] {
+            return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+        };
         const auto before = entries();
         h.answers.push_back(Answer{false, {}, 2});
         form.SpeedButton8->click();
@@ -520,7 +534,8 @@ private slots:
         QCOMPARE(h.started[1].path, QString()); // the cancelled use was not remembered
         QCOMPARE(h.started[1].type, 1);
         QCOMPARE(h.errors.size(), std::size_t{1});
-        const QString expected = QString("Cannot create file \"%1\". ").arg(QString::fromStdString((dir / "missing" / "pic.jpg").string()));
+        const QString expected =
+            QString("Cannot create file \"%1\". ").arg(QString::fromStdString((dir / "missing" / "pic.jpg").string()));
         QVERIFY2(h.errors[0].startsWith(expected), qPrintable(h.errors[0]));
         QVERIFY(!fs::exists(dir / "missing"));
     }
@@ -649,7 +664,8 @@ private slots:
         TForm1& form = h.start();
         form.openChosen(QString::fromStdString((dir / "theme.mbm").string()), 2);
         QCOMPARE(h.messages.size(), std::size_t{1});
-        QVERIFY2(h.messages.front().startsWith("1 of 4 bitmaps could not be unpacked: 001\n"), qPrintable(h.messages.front()));
+        QVERIFY2(h.messages.front().startsWith("1 of 4 bitmaps could not be unpacked: 001\n"),
+                 qPrintable(h.messages.front()));
         QVERIFY(h.errors.empty());
         form.SpeedButton7Click();
         QCOMPARE(h.errors.size(), std::size_t{1});
@@ -726,8 +742,8 @@ private slots:
             QTRY_COMPARE(clicked.count(), 1);
         }
         QCOMPARE(h.started.size(), std::size_t{1}); // Ctrl+O asked for a theme
-        QVERIFY(fs::exists(dir / "Siemens"));    // Ctrl+S built
-        QCOMPARE(form.paneState(), 1);          // Alt+P opened the pane
+        QVERIFY(fs::exists(dir / "Siemens"));       // Ctrl+S built
+        QCOMPARE(form.paneState(), 1);              // Alt+P opened the pane
     }
 
     // Once a theme is open, a field naming a bitmap it lacks is marked; the mark follows edits.
@@ -738,7 +754,8 @@ private slots:
         TForm1& form = h.start();
         // 1 marked (colour and tooltip), 0 not, -1 half marked.
         auto marked = [&](int n) {
-            const bool red = form.Edit[n]->palette().color(QPalette::Text) == QColor::fromRgb(vexaro::app::kMissingBitmapColour);
+            const bool red =
+                form.Edit[n]->palette().color(QPalette::Text) == QColor::fromRgb(vexaro::app::kMissingBitmapColour);
             const bool tip = !form.Edit[n]->toolTip().isEmpty();
             return red == tip ? int{red} : -1;
         };
@@ -771,7 +788,8 @@ private slots:
         h.replies = {false};
         form.SpeedButton8->click();
         QCOMPARE(h.started.size(), std::size_t{2}); // No brings the dialog back
-        QCOMPARE(h.messages.at(0), QString::fromStdString((dir / "shot.jpg").string()) + " already exists.\nDo you want to replace it?");
+        QCOMPARE(h.messages.at(0),
+                 QString::fromStdString((dir / "shot.jpg").string()) + " already exists.\nDo you want to replace it?");
         QCOMPARE(ReadText(dir / "shot.jpg"), std::string("old"));
         h.answers = {Answer{true, typed, 1}};
         h.replies = {true};
@@ -785,7 +803,8 @@ private slots:
     void installedCopyReadsTheSettingsBesideIt()
     {
         vexaro::test::TempDir program, data;
-        vexaro::test::WriteBytes(program / "Settings.ini", {'[', 'F', 'i', 'l', 'e', 's', ']', '\r', '1', '=', '7', '\r'});
+        vexaro::test::WriteBytes(program / "Settings.ini",
+                                 {'[', 'F', 'i', 'l', 'e', 's', ']', '\r', '1', '=', '7', '\r'});
         Harness h(data.path());
         TForm1& form = h.start(program / "Settings.ini");
         QCOMPARE(form.Edit[1]->text(), QString("7"));
@@ -836,7 +855,8 @@ private slots:
         QCOMPARE(wide.size(), QSize(740 - frame, 421));
         QCOMPARE(form.outerWidth(), 740);
         // The preview pane is on the wide picture: its dark fill at Image1's place.
-        QCOMPARE(wide.copy(454, 0, 280, 385).convertToFormat(QImage::Format_RGB888), vexaro::app::ToQImage(form.pictures().image1));
+        QCOMPARE(wide.copy(454, 0, 280, 385).convertToFormat(QImage::Format_RGB888),
+                 vexaro::app::ToQImage(form.pictures().image1));
     }
 };
 

@@ -16,7 +16,10 @@ constexpr Rgb kRed{255, 0, 0};
 constexpr Rgb kGreen{0, 255, 0};
 constexpr Rgb kBlue{0, 0, 255};
 
-Rgb Colour(int x, int y) { return Rgb{static_cast<std::uint8_t>(40 * x + 1), static_cast<std::uint8_t>(50 * y + 2), 99}; }
+Rgb Colour(int x, int y)
+{
+    return Rgb{static_cast<std::uint8_t>(40 * x + 1), static_cast<std::uint8_t>(50 * y + 2), 99};
+}
 
 void ExpectRefused(int w, int h, PixelFormat f)
 {
@@ -37,9 +40,11 @@ Bitmap Indexed(PixelFormat f, std::vector<Rgb> palette, const std::vector<std::s
     const int bpp = b.bitsPerPixel();
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) {
-            const unsigned v = static_cast<unsigned>(std::stoi(std::string(1, rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]), nullptr, 16));
+            const unsigned v = static_cast<unsigned>(
+                std::stoi(std::string(1, rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]), nullptr, 16));
             const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp);
-            b.row(y)[bit / 8] = static_cast<std::uint8_t>(b.row(y)[bit / 8] | (v << (8 - bpp - static_cast<int>(bit % 8))));
+            b.row(y)[bit / 8] =
+                static_cast<std::uint8_t>(b.row(y)[bit / 8] | (v << (8 - bpp - static_cast<int>(bit % 8))));
         }
     return b;
 }
@@ -99,7 +104,8 @@ TEST(Bitmap, ResizingAPalettedPictureGivesExactWhite)
     withWhite.setSize(3, 3);
     EXPECT_EQ(withWhite.format(), PixelFormat::Pal8);
     EXPECT_EQ(withWhite.palette().size(), 3u);
-    EXPECT_EQ(Colours(withWhite), (std::vector<Rgb>{kRed, kGreen, kWhite, kGreen, kRed, kWhite, kWhite, kWhite, kWhite}));
+    EXPECT_EQ(Colours(withWhite),
+              (std::vector<Rgb>{kRed, kGreen, kWhite, kGreen, kRed, kWhite, kWhite, kWhite, kWhite}));
 
     // No white but room: white is added.
     Bitmap room = Indexed(PixelFormat::Pal4, {kRed, kGreen}, {"01"});
@@ -113,7 +119,8 @@ TEST(Bitmap, ResizingAPalettedPictureGivesExactWhite)
     Bitmap full = Indexed(PixelFormat::Pal1, {kBlack, kRed}, {"101010101"});
     full.setWidth(11);
     EXPECT_EQ(full.format(), PixelFormat::Bits24);
-    EXPECT_EQ(Colours(full), (std::vector<Rgb>{kRed, kBlack, kRed, kBlack, kRed, kBlack, kRed, kBlack, kRed, kWhite, kWhite}));
+    EXPECT_EQ(Colours(full),
+              (std::vector<Rgb>{kRed, kBlack, kRed, kBlack, kRed, kBlack, kRed, kBlack, kRed, kWhite, kWhite}));
 
     // An index past the palette reads black; adding white there would repaint it.
     Bitmap stray = Indexed(PixelFormat::Pal8, {kRed}, {"05"});
@@ -134,8 +141,10 @@ TEST(Bitmap, ResizingA16BitPictureKeepsItsMasksAndPaintsWhite)
 
 TEST(Bitmap, PixelReadsEveryFormat)
 {
-    EXPECT_EQ(Colours(Indexed(PixelFormat::Pal1, {kRed, kBlue}, {"0110"})), (std::vector<Rgb>{kRed, kBlue, kBlue, kRed}));
-    EXPECT_EQ(Colours(Indexed(PixelFormat::Pal4, {kRed, kGreen, kBlue}, {"210"})), (std::vector<Rgb>{kBlue, kGreen, kRed}));
+    EXPECT_EQ(Colours(Indexed(PixelFormat::Pal1, {kRed, kBlue}, {"0110"})),
+              (std::vector<Rgb>{kRed, kBlue, kBlue, kRed}));
+    EXPECT_EQ(Colours(Indexed(PixelFormat::Pal4, {kRed, kGreen, kBlue}, {"210"})),
+              (std::vector<Rgb>{kBlue, kGreen, kRed}));
     // Index 3 is past the palette: black.
     EXPECT_EQ(Colours(Indexed(PixelFormat::Pal8, {kRed, kGreen, kBlue}, {"23"})), (std::vector<Rgb>{kBlue, kBlack}));
 
@@ -198,7 +207,8 @@ TEST(Bitmap, DrawCopiesClipsAndAllowsNegativeOffsets)
 {
     const Bitmap canvas = test::Paint(5, 4, [](int, int) { return kGreen; });
     const Bitmap src = test::Paint(3, 2, Colour);
-    for (const auto& [ox, oy] : std::vector<std::pair<int, int>>{{0, 0}, {-1, -1}, {3, 3}, {-2, 2}, {4, -1}, {5, 0}, {-3, 0}, {INT_MAX, INT_MAX}, {INT_MIN, 0}}) {
+    for (const auto& [ox, oy] : std::vector<std::pair<int, int>>{
+             {0, 0}, {-1, -1}, {3, 3}, {-2, 2}, {4, -1}, {5, 0}, {-3, 0}, {INT_MAX, INT_MAX}, {INT_MIN, 0}}) {
         SCOPED_TRACE(std::to_string(ox) + "," + std::to_string(oy));
         Bitmap dst = canvas;
         Draw(dst, src, ox, oy);

@@ -54,10 +54,10 @@ void ExpectRefusedHere(const std::vector<std::uint8_t>& bytes)
 }
 
 // The same, naming the caller's line in a failure.
-#define EXPECT_REFUSED(...)                   \
-    do {                                      \
-        SCOPED_TRACE("the file made here");   \
-        ExpectRefusedHere(__VA_ARGS__);       \
+#define EXPECT_REFUSED(...)                                                                                            \
+    do {                                                                                                               \
+        SCOPED_TRACE("the file made here");                                                                            \
+        ExpectRefusedHere(__VA_ARGS__);                                                                                \
     } while (0)
 
 // A 2x2 24-bit file, rows bottom-up: bottom row blue, green; top row red, white.
@@ -218,7 +218,10 @@ TEST(BmpDecode, HeadersThatBreakARuleAreRefused)
     for (std::uint32_t c : {4u, 5u, 7u, 0xFFFFFFFFu})
         EXPECT_REFUSED(with([&](RawBmp& r) { r.compression = c; }));
     EXPECT_REFUSED(with([](RawBmp& r) { r.compression = 1; })); // RLE8 at 24 bits
-    EXPECT_REFUSED(with([](RawBmp& r) { r.compression = 3; r.masks = {0xFF0000, 0xFF00, 0xFF}; })); // BITFIELDS at 24 bits
+    EXPECT_REFUSED(with([](RawBmp& r) {
+        r.compression = 3;
+        r.masks = {0xFF0000, 0xFF00, 0xFF};
+    })); // BITFIELDS at 24 bits
     std::vector<std::uint8_t> farOffset = whole;
     test::PutLe(farOffset, 10, static_cast<std::uint32_t>(whole.size() + 1), 4);
     EXPECT_REFUSED(farOffset);
@@ -327,10 +330,10 @@ Bitmap Sample(PixelFormat format, ChannelMasks masks = {})
 TEST(BmpEncode, RoundTripKeepsFormatPaletteMasksAndPixels)
 {
     const std::vector<std::pair<PixelFormat, ChannelMasks>> cases = {
-        {PixelFormat::Pal1, {}},           {PixelFormat::Pal4, {}},
-        {PixelFormat::Pal8, {}},           {PixelFormat::Bits16, kMasks555},
-        {PixelFormat::Bits16, kMasks565},  {PixelFormat::Bits24, {}},
-        {PixelFormat::Bits32, kMasks888},  {PixelFormat::Bits32, {0x3FF00000, 0x000FFC00, 0x000003FF}},
+        {PixelFormat::Pal1, {}},          {PixelFormat::Pal4, {}},
+        {PixelFormat::Pal8, {}},          {PixelFormat::Bits16, kMasks555},
+        {PixelFormat::Bits16, kMasks565}, {PixelFormat::Bits24, {}},
+        {PixelFormat::Bits32, kMasks888}, {PixelFormat::Bits32, {0x3FF00000, 0x000FFC00, 0x000003FF}},
     };
     for (const auto& [format, masks] : cases) {
         SCOPED_TRACE(BitsPerPixel(format));
@@ -349,14 +352,14 @@ TEST(BmpEncode, HeaderFieldsDescribeTheFile)
     const std::vector<std::uint8_t> f = EncodeBmp(p8);
     EXPECT_EQ(f[0], 'B');
     EXPECT_EQ(f[1], 'M');
-    EXPECT_EQ(U32At(f, 2), f.size());          // bfSize
+    EXPECT_EQ(U32At(f, 2), f.size());            // bfSize
     EXPECT_EQ(U32At(f, 10), 14u + 40u + 3u * 4); // bfOffBits: after three RGBQUADs
     EXPECT_EQ(U32At(f, 14), 40u);
     EXPECT_EQ(U32At(f, 18), 5u);
-    EXPECT_EQ(U32At(f, 22), 3u);                 // positive height: bottom-up
-    EXPECT_EQ(U32At(f, 30), 0u);                 // BI_RGB
-    EXPECT_EQ(U32At(f, 34), 8u * 3);             // biSizeImage = stride * height
-    EXPECT_EQ(U32At(f, 46), 3u);                 // colours used
+    EXPECT_EQ(U32At(f, 22), 3u);     // positive height: bottom-up
+    EXPECT_EQ(U32At(f, 30), 0u);     // BI_RGB
+    EXPECT_EQ(U32At(f, 34), 8u * 3); // biSizeImage = stride * height
+    EXPECT_EQ(U32At(f, 46), 3u);     // colours used
     EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 54, f.begin() + 58), (std::vector<std::uint8_t>{0, 0, 255, 0}));
     // The first stored row is the bottom one.
     EXPECT_EQ(std::memcmp(f.data() + U32At(f, 10), p8.row(2), 8), 0);

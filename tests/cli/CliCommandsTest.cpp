@@ -53,7 +53,7 @@ TEST(FieldOverrides, ReadNumberAndText)
 TEST(FieldOverrides, SettingsThenOverridesOverDefaults)
 {
     test::TempDir folder;
-    EXPECT_EQ(LoadFieldTexts(folder.path(), {})[1], "003");   // no Settings.ini: the defaults
+    EXPECT_EQ(LoadFieldTexts(folder.path(), {})[1], "003"); // no Settings.ini: the defaults
     std::ofstream(folder / "Settings.ini", std::ios::binary) << "[files]\r\n2=005\r\n4= 166 \r\n";
     const FieldTexts texts = LoadFieldTexts(folder.path(), {{4, "170"}, {9, "x"}});
     EXPECT_EQ(texts[0], "002");
@@ -87,10 +87,10 @@ TEST(WindowsCommandLine, QuotesSoTheRuntimeSplitsItBack)
 {
     EXPECT_EQ(WindowsCommandLine({"prog", "a", "b c"}), "prog a \"b c\"");
     EXPECT_EQ(WindowsCommandLine({""}), "\"\"");
-    EXPECT_EQ(WindowsCommandLine({"C:\\Themes\\x.sis"}), "C:\\Themes\\x.sis");        // no quote: as is
-    EXPECT_EQ(WindowsCommandLine({"C:\\My Themes\\"}), "\"C:\\My Themes\\\\\"");    // doubled before the closing quote
+    EXPECT_EQ(WindowsCommandLine({"C:\\Themes\\x.sis"}), "C:\\Themes\\x.sis");   // no quote: as is
+    EXPECT_EQ(WindowsCommandLine({"C:\\My Themes\\"}), "\"C:\\My Themes\\\\\""); // doubled before the closing quote
     EXPECT_EQ(WindowsCommandLine({"say \"hi\""}), "\"say \\\"hi\\\"\"");
-    EXPECT_EQ(WindowsCommandLine({"a\\\"b c"}), "\"a\\\\\\\"b c\"");                // 1 backslash + quote: 3 + quote
+    EXPECT_EQ(WindowsCommandLine({"a\\\"b c"}), "\"a\\\\\\\"b c\""); // 1 backslash + quote: 3 + quote
 }
 
 #ifdef _WIN32
@@ -138,7 +138,8 @@ TEST(JudgeSave, ConvertedPartialOrFailed)
         {Saved({true, true, true}, {}), ThemeStatus::Converted, ""},
         {Saved({true, true, false}, {{{}, {}, {{4, "165"}, {9, ""}}}}), ThemeStatus::Partial,
          "Menu_Folders.mbm: no bitmap 165 (field 4); field 9 is empty"},
-        {Saved({true, true, true}, {{main, {}, {}}}), ThemeStatus::Partial, "Backgroundimage.mbm: no bitmap 003 (field 2)"},
+        {Saved({true, true, true}, {{main, {}, {}}}), ThemeStatus::Partial,
+         "Backgroundimage.mbm: no bitmap 003 (field 2)"},
         {Saved({true, false, true}, {}), ThemeStatus::Failed, "EidPic.mbm: not built: bmconv said no"},
         {Saved({false, false, false}, {{main, status, icons}}), ThemeStatus::Failed,
          "No bitmap number field names a bitmap of this theme"},
@@ -155,7 +156,11 @@ TEST(JudgeSave, ConvertedPartialOrFailed)
 // The commands move into the workspace; the test goes on where it was.
 struct StayHere {
     fs::path folder = fs::current_path();
-    ~StayHere() { std::error_code ec; fs::current_path(folder, ec); }
+    ~StayHere()
+    {
+        std::error_code ec;
+        fs::current_path(folder, ec);
+    }
 };
 
 // A theme lacking default numbers and with a bitmap that cannot be unpacked keeps the two
@@ -226,7 +231,8 @@ TEST(Batch, RunsEveryThemeAndTallies)
     EXPECT_EQ(lines.size(), 5u);
     const std::string siemens = NativePath("Siemens\\").string();
     EXPECT_EQ(lineSet.count("partial   B.sis -> " + (fs::path("out") / "B").string() + ": " + siemens +
-                            "Backgroundimage.mbm " + siemens + "EidPic.mbm preview.jpg; Menu_Folders.mbm: no bitmap 165 (field 4)"),
+                            "Backgroundimage.mbm " + siemens +
+                            "EidPic.mbm preview.jpg; Menu_Folders.mbm: no bitmap 165 (field 4)"),
               1u)
         << out.str();
     EXPECT_EQ(lineSet.count("failed    C.sis"), 1u);
@@ -234,7 +240,7 @@ TEST(Batch, RunsEveryThemeAndTallies)
     EXPECT_EQ(TallyLine(outcomes, "out"), "3 of 5 themes converted into out, 1 partial, 1 failed");
     EXPECT_EQ(BatchStatus(outcomes), kExitFailed);
     EXPECT_NE(progress.str().find("] 5/5 "), std::string::npos) << progress.str();
-    EXPECT_EQ(progress.str().back(), '\r');   // the line is cleared at the end
+    EXPECT_EQ(progress.str().back(), '\r'); // the line is cleared at the end
 }
 
 TEST(Batch, StatusAndProgressText)
@@ -317,8 +323,8 @@ TEST(ThemeInfo, SizesAndFittingNumbers)
         std::vector<int> suggestions;
     };
     const std::vector<Row> rows{
-        {1, 2, true, true, {}},       {2, 3, true, false, {10}},   {3, 4, true, true, {}},
-        {4, 165, true, true, {}},     {6, 133, false, false, {73, 140}}, {9, -1, false, false, {73, 140}},
+        {1, 2, true, true, {}},         {2, 3, true, false, {10}},         {3, 4, true, true, {}},
+        {4, 165, true, true, {}},       {6, 133, false, false, {73, 140}}, {9, -1, false, false, {73, 140}},
         {10, 167, false, false, {150}}, {11, 25, true, true, {}},
     };
     for (const Row& r : rows) {
@@ -339,8 +345,8 @@ TEST(ThemeInfo, JsonOfAPackage)
     test::PackageBuilder builder;
     builder.addFile("C:\\t\\skin.mbm", test::UnusualTheme());
     test::WriteBytes(t / "Unusual.sis", builder.bytes());
-    const ThemeFacts facts = InspectThemeFile((t / "Unusual.sis").string(), ThemeFileType::Package,
-                                              LoadFieldTexts(t.path(), {{5, "x\"y"}}));
+    const ThemeFacts facts =
+        InspectThemeFile((t / "Unusual.sis").string(), ThemeFileType::Package, LoadFieldTexts(t.path(), {{5, "x\"y"}}));
     const test::Json json = test::Json::Parse(FactsJson(facts));
     ASSERT_EQ(json["bitmaps"].array().size(), 166u);
     EXPECT_EQ(json["bitmaps"][3]["width"].integer(), 176);

@@ -158,7 +158,8 @@ TEST(ConvertProcess, RelativeNamesOneAfterAnother)
     fs::create_directories(t / "in");
     fs::copy_file(kSample, t / "in" / "A.sis");
     fs::copy_file(kSample, t / "in" / "B.sis");
-    const CliResult r = RunCli({"convert", "--jobs", "1", "in/A.sis", "in/B.sis", "--out", "res", "--report=rep.html"}, t.path());
+    const CliResult r =
+        RunCli({"convert", "--jobs", "1", "in/A.sis", "in/B.sis", "--out", "res", "--report=rep.html"}, t.path());
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 4u) << r.out;
@@ -190,8 +191,8 @@ TEST(ConvertProcess, SettingsIniAndSetChooseTheBitmaps)
 
     EXPECT_EQ(fromIni, fromSet);
     EXPECT_EQ(undone, plain);
-    EXPECT_NE(fromIni.at("Backgroundimage.mbm"), plain.at("Backgroundimage.mbm"));   // field 2: main area
-    EXPECT_NE(fromIni.at("Menu_Folders.mbm"), plain.at("Menu_Folders.mbm"));         // field 4: first icon
+    EXPECT_NE(fromIni.at("Backgroundimage.mbm"), plain.at("Backgroundimage.mbm")); // field 2: main area
+    EXPECT_NE(fromIni.at("Menu_Folders.mbm"), plain.at("Menu_Folders.mbm"));       // field 4: first icon
     EXPECT_EQ(fromIni.at("EidPic.mbm").size() > 0, true);
 
     ASSERT_EQ(CoreConversion(kSample, true, t / "core", {{2, "005"}, {4, "166"}}), "");
@@ -213,8 +214,9 @@ TEST(ConvertProcess, PartialThemeKeepsItsFilesAndIsReported)
     EXPECT_EQ(r.err, "");
     const std::string shown = (t / "out" / "Unusual").string();
     const std::string siemens = NativePath("Siemens\\").string();
-    EXPECT_TRUE(HasLineStarting(r.out, "partial   " + unusual + " -> " + shown + ": " + siemens + "Backgroundimage.mbm " +
-                                           siemens + "EidPic.mbm preview.jpg; 1 of 166 bitmaps could not be unpacked: 133; "))
+    EXPECT_TRUE(HasLineStarting(r.out, "partial   " + unusual + " -> " + shown + ": " + siemens +
+                                           "Backgroundimage.mbm " + siemens +
+                                           "EidPic.mbm preview.jpg; 1 of 166 bitmaps could not be unpacked: 133; "))
         << r.out;
     EXPECT_NE(r.out.find("; Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n"), std::string::npos) << r.out;
     EXPECT_EQ(Lines(r.out).back(), "1 of 2 themes converted into " + out + ", 1 partial");
@@ -256,7 +258,9 @@ TEST(BadInputProcess, MessagesAndStatus)
         {{"frobnicate"}, 2, ""},
         {{"open"}, 2, ""},
         {{"--workspace", ws, "open", (t / "x.txt").string()}, 1, "Cannot tell the type of"},
-        {{"--workspace", ws, "open", (t / "missing.sis").string()}, 1, "Cannot open file \"" + (t / "missing.sis").string() + "\". "},
+        {{"--workspace", ws, "open", (t / "missing.sis").string()},
+         1,
+         "Cannot open file \"" + (t / "missing.sis").string() + "\". "},
         {{"--workspace", ws, "open", (t / "text.mbm").string()}, 1, "File temp.mbm damaged !"},
         {{"--workspace", ws, "open", (t / "half.sis").string()}, 1, ""},
         {{"--workspace", ws, "--set", "16=1", "save"}, 1, "--set needs N=TEXT with N from 1 to 15: \"16=1\""},
@@ -296,11 +300,12 @@ TEST(BadInputProcess, HostilePackageActsOnlyInsideItsWorkspace)
     builder.addFile("C:\\t\\mbm.txt", Bytes(commands));
     WriteBytes(t / "hostile.sis", builder.bytes());
 
-    const CliResult open = RunCli({"--workspace", (t / "ws" / "one").string(), "open", (t / "hostile.sis").string()}, t.path());
+    const CliResult open =
+        RunCli({"--workspace", (t / "ws" / "one").string(), "open", (t / "hostile.sis").string()}, t.path());
     EXPECT_EQ(open.status, 1);
     EXPECT_EQ(open.err, "File temp.mbm damaged !\n");
-    const CliResult convert = RunCli({"convert", "--out", (t / "ws").string(), "--jobs", "2", (t / "hostile.sis").string(),
-                                      (t / "hostile.sis").string()},
+    const CliResult convert = RunCli({"convert", "--out", (t / "ws").string(), "--jobs", "2",
+                                      (t / "hostile.sis").string(), (t / "hostile.sis").string()},
                                      t.path());
     EXPECT_EQ(convert.status, 1);
 

@@ -37,7 +37,11 @@ std::string CoreConversion(const std::string& file, bool package, const fs::path
     // The commands move into the workspace; the test goes on where it was.
     struct Return {
         fs::path to = fs::current_path();
-        ~Return() { std::error_code ec; fs::current_path(to, ec); }
+        ~Return()
+        {
+            std::error_code ec;
+            fs::current_path(to, ec);
+        }
     } back;
     try {
         InstallConverter(folder);
@@ -93,7 +97,8 @@ std::set<std::string> FilesUnder(const fs::path& folder)
 
 std::vector<std::uint8_t> UnusualTheme()
 {
-    std::map<int, MbmSize> sizes{{2, {176, 44}}, {3, {176, 208}}, {4, {176, 20}}, {10, {176, 144}}, {140, {44, 29}}, {150, {44, 44}}};
+    std::map<int, MbmSize> sizes{{2, {176, 44}},   {3, {176, 208}}, {4, {176, 20}},
+                                 {10, {176, 144}}, {140, {44, 29}}, {150, {44, 44}}};
     for (const int n : {165, 23, 109, 121, 73})
         sizes[n] = {44, 29};
     for (const int n : {25, 135, 111, 123, 75})

@@ -49,7 +49,8 @@ TEST(CorpusDecompile, EveryFileUnpacksThroughTheProgram)
             const fs::path output = folder / OutputName(index);
             if (b["decode"].str() == "ok") {
                 ASSERT_TRUE(fs::exists(output)) << "bitmap " << index << ": " << run.err;
-                EXPECT_EQ(test::Sha256Hex(test::ReadBytes(output)), b["unpacked_bmp_sha256"].str()) << "bitmap " << index;
+                EXPECT_EQ(test::Sha256Hex(test::ReadBytes(output)), b["unpacked_bmp_sha256"].str())
+                    << "bitmap " << index;
                 ++written;
             } else {
                 EXPECT_FALSE(fs::exists(output)) << "bitmap " << index;

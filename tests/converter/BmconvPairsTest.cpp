@@ -78,7 +78,8 @@ TEST(OraclePairs, RebuiltByteForByteFromACommandFile)
         const test::ProcessResult run = test::RunProcess(BMCONV_EXE, {"mbm.txt"}, folder.path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.err, "");
-        const bool same = test::ReadBytes(folder / "out.mbm") == test::ReadBytes(test::CorpusDir() / "mbm" / pair.dir / pair.mbm);
+        const bool same =
+            test::ReadBytes(folder / "out.mbm") == test::ReadBytes(test::CorpusDir() / "mbm" / pair.dir / pair.mbm);
         EXPECT_TRUE(same);
         rebuilt += same ? 1 : 0;
     }

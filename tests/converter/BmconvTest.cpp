@@ -36,9 +36,15 @@ std::string ExpectedHash(const std::string& file, std::size_t index)
 fs::path CorpusMbm(const std::string& name) { return test::CorpusDir() / "mbm" / name; }
 
 // The corpus file as a path relative to `folder` (bmconv runs there).
-std::string Relative(const std::string& name, const fs::path& folder) { return fs::relative(CorpusMbm(name), folder).string(); }
+std::string Relative(const std::string& name, const fs::path& folder)
+{
+    return fs::relative(CorpusMbm(name), folder).string();
+}
 
-void WriteText(const fs::path& path, const std::string& text) { test::WriteBytes(path, Bytes(text.begin(), text.end())); }
+void WriteText(const fs::path& path, const std::string& text)
+{
+    test::WriteBytes(path, Bytes(text.begin(), text.end()));
+}
 
 std::set<std::string> Listing(const fs::path& folder)
 {
@@ -61,7 +67,8 @@ Bytes BmpOf(const Bitmap& bitmap, std::uint32_t ppm = 0)
 Bitmap Scene(int w, int h)
 {
     return test::Paint(w, h, [h](int x, int y) {
-        return Rgb{static_cast<std::uint8_t>(x / 8 * 9), static_cast<std::uint8_t>(y < h / 2 ? 40 : 220), static_cast<std::uint8_t>(y * 3)};
+        return Rgb{static_cast<std::uint8_t>(x / 8 * 9), static_cast<std::uint8_t>(y < h / 2 ? 40 : 220),
+                   static_cast<std::uint8_t>(y * 3)};
     });
 }
 
@@ -118,12 +125,15 @@ TEST(BmconvProgram, UnpackCommandFileOfTheOpenCommand)
     // Files of an earlier, larger theme are overwritten and cut to their new length.
     test::WriteBytes(folder / "Nokia" / "MBM" / "000.bmp", std::vector<std::uint8_t>(100000, 0xAB));
     // Backslashes throughout, a palette that decompiling ignores, no line end after the last name.
-    WriteText(folder / "Nokia" / "mbm.txt", "/u /pPalette.txt Nokia\\temp.mbm\r\nNokia\\MBM\\000.bmp\r\nNokia\\MBM\\001.bmp");
+    WriteText(folder / "Nokia" / "mbm.txt",
+              "/u /pPalette.txt Nokia\\temp.mbm\r\nNokia\\MBM\\000.bmp\r\nNokia\\MBM\\001.bmp");
     const test::ProcessResult run = test::RunProcess(BMCONV_EXE, {"Nokia\\mbm.txt"}, folder.path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(test::Sha256Hex(test::ReadBytes(folder / "Nokia" / "MBM" / "000.bmp")), ExpectedHash("symbian-classicui/tbitmap.MBM", 0));
-    EXPECT_EQ(test::Sha256Hex(test::ReadBytes(folder / "Nokia" / "MBM" / "001.bmp")), ExpectedHash("symbian-classicui/tbitmap.MBM", 1));
+    EXPECT_EQ(test::Sha256Hex(test::ReadBytes(folder / "Nokia" / "MBM" / "000.bmp")),
+              ExpectedHash("symbian-classicui/tbitmap.MBM", 0));
+    EXPECT_EQ(test::Sha256Hex(test::ReadBytes(folder / "Nokia" / "MBM" / "001.bmp")),
+              ExpectedHash("symbian-classicui/tbitmap.MBM", 1));
 }
 
 TEST(BmconvProgram, CorruptFilesKeepTheGoodBitmaps)
@@ -147,7 +157,8 @@ TEST(BmconvProgram, CorruptFilesKeepTheGoodBitmaps)
         test::TempDir folder;
         const std::string file = "symbian-graphics/corrupt/" + std::string(name);
         const std::string source = Relative(file, folder.path());
-        const test::ProcessResult run = test::RunProcess(BMCONV_EXE, {"/u", source, "out0.bmp", "out1.bmp"}, folder.path());
+        const test::ProcessResult run =
+            test::RunProcess(BMCONV_EXE, {"/u", source, "out0.bmp", "out1.bmp"}, folder.path());
         EXPECT_EQ(test::Sha256Hex(test::ReadBytes(folder / "out1.bmp")), intact);
         if (fault == nullptr) {
             EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -164,14 +175,15 @@ TEST(BmconvProgram, FewerOrMoreNamesThanBitmaps)
 {
     VEXARO_REQUIRE_CORPUS();
     test::TempDir folder;
-    const std::string source = Relative("symbian-graphics/tfbs/tfbs.mbm", folder.path());   // 2 bitmaps
+    const std::string source = Relative("symbian-graphics/tfbs/tfbs.mbm", folder.path()); // 2 bitmaps
     test::ProcessResult run = test::RunProcess(BMCONV_EXE, {"/u", source, "a.bmp"}, folder.path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Listing(folder.path()), (std::set<std::string>{"a.bmp"}));
 
     run = test::RunProcess(BMCONV_EXE, {"/u", source, "b.bmp", "c.bmp", "d.bmp"}, folder.path());
     EXPECT_EQ(run.exitCode, kExitFailed);
-    EXPECT_EQ(run.err, "bmconv: \"" + source + "\" holds 2 bitmaps but 3 output files are named; the last 1 were not written\n");
+    EXPECT_EQ(run.err,
+              "bmconv: \"" + source + "\" holds 2 bitmaps but 3 output files are named; the last 1 were not written\n");
     EXPECT_EQ(Listing(folder.path()), (std::set<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
     EXPECT_EQ(test::Sha256Hex(test::ReadBytes(folder / "c.bmp")), ExpectedHash("symbian-graphics/tfbs/tfbs.mbm", 1));
 }
@@ -192,14 +204,15 @@ TEST(BmconvProgram, FailedCompileLeavesNoTarget)
     // Pixels that do not compress, enough for the target's temporary file to be written before
     // the next source fails.
     test::WriteBytes(folder / "good.bmp", BmpOf(test::Paint(300, 300, [](int x, int y) {
-        const auto v = static_cast<std::uint32_t>(x * 2654435761u ^ y * 40503u);
-        return Rgb{static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8)};
-    })));
+                         const auto v = static_cast<std::uint32_t>(x * 2654435761u ^ y * 40503u);
+                         return Rgb{static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                                    static_cast<std::uint8_t>(v >> 8)};
+                     })));
     WriteText(folder / "t.mbm", "an older target");
     test::ProcessResult run = test::RunProcess(BMCONV_EXE, {"t.mbm", "/c24good.bmp", "/c24missing.bmp"}, folder.path());
     EXPECT_EQ(run.exitCode, kExitFailed);
     EXPECT_EQ(run.err, "bmconv: \"t.mbm\" not written: cannot open \"missing.bmp\": No such file or directory\n");
-    EXPECT_EQ(Listing(folder.path()), (std::set<std::string>{"good.bmp"}));   // nor a temporary file
+    EXPECT_EQ(Listing(folder.path()), (std::set<std::string>{"good.bmp"})); // nor a temporary file
 
     WriteText(folder / "bad.bmp", "BM not really");
     run = test::RunProcess(BMCONV_EXE, {"t.mbm", "/c24good.bmp", "/1bad.bmp"}, folder.path());
@@ -216,14 +229,15 @@ TEST(BmconvProgram, ThemeBuildCommandFile)
     const Bitmap mask = test::Paint(176, 68, [](int x, int) { return x < 100 ? kBlack : kWhite; });
     test::WriteBytes(folder / "Siemens" / "Backgroundimage.bmp", BmpOf(picture, 3780));
     test::WriteBytes(folder / "Siemens" / "mask.bmp", BmpOf(mask));
-    WriteText(folder / "Siemens" / "mbm.txt", "Siemens\\EidPic.mbm\r\n/c24Siemens\\Backgroundimage.bmp\r\n/1Siemens\\mask.bmp\r\n");
+    WriteText(folder / "Siemens" / "mbm.txt",
+              "Siemens\\EidPic.mbm\r\n/c24Siemens\\Backgroundimage.bmp\r\n/1Siemens\\mask.bmp\r\n");
     const test::ProcessResult run = test::RunProcess(BMCONV_EXE, {"Siemens\\mbm.txt"}, folder.path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out + run.err, "");
     const Decoded result = ReadBack(folder / "Siemens" / "EidPic.mbm");
     ASSERT_EQ(result.images.size(), 2u);
     EXPECT_EQ(result.file.bitmaps[0].header.compression, 4u);
-    EXPECT_EQ(result.file.bitmaps[0].header.twipsWidth, 263);   // 176 px at 3780 per metre
+    EXPECT_EQ(result.file.bitmaps[0].header.twipsWidth, 263); // 176 px at 3780 per metre
     EXPECT_EQ(result.file.bitmaps[0].header.twipsHeight, 101);
     EXPECT_EQ(result.file.bitmaps[1].header.twipsWidth, 0);
     EXPECT_EQ(result.file.bitmaps[1].header.bitsPerPixel, 1);
@@ -320,19 +334,21 @@ TEST(Compile, SourcesTheSdkConverterMisreads)
     test::WriteBytes(folder / "c16.bmp", BmpOf(c16));
     const Bitmap picture = Scene(6, 4);
     Bytes topDown = BmpOf(picture);
-    const std::size_t stride = 20;   // 6 x 3 bytes padded
+    const std::size_t stride = 20; // 6 x 3 bytes padded
     for (int i = 0; i < 4; ++i)
-        topDown[22 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(-4) >> (8 * i));
+        topDown[22 + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(static_cast<std::uint32_t>(-4) >> (8 * i));
     for (int y = 0; y < 4; ++y)
         std::copy_n(picture.row(y), stride, topDown.begin() + 54 + static_cast<std::ptrdiff_t>(y * stride));
     test::WriteBytes(folder / "topdown.bmp", topDown);
 
     CompileRequest request;
     request.target = (folder / "t.mbm").string();
-    request.sources = {{{16, true, false}, (folder / "c16.bmp").string()}, {{24, true, false}, (folder / "topdown.bmp").string()}};
+    request.sources = {{{16, true, false}, (folder / "c16.bmp").string()},
+                       {{24, true, false}, (folder / "topdown.bmp").string()}};
     Compile(request);
     const Decoded result = ReadBack(folder / "t.mbm");
-    for (int y = 0; y < 3; ++y)   // 5-6-5 words come back unchanged
+    for (int y = 0; y < 3; ++y) // 5-6-5 words come back unchanged
         EXPECT_TRUE(std::equal(c16.row(y), c16.row(y) + 10, result.images[0].row(y)));
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x)
@@ -355,8 +371,8 @@ TEST(Compile, AlphaComesFromTheCompanionBitmap)
         Compile(request);
         FAIL() << "compiled without the alpha bitmap";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "\"" + request.target + "\" not written: cannot open \"" + (folder / "icon-alpha.bmp").string() +
-                                             "\": No such file or directory");
+        EXPECT_EQ(std::string(e.what()), "\"" + request.target + "\" not written: cannot open \"" +
+                                             (folder / "icon-alpha.bmp").string() + "\": No such file or directory");
     }
     EXPECT_FALSE(fs::exists(folder / "t.mbm"));
     test::WriteBytes(folder / "icon-alpha.bmp", EncodeBmp(alpha));
@@ -396,7 +412,7 @@ TEST(Compile, PaletteFileSteersEightBitColourIndices)
     EXPECT_EQ(ReadBack(folder / "t.mbm").images[0].pixels, (Bytes{77, 77, 77, 77}));
     request.palettePath.clear();
     Compile(request);
-    EXPECT_EQ(ReadBack(folder / "t.mbm").images[0].pixels, (Bytes{5, 5, 5, 5}));   // standard palette
+    EXPECT_EQ(ReadBack(folder / "t.mbm").images[0].pixels, (Bytes{5, 5, 5, 5})); // standard palette
 
     WriteText(folder / "short.txt", "0x00112233");
     request.palettePath = (folder / "short.txt").string();
@@ -422,7 +438,8 @@ TEST(Compile, HeaderFileNamesEveryBitmap)
                                  out, err);
     ASSERT_EQ(status, 0) << err.str();
     const std::string text = test::ReadText(h);
-    EXPECT_NE(text.find("enum TMbmEidpic\r\n\t{\r\n\tEMbmEidpicBack,\r\n\tEMbmEidpicMask,\r\n\t};"), std::string::npos) << text;
+    EXPECT_NE(text.find("enum TMbmEidpic\r\n\t{\r\n\tEMbmEidpicBack,\r\n\tEMbmEidpicMask,\r\n\t};"), std::string::npos)
+        << text;
 }
 
 } // namespace

@@ -32,7 +32,9 @@ TEST(Tokenizer, UnpackCommandFile)
 
 TEST(Tokenizer, SeparatorsAndComments)
 {
-    EXPECT_EQ(TokenizeCommandFile("  a  b\tc\x1A" "d\n\n\re  "), (Tokens{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(TokenizeCommandFile("  a  b\tc\x1A"
+                                  "d\n\n\re  "),
+              (Tokens{"a", "b", "c", "d", "e"}));
     EXPECT_EQ(TokenizeCommandFile("// heading\r\na // note b\r\nc"), (Tokens{"a", "c"}));
     // A comment may start inside a token; it runs to the end of its line only.
     EXPECT_EQ(TokenizeCommandFile("x.mbm//note\ny.bmp"), (Tokens{"x.mbm", "y.bmp"}));
@@ -56,11 +58,13 @@ TEST(Arguments, NoArgumentsAskForUsage)
 
 TEST(Arguments, DecompileForms)
 {
-    const auto plain = std::get<DecompileRequest>(ParseArguments({"/u", "Nokia\\temp.mbm", "Nokia\\MBM\\000.bmp", "Nokia\\MBM\\001.bmp"}));
+    const auto plain = std::get<DecompileRequest>(
+        ParseArguments({"/u", "Nokia\\temp.mbm", "Nokia\\MBM\\000.bmp", "Nokia\\MBM\\001.bmp"}));
     EXPECT_EQ(plain.source, "Nokia\\temp.mbm");
     EXPECT_EQ(plain.targets, (Tokens{"Nokia\\MBM\\000.bmp", "Nokia\\MBM\\001.bmp"}));
     // "/u /pPALETTE FILE": the palette is skipped, FILE is still the source.
-    const auto withPalette = std::get<DecompileRequest>(ParseArguments({"-U", "/pPal.txt", "Nokia\\temp.mbm", "a.bmp"}));
+    const auto withPalette =
+        std::get<DecompileRequest>(ParseArguments({"-U", "/pPal.txt", "Nokia\\temp.mbm", "a.bmp"}));
     EXPECT_EQ(withPalette.palettePath, "Pal.txt");
     EXPECT_EQ(withPalette.source, "Nokia\\temp.mbm");
     EXPECT_EQ(withPalette.targets, (Tokens{"a.bmp"}));
@@ -86,7 +90,7 @@ TEST(Arguments, CompileForms)
     EXPECT_EQ(all.headerPath, "x.mbg");
     EXPECT_EQ(all.palettePath, "pal.txt");
     EXPECT_TRUE(all.quiet);
-    EXPECT_EQ(all.sources[0].depth, (mbm::DepthOption{2, false, false}));   // no option: /2
+    EXPECT_EQ(all.sources[0].depth, (mbm::DepthOption{2, false, false})); // no option: /2
     const auto rom = std::get<CompileRequest>(ParseArguments({"/s", "t.mbm", "/c8a.bmp"}));
     EXPECT_EQ(rom.store.layout, mbm::MbmLayout::RomImage);
     EXPECT_TRUE(rom.store.compress);
@@ -99,7 +103,8 @@ TEST(Arguments, CompileRefusals)
 {
     EXPECT_EQ(ParseError({"/n", "/q"}), "no target multi-bitmap file named");
     EXPECT_EQ(ParseError({"t.mbm"}), "no source bitmaps named for \"t.mbm\"");
-    EXPECT_EQ(ParseError({"/c24a.bmp", "/c24b.bmp"}), "no target multi-bitmap file named: \"/c24a.bmp\" is a source bitmap");
+    EXPECT_EQ(ParseError({"/c24a.bmp", "/c24b.bmp"}),
+              "no target multi-bitmap file named: \"/c24a.bmp\" is a source bitmap");
     EXPECT_EQ(ParseError({"/h", "t.mbm", "a.bmp"}), "option \"/h\" needs a file name written directly after it");
     EXPECT_EQ(ParseError({"/v"}), "/v takes exactly one multi-bitmap file");
 }
@@ -135,12 +140,18 @@ TEST(DepthOptions, EveryValidOption)
         const char* path;
     };
     const Case cases[] = {
-        {"/1m.bmp", {1, false, false}, "m.bmp"},       {"/2m.bmp", {2, false, false}, "m.bmp"},
-        {"/4m.bmp", {4, false, false}, "m.bmp"},       {"/8m.bmp", {8, false, false}, "m.bmp"},
-        {"/c4m.bmp", {4, true, false}, "m.bmp"},       {"/c8m.bmp", {8, true, false}, "m.bmp"},
-        {"/c12m.bmp", {12, true, false}, "m.bmp"},     {"/c16m.bmp", {16, true, false}, "m.bmp"},
-        {"/c24m.bmp", {24, true, false}, "m.bmp"},     {"/c32m.bmp", {32, true, false}, "m.bmp"},
-        {"/c32am.bmp", {32, true, true}, "m.bmp"},     {"-C16M.BMP", {16, true, false}, "M.BMP"},
+        {"/1m.bmp", {1, false, false}, "m.bmp"},
+        {"/2m.bmp", {2, false, false}, "m.bmp"},
+        {"/4m.bmp", {4, false, false}, "m.bmp"},
+        {"/8m.bmp", {8, false, false}, "m.bmp"},
+        {"/c4m.bmp", {4, true, false}, "m.bmp"},
+        {"/c8m.bmp", {8, true, false}, "m.bmp"},
+        {"/c12m.bmp", {12, true, false}, "m.bmp"},
+        {"/c16m.bmp", {16, true, false}, "m.bmp"},
+        {"/c24m.bmp", {24, true, false}, "m.bmp"},
+        {"/c32m.bmp", {32, true, false}, "m.bmp"},
+        {"/c32am.bmp", {32, true, true}, "m.bmp"},
+        {"-C16M.BMP", {16, true, false}, "M.BMP"},
         {"/8cube32_alpha.bmp", {8, false, false}, "cube32_alpha.bmp"},
         // The build-script workaround for names that begin with "a".
         {"/c24./agbw24.bmp", {24, true, false}, "./agbw24.bmp"},
@@ -150,7 +161,7 @@ TEST(DepthOptions, EveryValidOption)
         {"/12x.bmp", {1, false, false}, "2x.bmp"},
         {"/c44x.bmp", {4, true, false}, "4x.bmp"},
         {"/8ax.bmp", {8, false, false}, "ax.bmp"},
-        {"/c32Aif.bmp", {32, true, false}, "Aif.bmp"},   // only a lower-case a is the flag
+        {"/c32Aif.bmp", {32, true, false}, "Aif.bmp"}, // only a lower-case a is the flag
         {"x.bmp", {2, false, false}, "x.bmp"},
     };
     for (const Case& c : cases) {
@@ -169,8 +180,9 @@ TEST(DepthOptions, InvalidOptionsAreRefused)
             ParseSource(token);
             FAIL() << "accepted";
         } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()), "Invalid bitmap mode specified: \"" + std::string(token) +
-                                                 "\" (expected /1 /2 /4 /8 /c4 /c8 /c12 /c16 /c24 /c32 or /c32a before the path)");
+            EXPECT_EQ(std::string(e.what()),
+                      "Invalid bitmap mode specified: \"" + std::string(token) +
+                          "\" (expected /1 /2 /4 /8 /c4 /c8 /c12 /c16 /c24 /c32 or /c32a before the path)");
         }
     }
     EXPECT_EQ(ParseError({"t.mbm", "/c24"}), "no bitmap file named after the option \"/c24\"");

@@ -53,7 +53,8 @@ struct Workbench {
     {
         std::error_code ec;
         std::set<std::string> names;
-        for (auto it = fs::directory_iterator(workspace.unpacked(), ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        for (auto it = fs::directory_iterator(workspace.unpacked(), ec); !ec && it != fs::directory_iterator();
+             it.increment(ec))
             names.insert(it->path().filename().string());
         return names;
     }
@@ -159,8 +160,8 @@ TEST(OpenTheme, UnreadableThemeFileChangesNothing)
     w.open(w.dir / "theme.mbm", ThemeFileType::MultiBitmap);
     w.redraws = 0;
     fs::create_directories(w.dir / "folder.sis");
-    const std::vector<std::pair<fs::path, std::string>> cases = {
-        {w.dir / "missing.sis", SystemReason(ENOENT)}, {w.dir / "folder.sis", "Not a regular file"}};
+    const std::vector<std::pair<fs::path, std::string>> cases = {{w.dir / "missing.sis", SystemReason(ENOENT)},
+                                                                 {w.dir / "folder.sis", "Not a regular file"}};
     for (const auto& [file, reason] : cases)
         for (ThemeFileType type : {ThemeFileType::Package, ThemeFileType::MultiBitmap}) {
             try {

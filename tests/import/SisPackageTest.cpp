@@ -65,7 +65,8 @@ std::vector<std::string> ExpectedEvents(const std::vector<std::string>& displayN
     return out;
 }
 
-std::map<std::string, std::vector<std::uint8_t>> Files(std::initializer_list<std::pair<const std::string, std::string>> files)
+std::map<std::string, std::vector<std::uint8_t>>
+Files(std::initializer_list<std::pair<const std::string, std::string>> files)
 {
     std::map<std::string, std::vector<std::uint8_t>> out;
     for (const auto& [name, text] : files)
@@ -112,7 +113,8 @@ protected:
             run.events.push_back("messages");
         };
         try {
-            ExtractSisPackage(package.string(), source.string() + std::string(1, fs::path::preferred_separator), window);
+            ExtractSisPackage(package.string(), source.string() + std::string(1, fs::path::preferred_separator),
+                              window);
         } catch (const Error& e) {
             run.error = e.what();
         }
@@ -132,7 +134,8 @@ protected:
     {
         test::RecordingWindow window;
         try {
-            ExtractSisPackage(packagePath.string(), folder.string() + std::string(1, fs::path::preferred_separator), window);
+            ExtractSisPackage(packagePath.string(), folder.string() + std::string(1, fs::path::preferred_separator),
+                              window);
         } catch (const Error& e) {
             return e.what();
         }
@@ -162,7 +165,8 @@ TEST_F(SisReaderTest, WritesEachFileUnderItsDisplayNameAndRenamesMbmWithExactCas
                              .bytes();
     const Outcome run = Extract(package);
     ASSERT_FALSE(run.error) << *run.error;
-    EXPECT_EQ(run.files, Files({{"temp.mbm", "skin bitmaps"}, {"readme.txt", "read me"}, {"icon.MBM", "icon bitmaps"}}));
+    EXPECT_EQ(run.files,
+              Files({{"temp.mbm", "skin bitmaps"}, {"readme.txt", "read me"}, {"icon.MBM", "icon bitmaps"}}));
     EXPECT_EQ(run.events, ExpectedEvents({"skin.mbm", "readme.txt", "icon.MBM"}));
 }
 
@@ -171,11 +175,11 @@ TEST_F(SisReaderTest, LaterEntryOfTheSameOutputNameWins)
     fs::create_directories(source);
     test::WriteBytes(source / "temp.mbm", Bytes("from an earlier run"));
     const Outcome run = Extract(PackageBuilder()
-                                .addFile("a\\first.mbm", Bytes("first"))
-                                .addFile("b\\dup.txt", Bytes("dup one"))
-                                .addFile("a\\second.mbm", Bytes("second"))
-                                .addFile("a/dup.txt", Bytes("dup two"))
-                                .bytes());
+                                    .addFile("a\\first.mbm", Bytes("first"))
+                                    .addFile("b\\dup.txt", Bytes("dup one"))
+                                    .addFile("a\\second.mbm", Bytes("second"))
+                                    .addFile("a/dup.txt", Bytes("dup two"))
+                                    .bytes());
     ASSERT_FALSE(run.error) << *run.error;
     EXPECT_EQ(run.files, Files({{"temp.mbm", "second"}, {"dup.txt", "dup two"}}));
 }
@@ -237,10 +241,8 @@ TEST_F(SisReaderTest, SixteenBitNamesKeepTheLowByteOfWholeUnits)
     std::vector<std::uint8_t> cyrillic = {0x41, 0x04};
     for (auto b : test::Name16("bc.txt"))
         cyrillic.push_back(b);
-    const Outcome run = Extract(PackageBuilder()
-                                .addRawFile(sevenBytes, Bytes("seven"), 5)
-                                .addRawFile(cyrillic, Bytes("cyrillic"), 8)
-                                .bytes());
+    const Outcome run = Extract(
+        PackageBuilder().addRawFile(sevenBytes, Bytes("seven"), 5).addRawFile(cyrillic, Bytes("cyrillic"), 8).bytes());
     ASSERT_FALSE(run.error) << *run.error;
     EXPECT_EQ(run.files, Files({{"abc", "seven"}, {"Abc.txt", "cyrillic"}}));
     EXPECT_EQ(run.captions(), (std::vector<std::string>{"Process : abc", "Process : Abc.txt"}));
@@ -327,23 +329,24 @@ TEST_F(SisReaderTest, WalksOptionsConditionsAndMultiLanguageRecordsByTheirSizes)
                                 {"temp.mbm", "one bitmaps"},
                                 {"res.r03", std::string(300, 'G')},
                                 {"licence.txt0", "licence"}}));
-    EXPECT_EQ(run.events, ExpectedEvents({"page.html", "", "four.dat", "", "three.dat", "", "one.mbm", "", "res.r03", "",
-                                          "licence.txt0"}));
+    EXPECT_EQ(run.events, ExpectedEvents({"page.html", "", "four.dat", "", "three.dat", "", "one.mbm", "", "res.r03",
+                                          "", "licence.txt0"}));
 }
 
 TEST_F(SisReaderTest, ReadsRelease5WithShortRecordsEightBitNamesAndNoCompression)
 {
     // The stored bytes of "data.bin" form a zlib stream: release 5 never inflates.
     const auto stream = test::ZlibCompress(Bytes("not to be inflated"));
-    const auto package = PackageBuilder(SisRelease::Er5)
-                             .languages({10, 4, 3, 2, 1})
-                             .addMultiLanguageFile("\\epoc32\\release\\marm\\rel\\Bombs.r10",
-                                                   {Bytes("AM"), Bytes("SP"), Bytes("GE"), Bytes("FR"), Bytes("English")})
-                             .addFile("\\Bombs\\release\\dontCare", {})
-                             .addFile("\\epoc32\\release\\marm\\rel\\Magn\xE9to.mbm", Bytes("bitmaps"))
-                             .addFile("\\epoc32\\release\\marm\\rel\\Bombs.mcl", Bytes("psion bitmaps"))
-                             .addFile("\\epoc32\\data.bin", stream)
-                             .bytes();
+    const auto package =
+        PackageBuilder(SisRelease::Er5)
+            .languages({10, 4, 3, 2, 1})
+            .addMultiLanguageFile("\\epoc32\\release\\marm\\rel\\Bombs.r10",
+                                  {Bytes("AM"), Bytes("SP"), Bytes("GE"), Bytes("FR"), Bytes("English")})
+            .addFile("\\Bombs\\release\\dontCare", {})
+            .addFile("\\epoc32\\release\\marm\\rel\\Magn\xE9to.mbm", Bytes("bitmaps"))
+            .addFile("\\epoc32\\release\\marm\\rel\\Bombs.mcl", Bytes("psion bitmaps"))
+            .addFile("\\epoc32\\data.bin", stream)
+            .bytes();
     const Outcome run = Extract(package);
     ASSERT_FALSE(run.error) << *run.error;
     EXPECT_EQ(run.files, Files({{"Bombs.r10", "AM"},
@@ -428,8 +431,9 @@ TEST(SisNames, DisplayAndOutputNames)
     EXPECT_EQ(sis::OutputName("dir.mbm\\readme"), "readme");
     EXPECT_EQ(sis::OutputName("Web.Mcl"), "Web.Mcl");
     EXPECT_EQ(sis::OutputName("readme.txt0"), "readme.txt0");
-    for (const std::string& name : std::vector<std::string>{"", "C:", "dir\\", ".", "..", "a/..", "..\\.", std::string("a\0b", 3), "CON", "nul.txt",
-                                   "Aux .log", "com1", "LPT9.dat", "a?b", "x*.txt", "tab\tname", "q\"uote"})
+    for (const std::string& name :
+         std::vector<std::string>{"", "C:", "dir\\", ".", "..", "a/..", "..\\.", std::string("a\0b", 3), "CON",
+                                  "nul.txt", "Aux .log", "com1", "LPT9.dat", "a?b", "x*.txt", "tab\tname", "q\"uote"})
         EXPECT_EQ(sis::OutputName(name), "") << name;
     EXPECT_EQ(sis::OutputName("COM0"), "COM0");
     EXPECT_EQ(sis::OutputName("console.txt"), "console.txt");
@@ -438,13 +442,13 @@ TEST(SisNames, DisplayAndOutputNames)
 TEST_F(SisReaderTest, NamesNeverLeaveTheSourceFolder)
 {
     const Outcome run = Extract(PackageBuilder()
-                                .addFile("../escape1.txt", Bytes("one"), SisStorage::Stored)
-                                .addFile("..\\..\\escape2.txt", Bytes("two"))
-                                .addFile("theme/..", Bytes("dots"))
-                                .addFile("theme\\.", Bytes("dot"))
-                                .addFile("C:", Bytes("drive"))
-                                .addFile("/abs/olute.txt", Bytes("absolute"))
-                                .bytes());
+                                    .addFile("../escape1.txt", Bytes("one"), SisStorage::Stored)
+                                    .addFile("..\\..\\escape2.txt", Bytes("two"))
+                                    .addFile("theme/..", Bytes("dots"))
+                                    .addFile("theme\\.", Bytes("dot"))
+                                    .addFile("C:", Bytes("drive"))
+                                    .addFile("/abs/olute.txt", Bytes("absolute"))
+                                    .bytes());
     ASSERT_FALSE(run.error) << *run.error;
     EXPECT_EQ(run.files, Files({{"escape1.txt", "one"}, {"escape2.txt", "two"}, {"olute.txt", "absolute"}}));
     EXPECT_EQ(run.events, ExpectedEvents({"escape1.txt", "escape2.txt", "..", ".", "", "olute.txt"}));
@@ -593,10 +597,8 @@ TEST_F(SisReaderTest, RefusesUnknownRecordKind)
 
 TEST_F(SisReaderTest, RefusesNamesAndDataOutsideThePackageBeforeWritingAnything)
 {
-    const BuiltPackage built = PackageBuilder()
-                                   .addFile("C:\\a.txt", Bytes("a"))
-                                   .addFile("C:\\b.txt", Bytes("some text for b"))
-                                   .build();
+    const BuiltPackage built =
+        PackageBuilder().addFile("C:\\a.txt", Bytes("a")).addFile("C:\\b.txt", Bytes("some text for b")).build();
     const std::size_t b = built.recordOffsets[1];
     const std::string size = std::to_string(built.bytes.size());
     struct Case {
@@ -608,14 +610,15 @@ TEST_F(SisReaderTest, RefusesNamesAndDataOutsideThePackageBeforeWritingAnything)
     const std::uint32_t end = static_cast<std::uint32_t>(built.bytes.size());
     const std::vector<Case> cases = {
         {b + 32, end - 3,
-         "the data of file record 1 (b.txt) (" + std::to_string(stored) + " bytes at offset " + std::to_string(end - 3) + ")"},
+         "the data of file record 1 (b.txt) (" + std::to_string(stored) + " bytes at offset " +
+             std::to_string(end - 3) + ")"},
         {b + 32, 0xFFFFFFFF,
          "the data of file record 1 (b.txt) (" + std::to_string(stored) + " bytes at offset 4294967295)"},
         {b + 28, 0xFFFFFFFF,
          "the data of file record 1 (b.txt) (4294967295 bytes at offset " + std::to_string(built.dataOffsets[1]) + ")"},
         {b + 12, 0x7FFFFFFF,
-         "the source name of file record 1 (2147483647 bytes at offset " + std::to_string(test::GetU32(built.bytes, b + 16)) +
-             ")"},
+         "the source name of file record 1 (2147483647 bytes at offset " +
+             std::to_string(test::GetU32(built.bytes, b + 16)) + ")"},
         {b + 16, 0xFFFFFFFE,
          "the source name of file record 1 (" + std::to_string(test::GetU32(built.bytes, b + 12)) +
              " bytes at offset 4294967294)"},
@@ -625,8 +628,8 @@ TEST_F(SisReaderTest, RefusesNamesAndDataOutsideThePackageBeforeWritingAnything)
         auto package = built.bytes;
         test::PutU32(package, c.field, c.value);
         const Outcome run = Extract(package);
-        EXPECT_EQ(run.error, "Package \"package.sis\" is damaged: " + c.message + " runs past the end of the package (" +
-                                 size + " bytes)");
+        EXPECT_EQ(run.error, "Package \"package.sis\" is damaged: " + c.message +
+                                 " runs past the end of the package (" + size + " bytes)");
         EXPECT_TRUE(run.events.empty());
         EXPECT_TRUE(run.files.empty());
     }
@@ -685,7 +688,8 @@ TEST_F(SisReaderTest, RefusesAPackageThatWouldUnpackTooMuchBeforeWritingAnything
     };
     const std::vector<Case> cases = {
         {{100 << 20, 100 << 20, 100 << 20},
-         "Package \"package.sis\" would unpack to 314572800 bytes; at most 268435456 bytes (256 MiB) are unpacked from one "
+         "Package \"package.sis\" would unpack to 314572800 bytes; at most 268435456 bytes (256 MiB) are unpacked from "
+         "one "
          "package",
          true},
         {{100 << 20, 100 << 20, 56 << 20}, "Error\n", false}, // the cap itself is taken; the data is no zlib stream
@@ -703,9 +707,11 @@ TEST_F(SisReaderTest, RefusesAPackageThatWouldUnpackTooMuchBeforeWritingAnything
         EXPECT_TRUE(run.files.empty());
     }
     // A name longer than any path is not read.
-    const Outcome longName = Extract(PackageBuilder().addRawFile(test::Name16(std::string(2049, 'n')), Bytes("x"), 1).bytes());
-    EXPECT_EQ(longName.error, "Package \"package.sis\" is damaged: the source name of file record 0 is 4098 bytes long; "
-                              "at most 4096 are read");
+    const Outcome longName =
+        Extract(PackageBuilder().addRawFile(test::Name16(std::string(2049, 'n')), Bytes("x"), 1).bytes());
+    EXPECT_EQ(longName.error,
+              "Package \"package.sis\" is damaged: the source name of file record 0 is 4098 bytes long; "
+              "at most 4096 are read");
     EXPECT_TRUE(longName.events.empty());
 }
 
@@ -746,7 +752,8 @@ TEST_F(SisReaderTest, BadZlibStreamIsReportedAndLeavesNoFileOfItsEntry)
         else
             package[c.offset] = static_cast<std::uint8_t>(c.value);
         const Outcome run = Extract(package);
-        EXPECT_EQ(run.error, "Error\nPackage \"package.sis\" is damaged: file record 1 (b.txt): the compressed data " + c.what);
+        EXPECT_EQ(run.error,
+                  "Error\nPackage \"package.sis\" is damaged: file record 1 (b.txt): the compressed data " + c.what);
         EXPECT_EQ(run.files, Files({{"a.txt", "first file"}}));
         auto expected = ExpectedEvents({"a.txt", "b.txt", "c.txt"});
         expected.resize(7); // ends after the caption of b.txt

@@ -118,11 +118,10 @@ TEST_F(UnpackJobTest, OpenCommandCaseWritesTheFileAndCreatesTheFolder)
     WriteMbm(MbmBytes(40, 3, 56));
     LeaveOldCommandFile();
     Run();
-    EXPECT_EQ(CommandFile(),
-              "/u Nokia\\temp.mbm\r\n"
-              "Nokia\\MBM\\000.bmp\r\n"
-              "Nokia\\MBM\\001.bmp\r\n"
-              "Nokia\\MBM\\002.bmp\r\n");
+    EXPECT_EQ(CommandFile(), "/u Nokia\\temp.mbm\r\n"
+                             "Nokia\\MBM\\000.bmp\r\n"
+                             "Nokia\\MBM\\001.bmp\r\n"
+                             "Nokia\\MBM\\002.bmp\r\n");
     EXPECT_TRUE(fs::is_directory(dir_ / "Nokia" / "MBM"));
     EXPECT_TRUE(window_.messages.empty());
     EXPECT_EQ(window_.processMessagesCount, 0);
@@ -176,12 +175,9 @@ TEST_F(UnpackJobTest, UnreadableFilesShowTheMessageAndKeepTheOldCommandFile)
         return bytes;
     };
     const std::vector<Case> cases = {
-        {"19 bytes", std::vector<std::uint8_t>(19, 0)},
-        {"empty", {}},
-        {"table beyond the end", tableAt(1000)},
-        {"table at the end", tableAt(56)},
-        {"table leaves 3 bytes", tableAt(53)},
-        {"table at 0xFFFFFFFF", tableAt(0xFFFFFFFF)},
+        {"19 bytes", std::vector<std::uint8_t>(19, 0)}, {"empty", {}},
+        {"table beyond the end", tableAt(1000)},        {"table at the end", tableAt(56)},
+        {"table leaves 3 bytes", tableAt(53)},          {"table at 0xFFFFFFFF", tableAt(0xFFFFFFFF)},
         {"table at 0xFFFFFFFE", tableAt(0xFFFFFFFE)},
     };
     for (const Case& c : cases) {
@@ -213,8 +209,9 @@ TEST_F(UnpackJobTest, CommandFileThatCannotBeCreatedSaysSo)
         WriteUnpackCommandFile("Nokia\\temp.mbm", "Nokia\\absent\\mbm.txt", "", "Nokia\\MBM\\", window_);
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file " + Quoted((dir_ / "Nokia" / "absent" / "mbm.txt").string()) +
-                                             ". " + SystemReason(ENOENT));
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " +
+                                             Quoted((dir_ / "Nokia" / "absent" / "mbm.txt").string()) + ". " +
+                                             SystemReason(ENOENT));
     }
     EXPECT_TRUE(window_.messages.empty());
     EXPECT_FALSE(fs::exists(dir_ / "Nokia" / "absent"));

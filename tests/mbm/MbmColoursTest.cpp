@@ -34,7 +34,10 @@ MbmImage Image(int w, int h, int bpp, std::uint32_t mode, Bytes pixels)
     return image;
 }
 
-Bitmap OnePixel(Rgb c) { return test::Paint(1, 1, [c](int, int) { return c; }); }
+Bitmap OnePixel(Rgb c)
+{
+    return test::Paint(1, 1, [c](int, int) { return c; });
+}
 
 TEST(Palettes, StandardEntries)
 {
@@ -56,8 +59,10 @@ TEST(Palettes, NearestColourTablesEqualTheConvertersTables)
 {
     const InverseTable16& t16 = StandardInverse16();
     const InverseTable256& t256 = StandardInverse256();
-    EXPECT_EQ(test::Sha256Hex(Bytes(t16.begin(), t16.end())), "a2d60d796252290eec48736b8f16accaf5641f2b667659b71852e233210f3e64");
-    EXPECT_EQ(test::Sha256Hex(Bytes(t256.begin(), t256.end())), "9b7bdfa0ab16eef80e830d98e7a4b8835b827e3e013cf411c258d5b67d708d31");
+    EXPECT_EQ(test::Sha256Hex(Bytes(t16.begin(), t16.end())),
+              "a2d60d796252290eec48736b8f16accaf5641f2b667659b71852e233210f3e64");
+    EXPECT_EQ(test::Sha256Hex(Bytes(t256.begin(), t256.end())),
+              "9b7bdfa0ab16eef80e830d98e7a4b8835b827e3e013cf411c258d5b67d708d31");
 }
 
 TEST(Palettes, PaletteFile)
@@ -70,7 +75,7 @@ TEST(Palettes, PaletteFile)
     EXPECT_EQ(palette[0], (Rgb{0, 0, 0}));
     EXPECT_EQ(palette[1], (Rgb{255, 0, 0}));
     EXPECT_EQ(palette[2], (Rgb{0x30, 0x20, 0x10}));
-    EXPECT_EQ(palette[200], (Rgb{0x30, 0x20, 0x00}));   // no hex digit counts as 0
+    EXPECT_EQ(palette[200], (Rgb{0x30, 0x20, 0x00})); // no hex digit counts as 0
     // A table from the palette prefers its own exact colours.
     const InverseTable256 table = BuildInverse256(palette);
     EXPECT_EQ(NearestIndex256(table, Rgb{255, 0, 0}), 1);
@@ -85,7 +90,7 @@ TEST(Palettes, PaletteFile)
 TEST(Reduce, GreyLevelsAndTheGreyRemap)
 {
     // G = (2r + 5g + b) / 8; /1 /2 /4 keep its top bits.
-    const Rgb c{100, 200, 50};   // G = (200 + 1000 + 50) / 8 = 156
+    const Rgb c{100, 200, 50}; // G = (200 + 1000 + 50) / 8 = 156
     EXPECT_EQ(ReduceBitmap(OnePixel(c), {8, false, false}).pixels[0], 156);
     EXPECT_EQ(ReduceBitmap(OnePixel(c), {4, false, false}).pixels[0], 0xF0 | (156 / 16));
     EXPECT_EQ(ReduceBitmap(OnePixel(c), {2, false, false}).pixels[0], 0xFC | (156 / 64));
@@ -102,7 +107,7 @@ TEST(Reduce, ColourDepthsTruncate)
 {
     const Rgb c{0xAB, 0xCD, 0xEF};
     const Bytes c12 = ReduceBitmap(OnePixel(c), {12, true, false}).pixels;
-    EXPECT_EQ(c12, (Bytes{0xCE, 0x0A, 0xFF, 0xFF}));   // 0x0ACE and the padding word 0xFFFF
+    EXPECT_EQ(c12, (Bytes{0xCE, 0x0A, 0xFF, 0xFF})); // 0x0ACE and the padding word 0xFFFF
     const Bytes c16 = ReduceBitmap(OnePixel(c), {16, true, false}).pixels;
     const unsigned v16 = c16[0] | (c16[1] << 8);
     EXPECT_EQ(v16, ((0xABu >> 3) << 11) | ((0xCDu >> 2) << 5) | (0xEFu >> 3));
@@ -147,11 +152,15 @@ TEST(Reduce, EveryLayoutReducesAsItsColours)
         std::size_t paletteSize;
     };
     const Layout layouts[] = {
-        {PixelFormat::Pal1, {}, 2},        {PixelFormat::Pal4, {}, 11},   // indices past the palette read black
-        {PixelFormat::Pal8, {}, 256},      {PixelFormat::Bits16, kMasks565, 0},
-        {PixelFormat::Bits16, kMasks555, 0}, {PixelFormat::Bits16, {0x0F00, 0x00F0, 0x000F}, 0},
-        {PixelFormat::Bits32, kMasks888, 0}, {PixelFormat::Bits32, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0},
-        {PixelFormat::Bits32, {0xFFFFF000, 0x00000F00, 0}, 0},   // a channel of 20 bits, one of none
+        {PixelFormat::Pal1, {}, 2},
+        {PixelFormat::Pal4, {}, 11}, // indices past the palette read black
+        {PixelFormat::Pal8, {}, 256},
+        {PixelFormat::Bits16, kMasks565, 0},
+        {PixelFormat::Bits16, kMasks555, 0},
+        {PixelFormat::Bits16, {0x0F00, 0x00F0, 0x000F}, 0},
+        {PixelFormat::Bits32, kMasks888, 0},
+        {PixelFormat::Bits32, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0},
+        {PixelFormat::Bits32, {0xFFFFF000, 0x00000F00, 0}, 0}, // a channel of 20 bits, one of none
     };
     const DepthOption options[] = {{1, false, false}, {2, false, false}, {4, false, false}, {8, false, false},
                                    {4, true, false},  {8, true, false},  {12, true, false}, {16, true, false},
@@ -162,7 +171,7 @@ TEST(Reduce, EveryLayoutReducesAsItsColours)
         std::vector<Rgb> palette(layout.paletteSize);
         for (Rgb& c : palette)
             c = Rgb{next(), next(), next()};
-        if (palette.size() > 4) {   // greys the remap changes
+        if (palette.size() > 4) { // greys the remap changes
             palette[1] = Rgb{128, 128, 128};
             palette[3] = Rgb{192, 192, 192};
         }
@@ -177,8 +186,9 @@ TEST(Reduce, EveryLayoutReducesAsItsColours)
         Bitmap as24 = picture;
         as24.convertTo24();
         for (const DepthOption& option : options) {
-            SCOPED_TRACE(std::to_string(BitsPerPixel(layout.format)) + " bpp source, masks " + std::to_string(layout.masks.r) +
-                         ", option " + std::to_string(option.bitsPerPixel) + (option.colour ? " colour" : " grey"));
+            SCOPED_TRACE(std::to_string(BitsPerPixel(layout.format)) + " bpp source, masks " +
+                         std::to_string(layout.masks.r) + ", option " + std::to_string(option.bitsPerPixel) +
+                         (option.colour ? " colour" : " grey"));
             EXPECT_EQ(ReduceBitmap(picture, option).pixels, ReduceBitmap(as24, option).pixels);
         }
     }
@@ -186,12 +196,12 @@ TEST(Reduce, EveryLayoutReducesAsItsColours)
 
 TEST(Reduce, Twips)
 {
-    EXPECT_EQ(TwipsFor(600, 3780), 899);   // truncated twice, not 900
+    EXPECT_EQ(TwipsFor(600, 3780), 899); // truncated twice, not 900
     EXPECT_EQ(TwipsFor(44, 2834), 88);
     EXPECT_EQ(TwipsFor(44, 2835), 87);
     EXPECT_EQ(TwipsFor(176, 0), 0);
     EXPECT_EQ(TwipsFor(176, -3780), 0);
-    EXPECT_EQ(TwipsFor(20000, 1), 113385826);   // no 32-bit overflow
+    EXPECT_EQ(TwipsFor(20000, 1), 113385826); // no 32-bit overflow
 }
 
 TEST(DecompileColours, EveryDepthsRule)
@@ -228,11 +238,11 @@ TEST(DecompileBmp, HeaderPixelsAndPadding)
     EXPECT_EQ(Get32(bmp, 18), 2u);
     EXPECT_EQ(Get32(bmp, 22), 2u);
     EXPECT_EQ(Get32(bmp, 26), 1u | (24u << 16));
-    EXPECT_EQ(Get32(bmp, 34), 0u);   // biSizeImage
-    EXPECT_EQ(Get32(bmp, 38), 0u);   // pixels per metre
+    EXPECT_EQ(Get32(bmp, 34), 0u); // biSizeImage
+    EXPECT_EQ(Get32(bmp, 38), 0u); // pixels per metre
     EXPECT_EQ(Bytes(bmp.begin() + 54, bmp.end()),
-              (Bytes{0, 255, 0, 255, 255, 255, 0xFF, 0xFF,     // bottom row: green, white
-                     255, 0, 0, 0, 0, 255, 0xFF, 0xFF}));      // top row: blue, red
+              (Bytes{0, 255, 0, 255, 255, 255, 0xFF, 0xFF, // bottom row: green, white
+                     255, 0, 0, 0, 0, 255, 0xFF, 0xFF}));  // top row: blue, red
     // 0 x 0: the header alone.
     EXPECT_EQ(EncodeDecompiledBmp(Image(0, 0, 2, kGrey, {})).size(), 54u);
     // In pieces of a row each (the header with the first), the same bytes.
@@ -256,8 +266,8 @@ TEST(DecompileBmp, AlphaCompanion)
     EXPECT_EQ(Get32(bmp, 2), 1082u);
     EXPECT_EQ(Get32(bmp, 10), 1078u);
     EXPECT_EQ(Get32(bmp, 28) & 0xFFFF, 8u);
-    EXPECT_EQ(Get32(bmp, 34), 4u);     // biSizeImage
-    EXPECT_EQ(Get32(bmp, 46), 256u);   // colours used
+    EXPECT_EQ(Get32(bmp, 34), 4u);   // biSizeImage
+    EXPECT_EQ(Get32(bmp, 46), 256u); // colours used
     EXPECT_EQ(Get32(bmp, 54 + 4 * 200), 0x00C8C8C8u);
     EXPECT_EQ(Bytes(bmp.end() - 4, bmp.end()), (Bytes{0x10, 0x20, 0x30, 0x00}));
 }

@@ -139,7 +139,8 @@ TEST(Rle16, WorkedExampleAndLastPixelQuirk)
     const Bytes in = Words({{0x1111, 12}, {0x2222, 1}, {0x3333, 1}, {0x4444, 1}, {0x5555, 4}, {0x6666, 1}});
     const auto out = CompressRle16(in);
     ASSERT_TRUE(out);
-    EXPECT_EQ(*out, (Bytes{0x0B, 0x11, 0x11, 0xFD, 0x22, 0x22, 0x33, 0x33, 0x44, 0x44, 0x03, 0x55, 0x55, 0xFF, 0x66, 0x66}));
+    EXPECT_EQ(*out,
+              (Bytes{0x0B, 0x11, 0x11, 0xFD, 0x22, 0x22, 0x33, 0x33, 0x44, 0x44, 0x03, 0x55, 0x55, 0xFF, 0x66, 0x66}));
     EXPECT_EQ(RoundTrip(Compression::Rle16, *out, in.size()), in);
 
     // A literal that reaches the end leaves the final pixel as a one-pixel literal.
@@ -171,8 +172,12 @@ TEST(Rle24, NewerScannerExample)
     const Bytes in = Pixels(3, {{0xA, 1}, {0xB, 1}, {0xC, 1}, {0xB, 1}, {0xD, 2}, {0xE, 30}});
     const auto out = CompressRle24(in);
     ASSERT_TRUE(out);
-    const Bytes expected = Cat({{0xFC}, Pixels(3, {{0xA, 1}, {0xB, 1}, {0xC, 1}, {0xB, 1}}), {0x01}, Pixels(3, {{0xD, 1}}),
-                                {0x1D}, Pixels(3, {{0xE, 1}})});
+    const Bytes expected = Cat({{0xFC},
+                                Pixels(3, {{0xA, 1}, {0xB, 1}, {0xC, 1}, {0xB, 1}}),
+                                {0x01},
+                                Pixels(3, {{0xD, 1}}),
+                                {0x1D},
+                                Pixels(3, {{0xE, 1}})});
     EXPECT_EQ(*out, expected);
     EXPECT_EQ(RoundTrip(Compression::Rle24, *out, in.size()), in);
 }
@@ -206,8 +211,8 @@ TEST(Rle32, ColourDropsTheFourthByteAlphaKeepsIt)
     Bytes decoded(in.size());
     Decompress(Compression::Rle32U, *colour, decoded);
     for (std::size_t i = 0; i < decoded.size(); i += 4)
-        EXPECT_EQ(decoded[i + 3], 0xFF);   // the 32U decoder sets the fourth byte
-    EXPECT_FALSE(CompressRle32A(in));      // eight different pixels do not pay
+        EXPECT_EQ(decoded[i + 3], 0xFF); // the 32U decoder sets the fourth byte
+    EXPECT_FALSE(CompressRle32A(in));    // eight different pixels do not pay
     const Bytes alpha = Cat({in, Pixels(4, {{0x55, 8}})});
     const auto withAlpha = CompressRle32A(alpha);
     ASSERT_TRUE(withAlpha);
@@ -268,13 +273,14 @@ TEST(Compress, RoundTripsEveryScheme)
         for (std::size_t k = 0; k < n; ++k)
             in.push_back((seed & 0x100) != 0 ? v : static_cast<std::uint8_t>(v + k));
     }
-    in.resize(6000);   // a multiple of 2, 3 and 4
-    for (Compression c : {Compression::ByteRle, Compression::Rle12, Compression::Rle16, Compression::Rle24, Compression::Rle32A}) {
+    in.resize(6000); // a multiple of 2, 3 and 4
+    for (Compression c :
+         {Compression::ByteRle, Compression::Rle12, Compression::Rle16, Compression::Rle24, Compression::Rle32A}) {
         SCOPED_TRACE(static_cast<int>(c));
         Bytes source = in;
         if (c == Compression::Rle12)
             for (std::size_t i = 1; i < source.size(); i += 2)
-                source[i] &= 0x0F;   // 12-bit words keep only 12 bits
+                source[i] &= 0x0F; // 12-bit words keep only 12 bits
         const auto stream = Compress(c, source);
         ASSERT_TRUE(stream);
         EXPECT_EQ(RoundTrip(c, *stream, source.size()), source);
@@ -286,8 +292,8 @@ TEST(Compress, RoundTripsEveryScheme)
 // their end.
 TEST(Compress, RowByRowAsWholeAndGivingUpEarly)
 {
-    constexpr std::size_t kStride = 48;   // whole pixels at 2, 3 and 4 bytes
-    constexpr int kRows = 4000;           // far more than the rows held at a time
+    constexpr std::size_t kStride = 48; // whole pixels at 2, 3 and 4 bytes
+    constexpr int kRows = 4000;         // far more than the rows held at a time
     std::uint32_t seed = 5;
     auto next = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
     for (const unsigned noisePercent : {0u, 50u, 90u, 100u}) {
@@ -295,10 +301,11 @@ TEST(Compress, RowByRowAsWholeAndGivingUpEarly)
         for (int y = 0; y < kRows; ++y) {
             const bool noise = next() % 100 < noisePercent;
             for (std::size_t x = 0; x < kStride; ++x)
-                in[static_cast<std::size_t>(y) * kStride + x] = static_cast<std::uint8_t>(noise ? next() : x / 24 + static_cast<unsigned>(y) / 7);
+                in[static_cast<std::size_t>(y) * kStride + x] =
+                    static_cast<std::uint8_t>(noise ? next() : x / 24 + static_cast<unsigned>(y) / 7);
         }
-        for (Compression c : {Compression::ByteRle, Compression::Rle12, Compression::Rle16, Compression::Rle24, Compression::Rle32U,
-                              Compression::Rle32A}) {
+        for (Compression c : {Compression::ByteRle, Compression::Rle12, Compression::Rle16, Compression::Rle24,
+                              Compression::Rle32U, Compression::Rle32A}) {
             SCOPED_TRACE(std::to_string(noisePercent) + "% noise, code " + std::to_string(static_cast<int>(c)));
             Bytes source = in;
             if (c == Compression::Rle12)
@@ -312,7 +319,11 @@ TEST(Compress, RowByRowAsWholeAndGivingUpEarly)
             };
             PixelSource byRow(kRows, kStride, rows);
             Bytes pieces;
-            CompressedOutput out([&pieces](std::span<const std::uint8_t> piece) { pieces.insert(pieces.end(), piece.begin(), piece.end()); }, 100);
+            CompressedOutput out(
+                [&pieces](std::span<const std::uint8_t> piece) {
+                    pieces.insert(pieces.end(), piece.begin(), piece.end());
+                },
+                100);
             ASSERT_EQ(Compress(c, byRow, out), whole.has_value());
             if (whole) {
                 EXPECT_EQ(pieces, *whole);

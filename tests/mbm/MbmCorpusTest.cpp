@@ -95,7 +95,8 @@ TEST(MbmCorpus, DeliberatelyCorruptFiles)
     for (const auto& entry : std::filesystem::directory_iterator(dir))
         seen.insert(entry.path().filename().string());
     ASSERT_EQ(seen.size(), faults.size());
-    const std::string intact = Expected()["files"]["symbian-graphics/corrupt/00_grbmap.mbm"]["bitmaps"][1]["unpacked_bmp_sha256"].str();
+    const std::string intact =
+        Expected()["files"]["symbian-graphics/corrupt/00_grbmap.mbm"]["bitmaps"][1]["unpacked_bmp_sha256"].str();
     for (const auto& [name, fault] : faults) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(seen.count(name));

@@ -120,7 +120,7 @@ TEST(MbmReader, RefusesABitmapTableOutsideTheFile)
 TEST(MbmReader, MarksFaultyBitmapsAndKeepsTheOthers)
 {
     struct Case {
-        std::size_t offset;   // of the header word changed in bitmap 0 (header at 20)
+        std::size_t offset; // of the header word changed in bitmap 0 (header at 20)
         std::uint32_t value;
         const char* message;
     };
@@ -151,13 +151,15 @@ TEST(MbmReader, RefusesAHugeBitmapBeforeAllocating)
     Put32(bytes, 28, 30000);
     Put32(bytes, 32, 30000);
     Put32(bytes, 44, 32);
-    Put32(bytes, 56, 1);   // compressed, so the stored size is no hint
-    EXPECT_EQ(DecodeError(bytes, 0), "bitmap 0: implausible size 30000x30000 (its pixels would take more than 256 MiB)");
+    Put32(bytes, 56, 1); // compressed, so the stored size is no hint
+    EXPECT_EQ(DecodeError(bytes, 0),
+              "bitmap 0: implausible size 30000x30000 (its pixels would take more than 256 MiB)");
     // 8000 x 8000 at 32 bpp fits the limit, but 8 bytes of 32U packets cannot fill it.
     Put32(bytes, 28, 8000);
     Put32(bytes, 32, 8000);
     Put32(bytes, 56, 5);
-    EXPECT_EQ(DecodeError(bytes, 0), "bitmap 0: compressed data of 8 bytes cannot fill 8000x8000 at 32 bpp (256000000 bytes)");
+    EXPECT_EQ(DecodeError(bytes, 0),
+              "bitmap 0: compressed data of 8 bytes cannot fill 8000x8000 at 32 bpp (256000000 bytes)");
 }
 
 TEST(MbmReader, RefusesATallBitmapWithoutPixels)
@@ -180,10 +182,10 @@ TEST(MbmReader, CompressedStreamErrorsNameTheBitmap)
 {
     const std::vector<MbmImage> images{Grey8(4, 2, 0x11)};
     Bytes bytes = WriteMbm(images);
-    ASSERT_EQ(bytes[20 + 36], 1);   // byte RLE: run 03 11, then the 4-byte margin as a literal
-    bytes[60] = 0x08;               // a run of 9 into 8 bytes
+    ASSERT_EQ(bytes[20 + 36], 1); // byte RLE: run 03 11, then the 4-byte margin as a literal
+    bytes[60] = 0x08;             // a run of 9 into 8 bytes
     EXPECT_EQ(DecodeError(bytes, 0), "bitmap 0: packet at stream offset 0 runs past the end of the pixels");
-    Put32(bytes, 20, 1000);         // a stream longer than the file
+    Put32(bytes, 20, 1000); // a stream longer than the file
     EXPECT_EQ(DecodeError(bytes, 0), "bitmap 0: size 1000 at position 60 runs past the end of the file (75 bytes)");
 }
 

@@ -29,7 +29,8 @@ Bitmap Picture(int w, int h)
     return test::Paint(w, h, [](int x, int y) {
         if (y < 3)
             return Rgb{200, 30, 30};
-        return Rgb{static_cast<std::uint8_t>(x * 37), static_cast<std::uint8_t>(y * 11), static_cast<std::uint8_t>((x + y) * 5)};
+        return Rgb{static_cast<std::uint8_t>(x * 37), static_cast<std::uint8_t>(y * 11),
+                   static_cast<std::uint8_t>((x + y) * 5)};
     });
 }
 
@@ -62,16 +63,15 @@ MbmImage Noise(int w, int h, int bpp, std::uint32_t mode)
     }
     if (bpp == 12)
         for (std::size_t i = 1; i < image.pixels.size(); i += 2)
-            image.pixels[i] &= 0x0F;   // 0x0RGB words
+            image.pixels[i] &= 0x0F; // 0x0RGB words
     return image;
 }
 
 TEST(MbmWriter, FileStoreLayoutAndPerBitmapFallback)
 {
     const std::vector<MbmImage> images{
-        ReduceBitmap(Picture(20, 10), {8, true, false}),
-        Noise(16, 4, 8, kColour),                         // byte RLE gives up: stored plain
-        Noise(16, 4, 12, kColour),                        // 12-bit never gives up
+        ReduceBitmap(Picture(20, 10), {8, true, false}), Noise(16, 4, 8, kColour), // byte RLE gives up: stored plain
+        Noise(16, 4, 12, kColour),                                                 // 12-bit never gives up
     };
     const Bytes bytes = WriteMbm(images);
     EXPECT_EQ(Get32(bytes, 0), 0x10000037u);
@@ -83,7 +83,7 @@ TEST(MbmWriter, FileStoreLayoutAndPerBitmapFallback)
     EXPECT_EQ(file.bitmaps[0].header.compression, 1u);
     EXPECT_EQ(file.bitmaps[1].header.compression, 0u);
     EXPECT_EQ(file.bitmaps[2].header.compression, 2u);
-    EXPECT_EQ(file.bitmaps[2].header.size, 40 + 2 * 64);   // no saving, compressed anyway
+    EXPECT_EQ(file.bitmaps[2].header.size, 40 + 2 * 64); // no saving, compressed anyway
     // Contiguous from 20, trailer last.
     std::uint32_t position = 20;
     for (const MbmBitmapRecord& r : file.bitmaps) {
@@ -170,7 +170,8 @@ TEST(MbmWriter, LargeBitmapsAreStoredAsEncodeBitmapMakesThem)
             const MbmBitmapRecord& got = file.bitmaps[i];
             EXPECT_EQ(got.header.compression, want.header.compression);
             ASSERT_EQ(got.header.size, want.header.size);
-            EXPECT_TRUE(std::equal(want.data.begin(), want.data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(got.dataOffset)));
+            EXPECT_TRUE(std::equal(want.data.begin(), want.data.end(),
+                                   bytes.begin() + static_cast<std::ptrdiff_t>(got.dataOffset)));
         }
     }
 }
@@ -198,13 +199,14 @@ TEST(MbmWriter, RefusesInconsistentImages)
 
 TEST(MbmWriter, EveryDepthRoundTripsThroughTheFile)
 {
-    const Bitmap source = Picture(13, 7);   // odd width: every kind of row padding
-    const DepthOption options[] = {{1, false, false}, {2, false, false}, {4, false, false},  {8, false, false},
-                                   {4, true, false},  {8, true, false},  {12, true, false},  {16, true, false},
+    const Bitmap source = Picture(13, 7); // odd width: every kind of row padding
+    const DepthOption options[] = {{1, false, false}, {2, false, false}, {4, false, false}, {8, false, false},
+                                   {4, true, false},  {8, true, false},  {12, true, false}, {16, true, false},
                                    {24, true, false}, {32, true, false}};
     for (const DepthOption& option : options) {
         for (const bool compress : {false, true}) {
-            SCOPED_TRACE(std::to_string(option.bitsPerPixel) + (option.colour ? " colour" : " grey") + (compress ? " compressed" : ""));
+            SCOPED_TRACE(std::to_string(option.bitsPerPixel) + (option.colour ? " colour" : " grey") +
+                         (compress ? " compressed" : ""));
             const std::vector<MbmImage> images{ReduceBitmap(source, option)};
             const Bytes bytes = WriteMbm(images, {MbmLayout::FileStore, compress});
             const MbmFile file = ReadMbm(bytes);

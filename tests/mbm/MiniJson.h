@@ -71,7 +71,10 @@ private:
                 case 'n': c = '\n'; break;
                 case 't': c = '\t'; break;
                 case 'r': c = '\r'; break;
-                case 'u': c = '?'; at += 4; break;   // not needed for our files
+                case 'u':
+                    c = '?';
+                    at += 4;
+                    break; // not needed for our files
                 default: c = e;
                 }
             }
@@ -99,7 +102,10 @@ private:
                     Expect(t, at, ':');
                     (*obj)[key] = ParseValue(t, at);
                     SkipBlanks(t, at);
-                    if (t[at] == ',') { ++at; continue; }
+                    if (t[at] == ',') {
+                        ++at;
+                        continue;
+                    }
                     Expect(t, at, '}');
                     break;
                 }
@@ -115,7 +121,10 @@ private:
                 for (;;) {
                     arr->push_back(ParseValue(t, at));
                     SkipBlanks(t, at);
-                    if (t[at] == ',') { ++at; continue; }
+                    if (t[at] == ',') {
+                        ++at;
+                        continue;
+                    }
                     Expect(t, at, ']');
                     break;
                 }

@@ -33,10 +33,10 @@ TEST(CaptionFont, CarriesThreeStrikesAndPicksTheOneThatFits)
 {
     const RasterFont& font = CaptionFont();
     ASSERT_EQ(font.strikes.size(), 3u);
-    EXPECT_EQ(font.strikeFor(15).height, 13);   // the preview's 15-pixel cell
+    EXPECT_EQ(font.strikeFor(15).height, 13); // the preview's 15-pixel cell
     EXPECT_EQ(font.strikeFor(16).height, 16);
     EXPECT_EQ(font.strikeFor(100).height, 20);
-    EXPECT_EQ(font.strikeFor(4).height, 13);    // none fits: the shortest
+    EXPECT_EQ(font.strikeFor(4).height, 13); // none fits: the shortest
     for (const RasterStrike& s : font.strikes) {
         EXPECT_EQ(s.firstChar, 32);
         EXPECT_EQ(s.glyphs.size(), 224u);
@@ -113,7 +113,8 @@ TEST(Caption, ClipsAtEveryEdge)
         for (int y = 0; y < part.height(); ++y)
             for (int x = 0; x < part.width(); ++x) {
                 const int wx = x + 50 - o[0], wy = y + 10 - o[1];
-                const Rgb expected = wx >= 0 && wx < whole.width() && wy >= 0 && wy < whole.height() ? whole.pixel(wx, wy) : kPaper;
+                const Rgb expected =
+                    wx >= 0 && wx < whole.width() && wy >= 0 && wy < whole.height() ? whole.pixel(wx, wy) : kPaper;
                 ASSERT_EQ(part.pixel(x, y), expected) << "offset " << o[0] << "," << o[1] << " at " << x << "," << y;
             }
     }
@@ -168,10 +169,10 @@ TEST(RasterFontFile, DamagedFilesAreRefused)
     broken[fnt + 0x94 + 5] = 0x7F;
     EXPECT_EQ(ReadError(broken), "Font \"t.fon\" is damaged: strike 1: glyph 32 lies outside the resource");
     broken = whole;
-    broken[fnt + 0x60] = 0x10;   // last character before the first
+    broken[fnt + 0x60] = 0x10; // last character before the first
     EXPECT_EQ(ReadError(broken), "Font \"t.fon\" is damaged: last character before the first");
     broken = whole;
-    broken[at + 2] = 0xE8;       // 1000 FONT resources announced
+    broken[at + 2] = 0xE8; // 1000 FONT resources announced
     broken[at + 3] = 0x03;
     EXPECT_EQ(ReadError(broken), "Font \"t.fon\" is damaged: more than 32 strikes");
 }

@@ -119,12 +119,15 @@ std::vector<ThemeCase> ThemeCases()
                  o.shapes[8] = {90, 60, PixelFormat::Pal8};
                  o.shapes[14] = {70, 70, PixelFormat::Pal1};
              }),
-        Case("SomeFilesMissing", 4, [](ThemeOptions& o) { o.omit = {2, 5, 9, 12, 15}; }),
+        Case("SomeFilesMissing", 4,
+             [](ThemeOptions& o) {
+                 o.omit = {2, 5, 9, 12, 15};
+             }),
         Case("OtherNumbers", 5,
              [](ThemeOptions& o) {
                  o.numbers[0] = "000";
-                 o.numbers[3] = "7";          // not three digits: used as typed
-                 o.numbers[10] = " 025";      // a leading blank is kept
+                 o.numbers[3] = "7";     // not three digits: used as typed
+                 o.numbers[10] = " 025"; // a leading blank is kept
              }),
     };
 }
@@ -365,9 +368,8 @@ TEST(PreviewRedraw, TextsThatNameNoFileThereAreMissingBitmaps)
     fs::remove(f.fileOf(6));
     fs::create_directories(f.fileOf(6)); // a folder named "133.bmp"
     const std::string absolute = (f.workspace.folder() / "outside").string();
-    const std::map<int, std::string> texts = {
-        {4, absolute}, {5, "../../outside"}, {7, "..\\..\\outside"}, {8, "C:\\outside"},
-        {9, "\\outside"}, {10, std::string(300, '1')}};
+    const std::map<int, std::string> texts = {{4, absolute},      {5, "../../outside"}, {7, "..\\..\\outside"},
+                                              {8, "C:\\outside"}, {9, "\\outside"},     {10, std::string(300, '1')}};
     for (const auto& [field, text] : texts) {
         f.window.fields[field] = text;
         s.erase(field);
@@ -383,7 +385,7 @@ TEST(PreviewRedraw, TextsThatNameNoFileThereAreMissingBitmaps)
 std::vector<std::uint8_t> DamagedBytes(int field)
 {
     if (field % 2 == 0)
-        return {'X', 'Y', 'Z', 'W', 0, 1, 2, 3};   // does not begin with "BM"
+        return {'X', 'Y', 'Z', 'W', 0, 1, 2, 3};           // does not begin with "BM"
     std::vector<std::uint8_t> b = {'B', 'M', 40, 0, 0, 0}; // "BM", then a header cut short
     b.resize(20, 0);
     return b;

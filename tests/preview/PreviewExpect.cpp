@@ -54,9 +54,7 @@ void PlaceItem(Grid& grid, const Sources& sources, const Placement& p, Bitmap& r
         AverageResize(it->second, resized, 176, 150);
         Place(grid, resized, p.x, p.y, false);
         break;
-    case Kind::Plain:
-        Place(grid, it->second, p.x, p.y, transparent);
-        break;
+    case Kind::Plain: Place(grid, it->second, p.x, p.y, transparent); break;
     }
 }
 
@@ -80,7 +78,8 @@ std::string CompareToGrid(const Grid& expected, const Bitmap& actual)
 {
     std::ostringstream out;
     if (actual.width() != expected.width || actual.height() != expected.height) {
-        out << "size " << actual.width() << "x" << actual.height() << ", expected " << expected.width << "x" << expected.height;
+        out << "size " << actual.width() << "x" << actual.height() << ", expected " << expected.width << "x"
+            << expected.height;
         return out.str();
     }
     int wrong = 0;

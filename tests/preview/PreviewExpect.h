@@ -16,8 +16,14 @@ struct Grid {
     int width = 0, height = 0;
     std::vector<Rgb> pixels;
 
-    Grid(int w, int h, Rgb colour) : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), colour) {}
-    Rgb at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+    Grid(int w, int h, Rgb colour)
+        : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), colour)
+    {
+    }
+    Rgb at(int x, int y) const
+    {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+    }
     void set(int x, int y, Rgb c)
     {
         if (x >= 0 && y >= 0 && x < width && y < height)

@@ -100,7 +100,8 @@ bool DecodeInto(const std::vector<std::uint8_t>& bytes, Decoded& out, char (&mes
     out.height = static_cast<int>(cinfo.output_height);
     out.rgb.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height) * 3);
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = out.rgb.data() + static_cast<std::size_t>(cinfo.output_scanline) * static_cast<std::size_t>(out.width) * 3;
+        JSAMPROW row =
+            out.rgb.data() + static_cast<std::size_t>(cinfo.output_scanline) * static_cast<std::size_t>(out.width) * 3;
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
@@ -134,8 +135,9 @@ std::vector<Segment> HeaderSegments(const std::vector<std::uint8_t>& b)
         const std::size_t length = static_cast<std::size_t>(b[p + 2]) << 8 | b[p + 3];
         if (length < 2 || p + 2 + length > b.size())
             break;
-        segments.push_back({marker, std::vector<std::uint8_t>(b.begin() + static_cast<std::ptrdiff_t>(p + 4),
-                                                              b.begin() + static_cast<std::ptrdiff_t>(p + 2 + length))});
+        segments.push_back(
+            {marker, std::vector<std::uint8_t>(b.begin() + static_cast<std::ptrdiff_t>(p + 4),
+                                               b.begin() + static_cast<std::ptrdiff_t>(p + 2 + length))});
         if (marker == 0xDA)
             break;
         p += 2 + length;
@@ -339,9 +341,12 @@ TEST_P(ExportName, TypeDecidesExtensionAndFormat)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportName,
-                         testing::Values(NameCase{"pic", PreviewFileType::Jpeg, "pic.jpg"}, NameCase{"pic", PreviewFileType::Bmp, "pic.bmp"},
-                                         NameCase{"pic.bmp", PreviewFileType::Jpeg, "pic.jpg"}, NameCase{"pic.jpg", PreviewFileType::Bmp, "pic.bmp"},
-                                         NameCase{"pic.png", PreviewFileType::Jpeg, "pic.jpg"}, NameCase{"a.b.c", PreviewFileType::Bmp, "a.b.bmp"},
+                         testing::Values(NameCase{"pic", PreviewFileType::Jpeg, "pic.jpg"},
+                                         NameCase{"pic", PreviewFileType::Bmp, "pic.bmp"},
+                                         NameCase{"pic.bmp", PreviewFileType::Jpeg, "pic.jpg"},
+                                         NameCase{"pic.jpg", PreviewFileType::Bmp, "pic.bmp"},
+                                         NameCase{"pic.png", PreviewFileType::Jpeg, "pic.jpg"},
+                                         NameCase{"a.b.c", PreviewFileType::Bmp, "a.b.bmp"},
                                          NameCase{"pic.", PreviewFileType::Jpeg, "pic.jpg"},
                                          NameCase{"my.folder/pic", PreviewFileType::Jpeg, "my.folder/pic.jpg"},
                                          NameCase{"my.folder/pic.x.jpeg", PreviewFileType::Bmp, "my.folder/pic.x.bmp"}),
@@ -353,10 +358,14 @@ TEST(PreviewExport, ExtensionRuleTakesTheLastDotBackslashColonOrSlash)
         const char* name;
         const char* result;
     } cases[] = {
-        {"C:\\my.dir\\pic", "C:\\my.dir\\pic.jpg"}, {"C:\\my.dir\\pic.bmp", "C:\\my.dir\\pic.jpg"},
-        {"C:pic", "C:pic.jpg"},                     {"a.b:c", "a.b:c.jpg"},
-        {"/home/x.y/pic", "/home/x.y/pic.jpg"},     {"pic.tar.gz", "pic.tar.jpg"},
-        {".hidden", ".jpg"},                        {"", ".jpg"},
+        {"C:\\my.dir\\pic", "C:\\my.dir\\pic.jpg"},
+        {"C:\\my.dir\\pic.bmp", "C:\\my.dir\\pic.jpg"},
+        {"C:pic", "C:pic.jpg"},
+        {"a.b:c", "a.b:c.jpg"},
+        {"/home/x.y/pic", "/home/x.y/pic.jpg"},
+        {"pic.tar.gz", "pic.tar.jpg"},
+        {".hidden", ".jpg"},
+        {"", ".jpg"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ReplaceExtension(c.name, ".jpg"), c.result) << c.name;
@@ -404,7 +413,8 @@ TEST(PreviewExport, RelativeNameIsReportedInFull)
         message = e.what();
     }
     fs::current_path(before);
-    EXPECT_EQ(message, "Cannot create file \"" + (dir / "nowhere" / "pic.bmp").string() + "\". " + SystemReason(ENOENT));
+    EXPECT_EQ(message,
+              "Cannot create file \"" + (dir / "nowhere" / "pic.bmp").string() + "\". " + SystemReason(ENOENT));
 }
 
 // A folder, FIFO or device under the final name is refused at once, never waited on.

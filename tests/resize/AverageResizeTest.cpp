@@ -43,7 +43,10 @@ void ReferenceResize(const Bitmap& src, Bitmap& dst, int width, int height)
                 }
             if (n == 0)
                 return;
-            auto avg = [n](long s) { return static_cast<std::uint8_t>(RoundHalfUp(static_cast<float>(static_cast<double>(s) / static_cast<double>(n)))); };
+            auto avg = [n](long s) {
+                return static_cast<std::uint8_t>(
+                    RoundHalfUp(static_cast<float>(static_cast<double>(s) / static_cast<double>(n))));
+            };
             dst.setPixel(j, i, Rgb{avg(r), avg(g), avg(b)});
         }
     }
@@ -53,7 +56,8 @@ Bitmap RandomPicture(int w, int h, unsigned seed)
 {
     std::mt19937 rng(seed);
     return Paint(w, h, [&](int, int) {
-        return Rgb{static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())};
+        return Rgb{static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
+                   static_cast<std::uint8_t>(rng())};
     });
 }
 
@@ -98,7 +102,8 @@ TEST(AverageResize, OneColourStaysAndSourceIsUnchanged)
     // Sizes whose spans stay inside the source (the float edges of other sizes can end just
     // under the source size and reach one black position past it).
     const Rgb c{17, 200, 93};
-    const std::vector<std::array<int, 4>> cases = {{176, 44, 176, 50}, {176, 144, 176, 150}, {37, 23, 37, 23}, {37, 23, 1, 1}};
+    const std::vector<std::array<int, 4>> cases = {
+        {176, 44, 176, 50}, {176, 144, 176, 150}, {37, 23, 37, 23}, {37, 23, 1, 1}};
     for (const auto& [sw, sh, w, h] : cases) {
         const Bitmap src = Paint(sw, sh, [&](int, int) { return c; });
         const std::vector<std::uint8_t> before = src.toRgb();
@@ -116,7 +121,9 @@ TEST(AverageResize, OneColourStaysAndSourceIsUnchanged)
 // green = 0 or 200 alternating, so a two-row average has green 100.
 Bitmap RowCoded(int h)
 {
-    return Paint(176, h, [](int, int y) { return Rgb{static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(y % 2 ? 200 : 0), 0}; });
+    return Paint(176, h, [](int, int y) {
+        return Rgb{static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(y % 2 ? 200 : 0), 0};
+    });
 }
 
 struct RowSpan {
@@ -165,7 +172,9 @@ TEST(AverageResize, MainAreaRows144To150)
 
 TEST(AverageResize, SameSizeSmoothsRightAndDown)
 {
-    const Bitmap src = Paint(176, 1, [](int x, int) { return Rgb{static_cast<std::uint8_t>(x), 0, static_cast<std::uint8_t>(x % 2 ? 255 : 0)}; });
+    const Bitmap src = Paint(176, 1, [](int x, int) {
+        return Rgb{static_cast<std::uint8_t>(x), 0, static_cast<std::uint8_t>(x % 2 ? 255 : 0)};
+    });
     Bitmap out;
     AverageResize(src, out, 176, 1);
     for (int j = 0; j < 175; ++j) {
@@ -218,17 +227,21 @@ TEST(AverageResize, EmptySpanStopsQuietlyAndKeepsTheTarget)
 
 TEST(AverageResize, AgreesWithThePlainRuleOnManySizes)
 {
-    const std::vector<std::pair<int, int>> sources = {{176, 44}, {176, 144}, {176, 20}, {37, 11}, {1, 1}, {300, 7}, {13, 250}, {64, 64}};
+    const std::vector<std::pair<int, int>> sources = {{176, 44}, {176, 144}, {176, 20}, {37, 11},
+                                                      {1, 1},    {300, 7},   {13, 250}, {64, 64}};
     const std::vector<std::pair<int, int>> targets = {{176, 50}, {176, 150}, {20, 20}, {3, 300}, {1, 1}, {97, 13}};
     unsigned seed = 1;
     for (auto [sw, sh] : sources)
         for (auto [tw, th] : targets) {
             const Bitmap src = RandomPicture(sw, sh, seed++);
-            Bitmap fast = Paint(7, 9, [](int x, int y) { return Rgb{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 1}; });
+            Bitmap fast = Paint(7, 9, [](int x, int y) {
+                return Rgb{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 1};
+            });
             Bitmap plain = fast;
             AverageResize(src, fast, tw, th);
             ReferenceResize(src, plain, tw, th);
-            SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh) + " -> " + std::to_string(tw) + "x" + std::to_string(th));
+            SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh) + " -> " + std::to_string(tw) + "x" +
+                         std::to_string(th));
             ExpectSamePixels(fast, plain);
         }
 }

@@ -224,10 +224,7 @@ TEST(SisWriter, PackedFilesExtractAsWritten)
     EXPECT_EQ(test::ReadBytes(out / "temp.mbm"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
-TEST(SisWriter, RefusesNamesItCannotWrite)
-{
-    EXPECT_THROW(sis::SisWriter().addFile("C:\\caf\xc3\xa9.txt", {}), Error);
-}
+TEST(SisWriter, RefusesNamesItCannotWrite) { EXPECT_THROW(sis::SisWriter().addFile("C:\\caf\xc3\xa9.txt", {}), Error); }
 
 } // namespace
 } // namespace vexaro

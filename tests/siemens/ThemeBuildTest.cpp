@@ -49,7 +49,8 @@ void ExpectRows(const Bitmap& picture, int first, const Bitmap& expected, int fr
     ASSERT_EQ(picture.width(), expected.width()) << what;
     for (int r = 0; r < count; ++r)
         for (int x = 0; x < picture.width(); ++x)
-            ASSERT_EQ(picture.pixel(x, first + r), expected.pixel(x, from + r)) << what << " row " << first + r << " column " << x;
+            ASSERT_EQ(picture.pixel(x, first + r), expected.pixel(x, from + r))
+                << what << " row " << first + r << " column " << x;
 }
 
 void ExpectAll(const Bitmap& picture, Rgb colour, const std::string& what)
@@ -171,7 +172,8 @@ TEST(SaveTheme, CommandFilesProgressAndFolderContents)
     // The command file as each build's first progress step sees it.
     std::vector<std::string> commandFiles;
     f.window.onProcessMessages = [&] {
-        if (f.window.progressCalls.size() == 3 || f.window.progressCalls.size() == 7 || f.window.progressCalls.size() == 10) {
+        if (f.window.progressCalls.size() == 3 || f.window.progressCalls.size() == 7 ||
+            f.window.progressCalls.size() == 10) {
             const auto bytes = test::ReadBytes(f.siemens("mbm.txt"));
             commandFiles.emplace_back(bytes.begin(), bytes.end());
         }
@@ -179,7 +181,9 @@ TEST(SaveTheme, CommandFilesProgressAndFolderContents)
     SaveTheme(f.workspace, f.window);
 
     ASSERT_EQ(commandFiles.size(), 3u);
-    EXPECT_EQ(commandFiles[0], "Siemens\\Backgroundimage.mbm\r\n/c24Siemens\\Backgroundimage.bmp\r\n/1Siemens\\BBackgroundimage.bmp\r\n");
+    EXPECT_EQ(
+        commandFiles[0],
+        "Siemens\\Backgroundimage.mbm\r\n/c24Siemens\\Backgroundimage.bmp\r\n/1Siemens\\BBackgroundimage.bmp\r\n");
     EXPECT_EQ(commandFiles[1], "Siemens\\EidPic.mbm\r\n/c16Siemens\\EidPicTop.bmp\r\n/c24Siemens\\EidPic.bmp\r\n"
                                "/c24Siemens\\EidPic.bmp\r\n/c24Siemens\\EidPic.bmp\r\n/c24Siemens\\EidPic.bmp\r\n");
     std::string menu = "Siemens\\Menu_Folders.mbm\r\n";
@@ -309,7 +313,8 @@ TEST(SaveTheme, TargetsHoldTheComposedPicturesAfterConversion)
     };
     const mbm::DepthOption c24{24, true, false}, c16{16, true, false}, grey1{1, false, false};
     check("Backgroundimage.mbm", {{"Backgroundimage.bmp", c24}, {"BBackgroundimage.bmp", grey1}});
-    check("EidPic.mbm", {{"EidPicTop.bmp", c16}, {"EidPic.bmp", c24}, {"EidPic.bmp", c24}, {"EidPic.bmp", c24}, {"EidPic.bmp", c24}});
+    check("EidPic.mbm",
+          {{"EidPicTop.bmp", c16}, {"EidPic.bmp", c24}, {"EidPic.bmp", c24}, {"EidPic.bmp", c24}, {"EidPic.bmp", c24}});
     std::vector<std::pair<std::string, mbm::DepthOption>> menu;
     for (int i = 0; i < 24; ++i)
         menu.push_back({"menu" + std::to_string(i) + ".bmp", i % 2 ? grey1 : c24});
@@ -318,8 +323,9 @@ TEST(SaveTheme, TargetsHoldTheComposedPicturesAfterConversion)
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(f.workspace.target()))
         names.insert(e.path().filename().string());
-    std::set<std::string> expected = {"mbm.txt", "BBackgroundimage.bmp", "Backgroundimage.bmp", "Backgroundimage.mbm",
-                                      "EidPic.bmp", "EidPicTop.bmp", "EidPic.mbm", "Menu_Folders.mbm"};
+    std::set<std::string> expected = {
+        "mbm.txt",    "BBackgroundimage.bmp", "Backgroundimage.bmp", "Backgroundimage.mbm",
+        "EidPic.bmp", "EidPicTop.bmp",        "EidPic.mbm",          "Menu_Folders.mbm"};
     for (int i = 0; i < 24; ++i)
         expected.insert("menu" + std::to_string(i) + ".bmp");
     EXPECT_EQ(names, expected);

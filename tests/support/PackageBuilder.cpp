@@ -2,10 +2,7 @@
 
 namespace vexaro::test {
 
-std::vector<std::uint8_t> Bytes(std::string_view text)
-{
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
+std::vector<std::uint8_t> Bytes(std::string_view text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
 
 std::vector<std::uint8_t> Name16(std::string_view text)
 {
@@ -17,10 +14,7 @@ std::vector<std::uint8_t> Name16(std::string_view text)
     return out;
 }
 
-std::vector<std::uint8_t> Name8(std::string_view text)
-{
-    return Bytes(text);
-}
+std::vector<std::uint8_t> Name8(std::string_view text) { return Bytes(text); }
 
 std::vector<std::uint8_t> OptionCondition(std::uint32_t option)
 {

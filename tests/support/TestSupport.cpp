@@ -25,7 +25,8 @@ fs::path CorpusDir()
 {
     const fs::path dir = VEXARO_CORPUS_DIR;
     std::error_code ec;
-    if (fs::is_directory(dir / "mbm", ec) && fs::is_directory(dir / "sis", ec) && fs::is_directory(dir / "bmpsuite", ec))
+    if (fs::is_directory(dir / "mbm", ec) && fs::is_directory(dir / "sis", ec) &&
+        fs::is_directory(dir / "bmpsuite", ec))
         return fs::canonical(dir, ec);
     return {};
 }
@@ -87,7 +88,8 @@ TempDir::TempDir()
     fs::create_directories(base);
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path p = base / ("vx-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
+        fs::path p = base / ("vx-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++) + "-" +
+                             std::to_string(rd() % 100000));
         if (fs::create_directory(p)) {
             path_ = fs::canonical(p);
             return;
@@ -170,9 +172,23 @@ std::string Sha256Hex(const std::vector<std::uint8_t>& bytes)
             const std::uint32_t S0 = Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22);
             const std::uint32_t maj = (a & b) ^ (a & c) ^ (b & c);
             const std::uint32_t t2 = S0 + maj;
-            hh = g; g = f; f = e; e = d + t1; d = c; c = b; b = a; a = t1 + t2;
+            hh = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
         }
-        h[0] += a; h[1] += b; h[2] += c; h[3] += d; h[4] += e; h[5] += f; h[6] += g; h[7] += hh;
+        h[0] += a;
+        h[1] += b;
+        h[2] += c;
+        h[3] += d;
+        h[4] += e;
+        h[5] += f;
+        h[6] += g;
+        h[7] += hh;
     }
     std::string out;
     char buf[9];

@@ -15,13 +15,13 @@ std::filesystem::path CorpusDir();
 
 // Use at the top of a corpus test: skips with a message when the corpus is absent, and fails
 // instead when the run is under CI (CI=true).
-#define VEXARO_REQUIRE_CORPUS()                                                              \
-    do {                                                                                     \
-        if (::vexaro::test::CorpusDir().empty()) {                                           \
-            if (::vexaro::test::UnderCi())                                                   \
-                FAIL() << "the shared corpus is missing, and CI needs it";                   \
-            GTEST_SKIP() << "the shared corpus (../shared/corpus) is absent: test skipped";   \
-        }                                                                                    \
+#define VEXARO_REQUIRE_CORPUS()                                                                                        \
+    do {                                                                                                               \
+        if (::vexaro::test::CorpusDir().empty()) {                                                                     \
+            if (::vexaro::test::UnderCi())                                                                             \
+                FAIL() << "the shared corpus is missing, and CI needs it";                                             \
+            GTEST_SKIP() << "the shared corpus (../shared/corpus) is absent: test skipped";                            \
+        }                                                                                                              \
     } while (0)
 
 bool UnderCi();

@@ -25,7 +25,8 @@ std::uint8_t Byte(unsigned v) { return static_cast<std::uint8_t>(v & 0xFFu); }
 // Background colour of an icon: red 255, which the pattern never uses.
 Rgb IconBackground(int field, unsigned seed)
 {
-    return Rgb{255, Byte(static_cast<unsigned>(field) * 16 + seed * 5), Byte(seed * 37 + static_cast<unsigned>(field) * 3)};
+    return Rgb{255, Byte(static_cast<unsigned>(field) * 16 + seed * 5),
+               Byte(seed * 37 + static_cast<unsigned>(field) * 3)};
 }
 
 // Pattern colour: red stays below 255.
@@ -112,7 +113,10 @@ Bitmap PaintIcon(int field, const Shape& shape, unsigned seed)
     b.reset(w, h, k24);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, IconBackgroundAt(x, y, w, h) ? background : IconPattern(field, seed, static_cast<unsigned>(x), static_cast<unsigned>(y)));
+            b.setPixel(x, y,
+                       IconBackgroundAt(x, y, w, h)
+                           ? background
+                           : IconPattern(field, seed, static_cast<unsigned>(x), static_cast<unsigned>(y)));
     return b;
 }
 
@@ -185,8 +189,9 @@ std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmSize>& size
         picture.reset(size.width, size.height, PixelFormat::Bits24);
         for (int y = 0; y < size.height; ++y)
             for (int x = 0; x < size.width; ++x)
-                picture.setPixel(x, y, Rgb{static_cast<std::uint8_t>(n * 37), static_cast<std::uint8_t>(x * 9),
-                                           static_cast<std::uint8_t>(y * 5 + n)});
+                picture.setPixel(x, y,
+                                 Rgb{static_cast<std::uint8_t>(n * 37), static_cast<std::uint8_t>(x * 9),
+                                     static_cast<std::uint8_t>(y * 5 + n)});
         images.push_back(mbm::ReduceBitmap(picture, mbm::DepthOption{24, true, false}));
     }
     std::vector<std::uint8_t> bytes = mbm::WriteMbm(images);

@@ -39,7 +39,7 @@ struct ThemeOptions {
     unsigned seed = 1; // varies every colour
     std::array<ThemeItemShape, kFieldCount> shapes = DefaultThemeShapes();
     std::array<std::string, kFieldCount> numbers = DefaultNumbers(); // file name parts of fields 1 to 15
-    std::vector<int> omit; // fields (1 to 15) whose file is not written
+    std::vector<int> omit;                                           // fields (1 to 15) whose file is not written
 
     static std::array<std::string, kFieldCount> DefaultNumbers()
     {
@@ -51,9 +51,9 @@ struct ThemeOptions {
 };
 
 struct ThemePicture {
-    int field = 0;               // 1 to 15
-    std::filesystem::path path;  // the file written
-    Bitmap picture;              // what it holds
+    int field = 0;              // 1 to 15
+    std::filesystem::path path; // the file written
+    Bitmap picture;             // what it holds
 };
 
 // The picture of one field, in the shape's format.
@@ -70,6 +70,7 @@ std::vector<ThemePicture> PaintTheme(const Workspace& workspace, const ThemeOpti
 struct MbmSize {
     int width = 8, height = 6;
 };
-std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmSize>& sizes = {}, const std::vector<int>& faulty = {});
+std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmSize>& sizes = {},
+                                   const std::vector<int>& faulty = {});
 
 } // namespace vexaro::test

@@ -70,14 +70,10 @@ std::string Kind(Stream s)
     if (h == nullptr || h == INVALID_HANDLE_VALUE)
         return "none";
     switch (::GetFileType(h)) {
-    case FILE_TYPE_PIPE:
-        return "pipe";
-    case FILE_TYPE_CHAR:
-        return "char";
-    case FILE_TYPE_DISK:
-        return "disk";
-    default:
-        return "unknown";
+    case FILE_TYPE_PIPE: return "pipe";
+    case FILE_TYPE_CHAR: return "char";
+    case FILE_TYPE_DISK: return "disk";
+    default: return "unknown";
     }
 }
 
@@ -166,7 +162,8 @@ int Flood(long megabytes, const char* doneFile)
     const std::vector<char> piece(4096, 'x');
     const long pieces = megabytes * 1024 * 1024 / static_cast<long>(piece.size());
     for (long i = 0; i < pieces; ++i) {
-        if (!WriteAll(Stream::Error, piece.data(), piece.size()) || !WriteAll(Stream::Output, piece.data(), piece.size()))
+        if (!WriteAll(Stream::Error, piece.data(), piece.size()) ||
+            !WriteAll(Stream::Output, piece.data(), piece.size()))
             return 3;
     }
     std::ofstream(doneFile, std::ios::binary) << "done\n";
@@ -179,10 +176,8 @@ int Probe(const char* reportFile)
     for (const std::string& variable : Variables())
         lines += " " + variable.substr(0, variable.find('=', 1));
     const long inputBytes = ReadAll(Stream::Input);
-    lines += "\ninput " + std::to_string(inputBytes) + "\n" +
-                        "stdin " + Kind(Stream::Input) + "\n" +
-                        "stdout " + Kind(Stream::Output) + "\n" +
-                        "stderr " + Kind(Stream::Error) + "\n";
+    lines += "\ninput " + std::to_string(inputBytes) + "\n" + "stdin " + Kind(Stream::Input) + "\n" + "stdout " +
+             Kind(Stream::Output) + "\n" + "stderr " + Kind(Stream::Error) + "\n";
 #ifndef _WIN32
     lines += "fds";
     for (int fd : vexaro::test::OpenDescriptors()) // before the report adds one of its own

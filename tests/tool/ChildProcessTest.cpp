@@ -192,13 +192,12 @@ TEST(RunChildProcess, ChildSeesNoEnvironmentNoInputAndOnlyItsThreeDescriptors)
     ::dup2(savedInput, STDIN_FILENO);
     ::close(savedInput);
 
-    EXPECT_EQ(ReadText("report.txt"),
-              "environment\n"
-              "input 0\n"
-              "stdin chr\n"
-              "stdout fifo\n"
-              "stderr fifo\n"
-              "fds 0 1 2\n");
+    EXPECT_EQ(ReadText("report.txt"), "environment\n"
+                                      "input 0\n"
+                                      "stdin chr\n"
+                                      "stdout fifo\n"
+                                      "stderr fifo\n"
+                                      "fds 0 1 2\n");
 }
 
 #endif

@@ -34,10 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-std::span<const unsigned char> Sample()
-{
-    return {test::kEmbeddedSample, test::kEmbeddedSampleSize};
-}
+std::span<const unsigned char> Sample() { return {test::kEmbeddedSample, test::kEmbeddedSampleSize}; }
 
 // Runs `program` and gives its exit status, or -1 when it did not start or exit normally.
 int ExitStatusOf(const fs::path& program, const std::vector<std::string>& arguments)

@@ -86,10 +86,10 @@ TEST(ClearFolder, FolderWithFullStopSurvivesWithItsFilesAndKeepsTheClearedFolder
     Touch(target / "extra" / ".git" / "config");
 
     ClearFolder(target);
-    EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"Nokia", "Nokia/extra", "Nokia/extra/.git",
-                                                          "Nokia/extra/.git/config", "Nokia/old.theme",
-                                                          "Nokia/old.theme/inside.bmp", "Nokia/old.theme/nested",
-                                                          "Nokia/old.theme/nested/deeper.bmp"}));
+    EXPECT_EQ(Tree(dir.path()),
+              (std::vector<std::string>{"Nokia", "Nokia/extra", "Nokia/extra/.git", "Nokia/extra/.git/config",
+                                        "Nokia/old.theme", "Nokia/old.theme/inside.bmp", "Nokia/old.theme/nested",
+                                        "Nokia/old.theme/nested/deeper.bmp"}));
 }
 
 // Makes a symbolic link to a folder or a file; false where this system makes none (wine 8
@@ -108,10 +108,10 @@ bool MakeLink(const fs::path& target, const fs::path& link, bool toFolder)
 #endif
 }
 
-#define MAKE_LINK(target, link, toFolder)                                                   \
-    do {                                                                                    \
-        if (!MakeLink(target, link, toFolder))                                              \
-            GTEST_SKIP() << "this system makes no symbolic links (wine 8 makes none)";      \
+#define MAKE_LINK(target, link, toFolder)                                                                              \
+    do {                                                                                                               \
+        if (!MakeLink(target, link, toFolder))                                                                         \
+            GTEST_SKIP() << "this system makes no symbolic links (wine 8 makes none)";                                 \
     } while (0)
 
 // Links go as links: nothing they point to outside the cleared folder is touched.

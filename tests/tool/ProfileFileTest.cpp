@@ -32,7 +32,8 @@ TEST(ProfileFile, NewFileHasTheSectionAndKeysInOrder)
 TEST(ProfileFile, NamesMatchWithoutCaseAndOtherLinesStay)
 {
     test::TempDir dir;
-    WriteText(dir / "s.ini", "; kept\r\n[Other]\r\n1=other\r\n\r\n[files]\r\nKEY=old\r\n2=two\r\n\r\n[Last]\r\nx=y\r\n");
+    WriteText(dir / "s.ini",
+              "; kept\r\n[Other]\r\n1=other\r\n\r\n[files]\r\nKEY=old\r\n2=two\r\n\r\n[Last]\r\nx=y\r\n");
     ProfileFile ini(dir / "s.ini");
     EXPECT_EQ(ini.read("FILES", "key", "d"), "old");
     EXPECT_EQ(ini.read("Files", "1", "d"), "d") << "a key of another section does not count";
@@ -116,11 +117,16 @@ TEST(ProfileFile, WindowsEncodingsAndLineEndsAreReadAndKept)
 
     // Text beyond ASCII survives a UTF-16 file both ways.
     test::TempDir dir;
-    WriteText(dir / "u.ini", std::string("\xFF\xFE[\0F\0]\0\r\0\n\0" "1\0=\0\xE9\0\x3D\xD8\x00\xDE", 22));
+    WriteText(dir / "u.ini", std::string("\xFF\xFE[\0F\0]\0\r\0\n\0"
+                                         "1\0=\0\xE9\0\x3D\xD8\x00\xDE",
+                                         22));
     ProfileFile ini(dir / "u.ini");
     EXPECT_EQ(ini.read("F", "1", ""), "\xC3\xA9\xF0\x9F\x98\x80");
     ini.write("F", "2", "\xC3\xA9");
-    EXPECT_EQ(Text(dir / "u.ini"), std::string("\xFF\xFE[\0F\0]\0\r\0\n\0" "1\0=\0\xE9\0\x3D\xD8\x00\xDE\r\0\n\0" "2\0=\0\xE9\0\r\0\n\0", 36));
+    EXPECT_EQ(Text(dir / "u.ini"), std::string("\xFF\xFE[\0F\0]\0\r\0\n\0"
+                                               "1\0=\0\xE9\0\x3D\xD8\x00\xDE\r\0\n\0"
+                                               "2\0=\0\xE9\0\r\0\n\0",
+                                               36));
 }
 
 TEST(ProfileFile, TemporaryFileOfAKilledWriteIsRemoved)
