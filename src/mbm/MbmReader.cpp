@@ -87,6 +87,36 @@ std::vector<std::uint32_t> ReadPositions(const ByteReader& reader, std::uint32_t
     return positions;
 }
 
+// A bitmap's header, and where its data starts counted from the bitmap's position.
+struct RecordStart {
+    MbmBitmapHeader header;
+    std::uint64_t dataFrom = 0;
+};
+
+// The records of the bitmaps at `positions`, each parsed by `parse` from the `length` bytes at
+// its position; `what` names those bytes in the fault of a bitmap whose bytes lie outside the file.
+std::vector<MbmBitmapRecord> ReadRecords(const ByteReader& reader, const std::vector<std::uint32_t>& positions,
+                                         std::size_t length, const char* what,
+                                         RecordStart (*parse)(const std::uint8_t*))
+{
+    std::vector<MbmBitmapRecord> records(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        MbmBitmapRecord& record = records[i];
+        record.index = i;
+        record.position = positions[i];
+        const auto bytes = reader.bytes(record.position, length);
+        if (!bytes) {
+            record.fault = std::string(what) + " position " + std::to_string(record.position) +
+                           " lies outside the file (" + Bytes(reader.size()) + ")";
+            continue;
+        }
+        const RecordStart start = parse(bytes->data());
+        record.header = start.header;
+        CheckRecord(record, reader, std::uint64_t{record.position} + start.dataFrom);
+    }
+    return records;
+}
+
 MbmFile ReadFileStore(const ByteReader& reader)
 {
     const auto start = reader.bytes(0, kFileStoreFirstBitmap);
@@ -108,20 +138,9 @@ MbmFile ReadFileStore(const ByteReader& reader)
         throw Error("trailer position " + std::to_string(trailer) + " lies outside the file (" + Bytes(reader.size()) +
                     ")");
     const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, std::uint64_t{trailer} + 4);
-    file.bitmaps.resize(positions.size());
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        MbmBitmapRecord& record = file.bitmaps[i];
-        record.index = i;
-        record.position = positions[i];
-        const auto h = reader.bytes(record.position, kBitmapHeaderSize);
-        if (!h) {
-            record.fault = "header position " + std::to_string(record.position) + " lies outside the file (" +
-                           Bytes(reader.size()) + ")";
-            continue;
-        }
-        record.header = ParseBitmapHeader(h->data());
-        CheckRecord(record, reader, std::uint64_t{record.position} + kBitmapHeaderSize);
-    }
+    file.bitmaps = ReadRecords(reader, positions, kBitmapHeaderSize, "header", [](const std::uint8_t* at) {
+        return RecordStart{ParseBitmapHeader(at), kBitmapHeaderSize};
+    });
     return file;
 }
 
@@ -133,21 +152,10 @@ MbmFile ReadRomImage(const ByteReader& reader)
     MbmFile file;
     file.kind = MbmKind::RomImage;
     const std::vector<std::uint32_t> positions = ReadPositions(reader, header.count, 8);
-    file.bitmaps.resize(positions.size());
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        MbmBitmapRecord& record = file.bitmaps[i];
-        record.index = i;
-        record.position = positions[i];
-        const auto o = reader.bytes(record.position, kRomObjectSize);
-        if (!o) {
-            record.fault = "object position " + std::to_string(record.position) + " lies outside the file (" +
-                           Bytes(reader.size()) + ")";
-            continue;
-        }
-        const MbmRomObject object = ParseRomObject(o->data());
-        record.header = object.header;
-        CheckRecord(record, reader, std::uint64_t{record.position} + object.dataOffset);
-    }
+    file.bitmaps = ReadRecords(reader, positions, kRomObjectSize, "object", [](const std::uint8_t* at) {
+        const MbmRomObject object = ParseRomObject(at);
+        return RecordStart{object.header, object.dataOffset};
+    });
     return file;
 }
 
