@@ -27,7 +27,7 @@ void ByteReader::read(std::uint64_t offset, std::span<std::uint8_t> out) const
                     " run past the end of the data (" + std::to_string(size()) + " bytes)");
     if (out.empty())
         return;
-    if (source_.inMemory() || out.size() <= kWindowBytes)
+    if (source_.inMemory() || out.size() <= windowBytes_)
         std::memcpy(out.data(), at(offset, out.size()), out.size());
     else
         source_.read(offset, out);
@@ -36,10 +36,10 @@ void ByteReader::read(std::uint64_t offset, std::span<std::uint8_t> out) const
 void ByteReader::fill(std::uint64_t offset, std::size_t length) const
 {
     const auto ahead = static_cast<std::size_t>(
-        std::max<std::uint64_t>(length, std::min<std::uint64_t>(kWindowBytes, size() - offset)));
+        std::max<std::uint64_t>(length, std::min<std::uint64_t>(windowBytes_, size() - offset)));
     windowLength_ = 0; // until the read has succeeded
     // A window grown for one long piece is given back at the next short one.
-    if (ahead > windowCapacity_ || (windowCapacity_ > kWindowBytes && ahead <= kWindowBytes)) {
+    if (ahead > windowCapacity_ || (windowCapacity_ > windowBytes_ && ahead <= windowBytes_)) {
         window_.reset();
         windowCapacity_ = 0;
         window_ = std::make_unique_for_overwrite<std::uint8_t[]>(ahead);

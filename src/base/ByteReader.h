@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "base/Bytes.h"
 #include "base/Files.h"
@@ -51,14 +52,18 @@ private:
 };
 
 // Checked little-endian reads from a source. Bytes in memory are read in place. A file is read
-// through a window of at least kWindowBytes read ahead from the first byte asked for, so that
-// the small reads of headers and tables cost few reads of the file. A reader is used by one
-// thread at a time: the window is its own.
+// through a window read ahead from the first byte asked for, so that the small reads of headers
+// and tables cost few reads of the file. A reader is used by one thread at a time: the window is
+// its own.
 class ByteReader {
 public:
     static constexpr std::size_t kWindowBytes = 64 * 1024;
 
-    explicit ByteReader(ByteSource source) : source_(std::move(source)) {}
+    // `window`: how many bytes of a file one read of it takes at least, where the file has them.
+    explicit ByteReader(ByteSource source, std::size_t window = kWindowBytes)
+        : source_(std::move(source)), windowBytes_(window)
+    {
+    }
     explicit ByteReader(std::span<const std::uint8_t> memory) : source_(memory) {}
 
     std::uint64_t size() const { return source_.size(); }
@@ -95,8 +100,8 @@ public:
         return std::span<const std::uint8_t>(at(offset, n), n);
     }
 
-    // Fills `out` with the bytes at `offset`: pieces up to kWindowBytes through the window, a
-    // longer piece of a file straight into `out`. Throws Error when they do not all lie inside
+    // Fills `out` with the bytes at `offset`: pieces up to the window's size through the window,
+    // a longer piece of a file straight into `out`. Throws Error when they do not all lie inside
     // the bytes, and what the source throws.
     void read(std::uint64_t offset, std::span<std::uint8_t> out) const;
 
@@ -110,10 +115,11 @@ private:
             fill(offset, length);
         return window_.get() + (offset - windowAt_);
     }
-    // Reads the window from `offset`: at least `length` bytes, and up to kWindowBytes ahead.
+    // Reads the window from `offset`: at least `length` bytes, and up to windowBytes_ ahead.
     void fill(std::uint64_t offset, std::size_t length) const;
 
     ByteSource source_;
+    std::size_t windowBytes_ = kWindowBytes;
     mutable std::unique_ptr<std::uint8_t[]> window_;
     mutable std::size_t windowCapacity_ = 0;
     mutable std::uint64_t windowAt_ = 0;
