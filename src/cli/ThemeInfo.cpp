@@ -37,8 +37,10 @@ std::string Padded(std::string text, std::size_t width)
 // The depth, and the colour mode when it is not the usual colour.
 std::string DepthText(const BitmapFacts& b)
 {
-    const std::string mode = ModeName(b.colourMode);
-    return std::to_string(b.bitsPerPixel) + (mode == "colour" ? "" : " " + mode);
+    std::string text = std::to_string(b.bitsPerPixel);
+    if (const std::string mode = ModeName(b.colourMode); mode != "colour")
+        text.append(" ").append(mode);
+    return text;
 }
 
 std::string BitmapTable(const std::vector<BitmapFacts>& bitmaps)

@@ -86,8 +86,9 @@ void Suggest(ThemeFacts& facts)
         if (pick == f.suggestions.end())
             continue;
         taken.insert(*pick);
-        facts.setLine += (facts.setLine.empty() ? "" : " ") + std::string("--set ") + std::to_string(f.field) + "=" +
-                         BitmapNumberText(*pick);
+        if (!facts.setLine.empty())
+            facts.setLine += ' ';
+        facts.setLine += "--set " + std::to_string(f.field) + "=" + BitmapNumberText(*pick);
     }
 }
 
