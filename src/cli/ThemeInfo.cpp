@@ -61,7 +61,7 @@ std::string FieldRow(const ThemeFacts& facts, const FieldFacts& f)
 {
     std::string area = FieldName(f.field);
     if (f.expected)
-        area += " " + SizeText(f.expected->width, f.expected->height);
+        area.append(" ").append(SizeText(f.expected->width, f.expected->height));
     std::string line = Padded(std::to_string(f.field), 7) + Padded(area, 30) + Padded(f.text.empty() ? "-" : f.text, 7);
     if (f.bitmap < 0)
         return line + (f.text.empty() ? "empty field" : "names no numbered bitmap");
@@ -149,7 +149,11 @@ std::string FactsText(const ThemeFacts& facts)
 {
     std::string text =
         facts.name + ": " + std::to_string(facts.bitmaps.size()) + " bitmaps\n\n" + BitmapTable(facts.bitmaps);
-    text += "\n" + Padded("field", 7) + Padded("area", 30) + Padded("text", 7) + "bitmap\n";
+    text.append("\n")
+        .append(Padded("field", 7))
+        .append(Padded("area", 30))
+        .append(Padded("text", 7))
+        .append("bitmap\n");
     for (const FieldFacts& f : facts.fields)
         text += FieldRow(facts, f) + "\n";
     std::string rows;
