@@ -576,8 +576,13 @@ void TForm1::FormCreate()
         centre();
     });
     runCommand([this] { redraw(); });
-    // Installed even when the first draw failed, so that every later command finds it.
-    runCommand([this] { vexaro::InstallConverter(workspace_.folder()); });
+    // Installed even when the first draw failed, so that every later command finds it. A copy
+    // working in the user's data folder brings the converter there up to its own version.
+    runCommand([this] {
+        vexaro::InstallConverter(workspace_.folder(), settingsBesideProgram_.empty()
+                                                          ? vexaro::ExistingConverter::Keep
+                                                          : vexaro::ExistingConverter::ReplaceIfDifferent);
+    });
 }
 
 void TForm1::FormDestroy()

@@ -95,7 +95,7 @@ TEST(ConvertProcess, SampleThemeGivesTheRecordedBytes)
         {"Backgroundimage.mbm", "00ade0cf14d7da80b95fbe8839c209203319ce472065060094d6a754570f0171"},
         {"EidPic.mbm", "1946720963bca2d16502da1a45685b38502b816747eb5c168922e4e8c3f4496d"},
         {"Menu_Folders.mbm", "c7fa8591ea4c1b9ae8a96baefe06d86d1d79959dfc154f65c5ebd262659c682b"},
-        {"preview.jpg", "6a7de996db263a0bbd5917ad7b5f6be7fd97cdbeb7d1197ab9b00aaa5fcc3f12"},
+        {"preview.jpg", "fb6ae6fddf0a7b400ec34b66859096958ecf851274540e5b09550df4b64959ac"},
     };
     const auto files = ConversionFiles(t / "out" / "VexaroSample");
     ASSERT_EQ(files.size(), recorded.size());
