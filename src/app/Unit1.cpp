@@ -199,7 +199,7 @@ QString ErrorBoxText(const std::string& message)
     std::string text = message;
     if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
         text += '.';
-    return QString::fromLocal8Bit(text);
+    return QString::fromStdString(text);
 }
 
 QImage ToQImage(const Bitmap& picture)
@@ -615,12 +615,12 @@ void TForm1::openChosen(const QString& path, int type)
 {
     vexaro::OpenOutcome outcome;
     runCommand([&] {
-        outcome = vexaro::OpenTheme(workspace_, path.toLocal8Bit().toStdString(),
-                                    static_cast<vexaro::ThemeFileType>(type), *seam_, [this] { redraw(); });
+        outcome = vexaro::OpenTheme(workspace_, path.toStdString(), static_cast<vexaro::ThemeFileType>(type), *seam_,
+                                    [this] { redraw(); });
     });
     // The bitmaps that could not be unpacked, and why; the others are shown.
     if (const std::string problems = outcome.problems(); !problems.empty())
-        boxes_->showMessage(this, QString::fromLocal8Bit(problems));
+        boxes_->showMessage(this, QString::fromStdString(problems));
 }
 
 void TForm1::SpeedButton1Click()
@@ -745,18 +745,16 @@ void TForm1::SpeedButton8Click()
     for (;;) {
         if (!dialogs_->chooseSave(this, QtFilter(kSaveFilter), name, type))
             return;
-        const std::string written =
-            vexaro::ReplaceExtension(name.toLocal8Bit().toStdString(), type == 2 ? ".bmp" : ".jpg");
+        const std::string written = vexaro::ReplaceExtension(name.toStdString(), type == 2 ? ".bmp" : ".jpg");
         std::error_code ec;
-        const QString shown = QString::fromLocal8Bit(written);
+        const QString shown = QString::fromStdString(written);
         if (!fs::exists(written, ec) || boxes_->ask(this, shown + " already exists.\nDo you want to replace it?"))
             break;
     }
     saveName_ = name;
     saveType_ = type;
     runCommand([&] {
-        vexaro::ExportPreview(pictures_.image1, name.toLocal8Bit().toStdString(),
-                              static_cast<vexaro::PreviewFileType>(type));
+        vexaro::ExportPreview(pictures_.image1, name.toStdString(), static_cast<vexaro::PreviewFileType>(type));
     });
 }
 

@@ -15,6 +15,7 @@
 #include "base/Files.h"
 #include "cli/Workers.h"
 #include "tool/Workspace.h"
+#include "base/Unicode.h"
 
 namespace vexaro::cli {
 
@@ -94,7 +95,7 @@ std::vector<BatchTheme> BatchThemes(const std::vector<std::string>& files, const
     std::error_code ec;
     for (std::size_t i = 0; i < files.size(); ++i)
         themes.push_back(
-            {files[i], fs::absolute(fs::path(files[i]), ec).string(), folders[i], fs::absolute(folders[i], ec)});
+            {files[i], fs::absolute(PathFromUtf8(files[i]), ec).string(), folders[i], fs::absolute(folders[i], ec)});
     return themes;
 }
 
@@ -116,7 +117,7 @@ std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jo
                 if (next == themes.size())
                     return;
                 i = next++;
-                current = fs::path(themes[i].file).filename().string();
+                current = PathFromUtf8(themes[i].file).filename().string();
                 progress.draw(done, current);
             }
             ThemeOutcome outcome = RunOne(runner, themes[i]);
@@ -254,7 +255,7 @@ ThemeRunner CopyRunner(const std::string& program, const std::vector<std::string
                        const std::string& typeOption, const fs::path& outcomeFolder)
 {
     return [=](const BatchTheme& theme) {
-        const fs::path outcomeFile = outcomeFolder / (theme.fullFolder.filename().string() + ".txt");
+        const fs::path outcomeFile = outcomeFolder / PathFromUtf8(theme.fullFolder.filename().string() + ".txt");
         std::vector<std::string> args = leading;
         args.insert(args.end(), {"convert-one", theme.fullFile, theme.fullFolder.string(), outcomeFile.string()});
         if (!typeOption.empty())

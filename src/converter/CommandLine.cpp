@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/Error.h"
+#include "base/Unicode.h"
 
 namespace vexaro::converter {
 
@@ -28,7 +29,7 @@ bool IsRootedPath([[maybe_unused]] std::string_view token)
     if (slash == std::string_view::npos || slash == 1)
         return false;
     std::error_code ec;
-    return std::filesystem::is_directory(std::filesystem::path(std::string(token.substr(0, slash))), ec);
+    return std::filesystem::is_directory(PathFromUtf8(token.substr(0, slash)), ec);
 #endif
 }
 

@@ -11,6 +11,7 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Unicode.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -252,7 +253,7 @@ std::string ProfileFile::read(const std::string& section, const std::string& key
     return value;
 }
 
-fs::path ProfileFile::temporaryPath() const { return path_.string() + ".new"; }
+fs::path ProfileFile::temporaryPath() const { return fs::path(path_) += ".new"; }
 
 void ProfileFile::write(const std::string& section, const std::string& key, const std::string& value) const
 {
@@ -283,7 +284,7 @@ void ProfileFile::write(const std::string& section, const std::string& key, cons
     // Write beside the file, flush it to the disk, then replace the file in one step.
     const fs::path temporary = temporaryPath();
     bool ok = false;
-    if (std::FILE* out = std::fopen(temporary.string().c_str(), "wb")) {
+    if (std::FILE* out = OpenStdioFile(temporary, "wb")) {
         ok = std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
 #ifndef _WIN32
         ok = ok && ::fsync(::fileno(out)) == 0;

@@ -128,8 +128,9 @@ TEST(InstallConverter, ReplacesOnlyADifferentConverterWhenAsked)
         EXPECT_EQ(InstallConverter(dir.path(), Sample(), ExistingConverter::ReplaceIfDifferent), c.writes);
         EXPECT_EQ(test::ReadBytes(target), sample);
         EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"bmconv.exe"});
-        if (!c.writes)
+        if (!c.writes) {
             EXPECT_EQ(fs::last_write_time(target), stamp);
+        }
     }
 }
 
