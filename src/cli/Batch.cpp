@@ -200,8 +200,13 @@ std::string ProgressText(std::size_t done, std::size_t total, long seconds, cons
                        std::to_string(done) + "/" + std::to_string(total) + " " + clock + " ";
     std::string name = current;
     const std::size_t room = kProgressWidth > line.size() ? kProgressWidth - line.size() : 0;
-    if (name.size() > room)
-        name = room > 3 ? name.substr(0, room - 3) + "..." : "";
+    if (name.size() > room) {
+        // Cut at a character's start, never inside a UTF-8 character.
+        std::size_t cut = room > 3 ? room - 3 : 0;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name = room > 3 ? name.substr(0, cut) + "..." : "";
+    }
     return line + name;
 }
 

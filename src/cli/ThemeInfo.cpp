@@ -323,7 +323,7 @@ ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitma
 ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields)
 {
     if (type == ThemeFileType::MultiBitmap)
-        return DescribeTheme(file, ReadNamedFacts(ReadThemeBytes(file, file), file), fields);
+        return DescribeTheme(file, ReadNamedFacts(ReadThemeBytes(PathFromUtf8(file), file), file), fields);
 
     // The package reader passes over a file it cannot open: make sure it can be opened first.
     const FileBytes probe = ReadFileCapped(PathFromUtf8(file), 0);

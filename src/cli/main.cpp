@@ -125,7 +125,7 @@ std::vector<std::string> CopyArguments(const Arguments& a, const Context& c)
 int ConvertMain(const Arguments& a, const Context& c)
 {
     // The theme commands change the current directory: every name is taken in full first.
-    const std::vector<BatchTheme> themes = BatchThemes(a.files, a.out);
+    const std::vector<BatchTheme> themes = BatchThemes(a.files, PathFromUtf8(a.out));
     const fs::path shownReport =
         a.report == "true" || a.report.empty() ? PathFromUtf8(a.out) / "index.html" : PathFromUtf8(a.report);
     const fs::path report = a.reportWanted ? fs::absolute(shownReport) : fs::path();
@@ -147,14 +147,14 @@ int ConvertMain(const Arguments& a, const Context& c)
         WriteBatchReport(report, themes, results);
         std::cout << "Report: " << shownReport.string() << "\n";
     }
-    std::cout << TallyLine(results, a.out) << std::endl;
+    std::cout << TallyLine(results, PathFromUtf8(a.out)) << std::endl;
     return BatchStatus(results);
 }
 
 int ConvertOneMain(const Arguments& a, const Context& c)
 {
-    const ThemeOutcome outcome = ConvertTheme(a.file, a.type, a.folder, c.fields, nullptr);
-    WriteOutcomeFile(a.outcomeFile, outcome);
+    const ThemeOutcome outcome = ConvertTheme(a.file, a.type, PathFromUtf8(a.folder), c.fields, nullptr);
+    WriteOutcomeFile(PathFromUtf8(a.outcomeFile), outcome);
     return ExitStatus(outcome.status);
 }
 

@@ -148,7 +148,7 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
         ExtractSisPackage(chosenPath, (source / "").string(), window);
     } else {
         std::error_code ec;
-        CopyFileReplacing(chosenPath, source / "temp.mbm", ec);
+        CopyFileReplacing(PathFromUtf8(chosenPath), source / "temp.mbm", ec);
         if (ec) {
             RemoveIfThere(source / "temp.mbm");
             throw Error("Cannot create file " + Quoted((source / "temp.mbm").string()) + ". " + ec.message());

@@ -293,6 +293,11 @@ TEST(Batch, StatusAndProgressText)
     EXPECT_EQ(with({ThemeStatus::Partial, ThemeStatus::Failed, ThemeStatus::Converted}), kExitFailed);
     EXPECT_EQ(ProgressText(3, 12, 75, "Blue.sis"), "[#####...............] 3/12 1:15 Blue.sis");
     EXPECT_EQ(ProgressText(0, 1, 0, std::string(100, 'x')).size(), 79u);
+    // A long name is cut between characters, not inside one.
+    std::string chinese;
+    for (int i = 0; i < 30; ++i)
+        chinese += "主";
+    EXPECT_EQ(ProgressText(0, 1, 0, chinese), "[....................] 0/1 0:00 " + chinese.substr(0, 14 * 3) + "...");
 }
 
 TEST(Batch, OutcomeFileCarriesTheOutcome)
