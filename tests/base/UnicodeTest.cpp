@@ -41,8 +41,9 @@ TEST(Unicode, TextFilesAreReadAsUtf8)
     EXPECT_EQ(TextAsUtf8(""), "");
 #ifdef _WIN32
     // Files of older programs are in the ANSI code page (Windows-1252 where these tests run).
-    if (GetACP() == 1252)
+    if (GetACP() == 1252) {
         EXPECT_EQ(TextAsUtf8("Caf\xE9.mbm"), "Café.mbm");
+    }
 #else
     EXPECT_EQ(TextAsUtf8("Caf\xE9.mbm"), "Caf\xE9.mbm"); // names need not be UTF-8 here
 #endif
