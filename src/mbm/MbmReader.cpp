@@ -352,4 +352,26 @@ MbmImage DecodeBitmap(const MbmBytes& bytes, const MbmBitmapRecord& record)
     return image;
 }
 
+std::uint64_t DecodedPixels(const MbmFile& file, std::size_t count)
+{
+    std::uint64_t pixels = 0;
+    const std::size_t entries = std::min(count, file.bitmaps.size());
+    for (std::size_t i = 0; i < entries; ++i) {
+        const MbmBitmapRecord& record = file.bitmaps[i];
+        // A record without a fault has passed the size checks: each factor is below 2^15.
+        if (record.fault.empty())
+            pixels +=
+                static_cast<std::uint64_t>(record.header.width) * static_cast<std::uint64_t>(record.header.height);
+    }
+    return pixels;
+}
+
+void CheckThemePixels(const MbmFile& file, std::size_t count, const std::string& name)
+{
+    const std::uint64_t pixels = DecodedPixels(file, count);
+    if (pixels > kMaxThemePixels)
+        throw Error("The theme " + Quoted(name) + " is too large: its bitmaps would unpack to " +
+                    std::to_string(pixels) + " pixels, more than the limit of " + std::to_string(kMaxThemePixels));
+}
+
 } // namespace vexaro::mbm

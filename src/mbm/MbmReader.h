@@ -54,6 +54,21 @@ public:
 MbmFile ReadMbm(std::span<const std::uint8_t> bytes);
 MbmFile ReadMbm(const MbmBytes& bytes);
 
+// What the bitmaps of one theme may come to when decoded, all together: 16 Mi pixels. The
+// largest multi-bitmap file we know of decodes to 0.64 Mi pixels, and a phone theme of a few
+// hundred screen-sized bitmaps to a few; the cap keeps a table that names one huge bitmap many
+// times (or many huge ones) from filling the disk and the memory with its pixels.
+inline constexpr std::uint64_t kMaxThemePixels = std::uint64_t{16} << 20;
+
+// The pixels (width x height) that the first `count` entries of `file`'s table decode to. An
+// entry counts each time it stands in the table, also where entries share their data; an entry
+// with a fault decodes to nothing and counts nothing.
+std::uint64_t DecodedPixels(const MbmFile& file, std::size_t count);
+
+// Throws vexaro::Error naming `name` and the cap when the first `count` entries of `file`
+// decode to more than kMaxThemePixels.
+void CheckThemePixels(const MbmFile& file, std::size_t count, const std::string& name);
+
 // Decodes bitmap `record` of the file `bytes` (the same bytes given to ReadMbm) into its
 // pixels. Throws vexaro::Error("bitmap 3: ...") when the record carries a fault or the
 // stored data does not decode to exactly the bitmap's pixels.

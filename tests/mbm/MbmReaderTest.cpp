@@ -217,5 +217,28 @@ TEST(MbmReader, RomImageObjects)
     EXPECT_EQ(DecodeError(bytes, 1), "bitmap 1: object position 170 lies outside the file (164 bytes)");
 }
 
+// A table may name one bitmap's data many times: each entry counts, up to the entries asked for;
+// an entry with a fault counts nothing.
+TEST(MbmReader, ThemePixelsCountEveryEntry)
+{
+    MbmFile file;
+    file.bitmaps.resize(6);
+    for (MbmBitmapRecord& record : file.bitmaps) {
+        record.header.width = 4096;
+        record.header.height = 1024;
+    }
+    file.bitmaps[1].fault = "bad header size 0 (must be 40)";
+    EXPECT_EQ(DecodedPixels(file, 3), 2u * 4096 * 1024);
+    EXPECT_EQ(DecodedPixels(file, 100), 5u * 4096 * 1024);
+    EXPECT_NO_THROW(CheckThemePixels(file, 5, "t.mbm")); // exactly the cap
+    try {
+        CheckThemePixels(file, 6, "t.mbm");
+        ADD_FAILURE() << "accepted";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "The theme \"t.mbm\" is too large: its bitmaps would unpack to 20971520 pixels, "
+                               "more than the limit of 16777216");
+    }
+}
+
 } // namespace
 } // namespace vexaro::mbm
