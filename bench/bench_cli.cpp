@@ -14,10 +14,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Program()
+const std::string& Program()
 {
-    const char* other = std::getenv("VEXARO_BENCH_CLI");
-    return other && *other ? other : VEXARO_CLI;
+    static const std::string program = [] {
+        const char* other = std::getenv("VEXARO_BENCH_CLI");
+        return std::string(other && *other ? other : VEXARO_CLI);
+    }();
+    return program;
 }
 
 constexpr int kThemes = 20;

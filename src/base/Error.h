@@ -20,6 +20,12 @@ inline constexpr const char* kBitmapNotValid = "Bitmap image is not valid";
 std::string SystemReason(int errorNumber);
 
 // `text` in double quotes, as messages name files and values: "Theme.sis".
-inline std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+inline std::string Quoted(std::string_view text)
+{
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.append(1, '"').append(text).append(1, '"');
+    return quoted;
+}
 
 } // namespace vexaro

@@ -155,7 +155,7 @@ std::string SummaryLine(const BatchTheme& theme, const ThemeOutcome& outcome)
                        theme.folder.string() + ":";
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         if (outcome.built[i])
-            line += " " + NativePath(kTargetFiles[i]).string();
+            line.append(" ").append(NativePath(kTargetFiles[i]).string());
     if (outcome.preview)
         line += std::string(" ") + kConvertPreviewName;
     if (outcome.status == ThemeStatus::Partial)
@@ -196,8 +196,9 @@ std::string ProgressText(std::size_t done, std::size_t total, long seconds, cons
     const std::size_t filled = total == 0 ? 0 : done * kProgressBarCells / total;
     char clock[32];
     std::snprintf(clock, sizeof clock, "%ld:%02ld", seconds / 60, seconds % 60);
-    std::string line = "[" + std::string(filled, '#') + std::string(kProgressBarCells - filled, '.') + "] " +
-                       std::to_string(done) + "/" + std::to_string(total) + " " + clock + " ";
+    std::string line = "[";
+    line.append(filled, '#').append(kProgressBarCells - filled, '.');
+    line += "] " + std::to_string(done) + "/" + std::to_string(total) + " " + clock + " ";
     std::string name = current;
     const std::size_t room = kProgressWidth > line.size() ? kProgressWidth - line.size() : 0;
     if (name.size() > room) {

@@ -137,8 +137,9 @@ void Suggest(ThemeFacts& facts)
         if (pick == f.suggestions.end())
             continue;
         taken.insert(*pick);
-        facts.setLine += (facts.setLine.empty() ? "" : " ") + std::string("--set ") + std::to_string(f.field) + "=" +
-                         BitmapNumberText(*pick);
+        if (!facts.setLine.empty())
+            facts.setLine += ' ';
+        facts.setLine += "--set " + std::to_string(f.field) + "=" + BitmapNumberText(*pick);
     }
 }
 
@@ -168,7 +169,10 @@ std::string Padded(std::string text, std::size_t width)
 
 std::string DepthText(const BitmapFacts& b)
 {
-    return std::to_string(b.bitsPerPixel) + (b.colourMode == mbm::kColour ? "" : " " + ModeName(b.colourMode));
+    std::string text = std::to_string(b.bitsPerPixel);
+    if (b.colourMode != mbm::kColour)
+        text.append(" ").append(ModeName(b.colourMode));
+    return text;
 }
 
 std::string BitmapTable(const std::vector<BitmapFacts>& bitmaps)

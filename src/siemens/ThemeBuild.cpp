@@ -149,8 +149,11 @@ std::string SaveOutcome::problems() const
             line = MissingText(t.missing);
         else if (!t.built)
             line = "not built: " + t.converterMessages;
-        if (!line.empty())
-            text += (text.empty() ? "" : "\n") + ShortName(t.file) + ": " + line;
+        if (line.empty())
+            continue;
+        if (!text.empty())
+            text += '\n';
+        text += ShortName(t.file) + ": " + line;
     }
     return text;
 }

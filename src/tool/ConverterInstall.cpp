@@ -123,7 +123,7 @@ bool InstallConverter(const fs::path& folder, std::span<const unsigned char> ima
         ThrowCannotCreate(target, "This build carries no converter program");
 
     const fs::path temporary =
-        folder / ("." + std::string(kConverterFileName) + "." + std::to_string(ProcessId()) + ".part");
+        folder / (std::string(".") + kConverterFileName + "." + std::to_string(ProcessId()) + ".part");
     fs::remove(temporary, ec); // left by an earlier run that was cut short
     if (const int error = WriteNewFile(temporary, image); error != 0) {
         fs::remove(temporary, ec);

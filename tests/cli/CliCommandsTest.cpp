@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "../mbm/MiniJson.h"
+#include "MiniJson.h"
 #include "base/Error.h"
 #include "cli/Batch.h"
 #include "cli/BatchReport.h"

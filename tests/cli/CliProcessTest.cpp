@@ -6,7 +6,7 @@
 #include <fstream>
 #include <set>
 
-#include "../mbm/MiniJson.h"
+#include "MiniJson.h"
 #include "bitmap/BmpCodec.h"
 #include "CliRun.h"
 #include "tool/Workspace.h"

@@ -174,14 +174,16 @@ int Probe(const char* reportFile)
 {
     std::string lines = "environment";
     for (const std::string& variable : Variables())
-        lines += " " + variable.substr(0, variable.find('=', 1));
+        lines.append(" ").append(variable, 0, variable.find('=', 1));
     const long inputBytes = ReadAll(Stream::Input);
-    lines += "\ninput " + std::to_string(inputBytes) + "\n" + "stdin " + Kind(Stream::Input) + "\n" + "stdout " +
-             Kind(Stream::Output) + "\n" + "stderr " + Kind(Stream::Error) + "\n";
+    lines.append("\ninput ").append(std::to_string(inputBytes));
+    lines.append("\nstdin ").append(Kind(Stream::Input));
+    lines.append("\nstdout ").append(Kind(Stream::Output));
+    lines.append("\nstderr ").append(Kind(Stream::Error)).append("\n");
 #ifndef _WIN32
     lines += "fds";
     for (int fd : vexaro::test::OpenDescriptors()) // before the report adds one of its own
-        lines += " " + std::to_string(fd);
+        lines.append(" ").append(std::to_string(fd));
     lines += "\n";
 #endif
     std::ofstream report(reportFile, std::ios::binary);

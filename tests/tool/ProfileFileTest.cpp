@@ -23,8 +23,8 @@ TEST(ProfileFile, NewFileHasTheSectionAndKeysInOrder)
     test::TempDir dir;
     ProfileFile ini(dir / "Settings.ini");
     EXPECT_EQ(ini.read("Files", "1", "002"), "002") << "no file: the default";
-    for (int n = 1; n <= 3; ++n)
-        ini.write("Files", std::to_string(n), "v" + std::to_string(n));
+    for (const char* key : {"1", "2", "3"})
+        ini.write("Files", key, std::string("v") + key);
     EXPECT_EQ(Text(dir / "Settings.ini"), "[Files]\r\n1=v1\r\n2=v2\r\n3=v3\r\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "Settings.ini.new"));
 }

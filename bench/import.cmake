@@ -1,1 +1,0 @@
-set(BENCH_LIBS vexaro_import vexaro_theme_painter)
