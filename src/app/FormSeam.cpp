@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "preview/RasterFont.h"
+#include "app/TextBytes.h"
 #include "app/Unit1.h"
 
 namespace vexaro::app {
@@ -48,7 +49,7 @@ void FormSeam::processMessages()
     QCoreApplication::processEvents();
 }
 
-std::string FormSeam::fieldText(int n) const { return form_.Edit[n]->text().toLocal8Bit().toStdString(); }
+std::string FormSeam::fieldText(int n) const { return BytesOfText(form_.Edit[n]->text()); }
 
 void FormSeam::showMessage(const std::string& text) { boxes_.showMessage(&form_, QString::fromStdString(text)); }
 

@@ -7,13 +7,17 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QFrame>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,8 +39,10 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
+#include <cctype>
 #include <exception>
 #include <optional>
 #include <system_error>
@@ -44,8 +50,10 @@
 
 #include "tool/ConverterInstall.h"
 #include "base/Error.h"
+#include "base/Unicode.h"
 #include "tool/FieldDefaults.h"
 #include "app/FormSeam.h"
+#include "app/TextBytes.h"
 #include "import/ImportCommands.h"
 #include "preview/PreviewExport.h"
 #include "preview/SourcePanel.h"
@@ -69,11 +77,43 @@ constexpr const char* kCarriedSansSerif = ":/fonts/ms_sans_serif.ttf";
 constexpr const char* kCarriedTahoma = ":/fonts/tahoma.ttf";
 constexpr const char* kBusyNotice = "Busy: try again when the running command has ended.";
 
+// Windows spaces Tahoma's lines by its ascent and descent, 1.2 em apart. Wine's copy would
+// have them closer, so that the lines of a message touch: its bitmap strikes for small sizes
+// (the tables EBLC, EBDT and "BDF ") bring metrics 0.9 em apart, and its OS/2 table asks for
+// its typographic metrics (the flag USE_TYPO_METRICS, bit 7 of fsSelection), 1.0 em apart. The
+// carried copy hides the strikes (the third letter of their tags made small, which keeps the
+// table directory sorted) and clears the flag, so that every size spaces its lines
+// as Windows does. Tahoma serves scaled screens, where the strikes are seldom of use anyway.
+QByteArray SpacedAsOnWindows(QByteArray font)
+{
+    auto byte = [&](qsizetype at) { return static_cast<unsigned char>(font[at]); };
+    auto u16 = [&](qsizetype at) { return qsizetype{byte(at)} << 8 | byte(at + 1); };
+    auto u32 = [&](qsizetype at) { return u16(at) << 16 | u16(at + 2); };
+    // A 12-byte header with the number of tables, then 16 bytes for each: tag, checksum,
+    // offset, length.
+    constexpr qsizetype kTables = 12, kEntry = 16, kSelection = 62;
+    if (font.size() < kTables)
+        return font;
+    for (qsizetype entry = kTables; entry < kTables + kEntry * u16(4) && entry + kEntry <= font.size();
+         entry += kEntry) {
+        const QByteArray tag = font.mid(entry, 4);
+        if (tag == "EBLC" || tag == "EBDT" || tag == "BDF ")
+            font[entry + 2] = static_cast<char>(std::tolower(byte(entry + 2)));
+        const qsizetype flags = u32(entry + 8) + kSelection;
+        if (tag == "OS/2" && u32(entry + 12) >= kSelection + 2 && flags + 2 <= font.size())
+            font[flags + 1] = static_cast<char>(byte(flags + 1) & ~0x80);
+    }
+    return font;
+}
+
 // Both faces are offered; the font engine may refuse either.
 bool RegisterCarriedFaces()
 {
     const int sansSerif = QFontDatabase::addApplicationFont(kCarriedSansSerif);
-    const int tahoma = QFontDatabase::addApplicationFont(kCarriedTahoma);
+    QFile tahomaFile(kCarriedTahoma);
+    const int tahoma = tahomaFile.open(QIODevice::ReadOnly)
+                           ? QFontDatabase::addApplicationFontFromData(SpacedAsOnWindows(tahomaFile.readAll()))
+                           : -1;
     return sansSerif >= 0 || tahoma >= 0;
 }
 
@@ -228,15 +268,26 @@ QFont WindowFont(qreal devicePixelRatio)
     return font;
 }
 
-bool QtFileDialogs::chooseOpen(QWidget* owner, const QString& filter, QString& path, int& type)
+bool QtFileDialogs::chooseOpen(QWidget* owner, const QString& filter, const QStringList& recent, QString& path,
+                               int& type)
 {
+    QStringList folders;
+    for (const QString& theme : recent) {
+        const QFileInfo file(theme);
+        if (file.dir().exists() && !folders.contains(file.absolutePath()))
+            folders << file.absolutePath();
+    }
+    QFileDialog dialog(owner, QString(), folders.value(0, path), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // Qt's history runs from the oldest to the latest.
+    dialog.setHistory(QStringList(folders.rbegin(), folders.rend()));
     const QStringList filters = filter.split(";;");
-    QString chosenFilter = filters.value(type - 1);
-    const QString name = QFileDialog::getOpenFileName(owner, QString(), path, filter, &chosenFilter);
-    if (name.isEmpty())
+    dialog.selectNameFilter(filters.value(type - 1));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    path = name;
-    type = FilterIndex(filters, chosenFilter);
+    path = dialog.selectedFiles().front();
+    type = FilterIndex(filters, dialog.selectedNameFilter());
     return true;
 }
 
@@ -264,6 +315,11 @@ void QtMessageBoxes::showMessage(QWidget* owner, const QString& text)
     RunBox(owner, QMessageBox::NoIcon, text, QMessageBox::Ok);
 }
 
+void QtMessageBoxes::showInformation(QWidget* owner, const QString& text)
+{
+    RunBox(owner, QMessageBox::Information, text, QMessageBox::Ok);
+}
+
 bool QtMessageBoxes::ask(QWidget* owner, const QString& text)
 {
     return RunBox(owner, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
@@ -272,11 +328,65 @@ bool QtMessageBoxes::ask(QWidget* owner, const QString& text)
 void QtMessageBoxes::notify(QWidget* owner, const QString& text)
 {
     // By the pointer when it is over the window, else (a key was refused) over the window's middle.
-    QPoint at = QCursor::pos();
-    if (owner && !owner->rect().contains(owner->mapFromGlobal(at)))
+    QPoint at = QCursor::pos() + QPoint(12, 16);
+    if (owner && !owner->rect().contains(owner->mapFromGlobal(QCursor::pos())))
         at = owner->mapToGlobal(owner->rect().center());
     QApplication::beep();
-    QToolTip::showText(at, text, owner);
+    showNotice(owner, text, at, false);
+}
+
+void QtMessageBoxes::inform(QWidget* owner, const QString& text)
+{
+    // Over the middle of the window's bottom, above the progress bar.
+    showNotice(owner, text, owner ? owner->mapToGlobal(QPoint(owner->width() / 2, owner->height() - 24)) : QPoint(),
+               true);
+    QTimer::singleShot(informTime_, notice_.data(), [this, shown = shown_] {
+        if (shown_ == shown)
+            withdrawNotice();
+    });
+}
+
+void QtMessageBoxes::withdrawNotice()
+{
+    if (notice_)
+        notice_->hide();
+}
+
+QLabel* QtMessageBoxes::notice() const { return notice_ && notice_->isVisible() ? notice_.data() : nullptr; }
+
+void QtMessageBoxes::showNotice(QWidget* owner, const QString& text, QPoint at, bool above)
+{
+    if (!notice_) {
+        notice_ = new QLabel(owner, Qt::ToolTip | Qt::FramelessWindowHint);
+        notice_->setObjectName("Notice");
+        notice_->setAttribute(Qt::WA_ShowWithoutActivating);
+        notice_->setTextFormat(Qt::PlainText);
+        notice_->setForegroundRole(QPalette::ToolTipText);
+        notice_->setBackgroundRole(QPalette::ToolTipBase);
+        notice_->setAutoFillBackground(true);
+        notice_->setFrameStyle(QFrame::Box | QFrame::Plain);
+        notice_->setMargin(3);
+    }
+    ++shown_;
+    notice_->setText(text);
+    notice_->adjustSize();
+    if (above)
+        at -= QPoint(notice_->width() / 2, notice_->height());
+    if (const QScreen* screen = owner ? owner->screen() : nullptr) {
+        const QRect area = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - notice_->width())));
+        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - notice_->height())));
+    }
+    notice_->move(at);
+    notice_->show();
+    notice_->raise();
+    // Painted now: a command that refuses input lets messages run only between its steps, and
+    // the notice would otherwise wait for the next one.
+    QElapsedTimer waited;
+    waited.start();
+    while (notice_->windowHandle() && !notice_->windowHandle()->isExposed() && waited.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    notice_->repaint();
 }
 
 TForm1::TForm1(std::filesystem::path programFolder, std::unique_ptr<FileDialogs> dialogs,
@@ -289,6 +399,9 @@ TForm1::TForm1(std::filesystem::path programFolder, std::unique_ptr<FileDialogs>
     seam_ = std::make_unique<FormSeam>(*this, *boxes_);
     buildLayout();
     addKeys();
+    // The left pane shows the window's colour until a draw paints it, also when the first fails.
+    for (vexaro::Bitmap* picture : {&pictures_.image2, &pictures_.menu, &pictures_.submenu})
+        picture->fill(seam_->faceColour());
     FormCreate();
 }
 
@@ -328,7 +441,6 @@ void TForm1::buildLayout()
     QFont arrow("Arial", 12);
     arrow.setBold(true);
     SpeedButton5->setFont(arrow);
-    SpeedButton5->setToolTip("Preview (Alt+P)");
     Image1 = Picture(this, "Image1", 454, 0, 280, 385);
     SpeedButton8 = SpeedButton(this, "SpeedButton8", "Sa&ve", 454, 393, 280, 25);
     buildPanel();
@@ -392,6 +504,19 @@ void TForm1::buildFields()
         edit->setFocusPolicy(Qt::StrongFocus);
         edit->installEventFilter(this);
         Edit[n] = edit;
+        // Two pixels round the field, under it; the gaps between the controls hold it.
+        auto* mark = new QFrame(GroupBox1);
+        mark->setObjectName(QString("Edit%1Missing").arg(n));
+        mark->setFrameStyle(QFrame::Box | QFrame::Plain);
+        mark->setLineWidth(2);
+        QPalette markColour = mark->palette();
+        markColour.setColor(QPalette::WindowText, QColor::fromRgb(kMissingBitmapColour));
+        mark->setPalette(markColour);
+        mark->setAttribute(Qt::WA_TransparentForMouseEvents);
+        mark->setGeometry(edit->geometry().adjusted(-2, -2, 2, 2));
+        mark->stackUnder(edit);
+        mark->hide();
+        missingMark[n] = mark;
     };
     makeEdit(1, 56, 16, 41);
     makeEdit(2, 56, 80, 41);
@@ -407,18 +532,40 @@ void TForm1::buildFields()
 }
 
 // Keys beside the access keys of the captions: Ctrl+O Open, Ctrl+S Save, F5 Refresh, Alt+P the
-// pane toggle, Enter in a number field Refresh. Each presses its button, so a key refused while
-// busy is refused as a click is.
+// pane toggle, Enter in a number field Refresh, F1 the list of keys. Each presses its button, so
+// a key refused while busy is refused as a click is. Every button's tooltip names its keys.
 void TForm1::addKeys()
 {
-    const std::pair<QKeySequence, QToolButton*> keys[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_O), SpeedButton1},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), SpeedButton7},
-        {QKeySequence(Qt::Key_F5), SpeedButton2},
-        {QKeySequence(Qt::ALT | Qt::Key_P), SpeedButton5},
+    const struct {
+        QToolButton* button;
+        const char* what;
+        QKeySequence key; // besides the access key of its caption
+        const char* more;
+    } buttons[] = {
+        {SpeedButton1, "Open a theme", QKeySequence(Qt::CTRL | Qt::Key_O), nullptr},
+        {SpeedButton7, "Build the Siemens theme files", QKeySequence(Qt::CTRL | Qt::Key_S), nullptr},
+        {SpeedButton2, "Redraw the theme from the numbers", QKeySequence(Qt::Key_F5), "Enter in a number field"},
+        {SpeedButton3, "Throw the opened theme away", QKeySequence(), nullptr},
+        {SpeedButton4, "Show the program folder", QKeySequence(), nullptr},
+        {SpeedButton5, "Show or hide the preview", QKeySequence(Qt::ALT | Qt::Key_P), nullptr},
+        {SpeedButton8, "Save the preview picture", QKeySequence(), nullptr},
+        {SpeedButton6, "Exit", QKeySequence(), nullptr},
     };
-    for (const auto& [sequence, button] : keys)
-        connect(new QShortcut(sequence, this), &QShortcut::activated, button, &QToolButton::click);
+    keysText_ = QString("Vexaro %1\n").arg(VEXARO_VERSION);
+    for (const auto& b : buttons) {
+        QStringList names;
+        for (const QKeySequence& key : {b.key, QKeySequence::mnemonic(b.button->text())})
+            if (!key.isEmpty())
+                names << key.toString(QKeySequence::NativeText);
+        if (b.more)
+            names << b.more;
+        if (!b.key.isEmpty())
+            connect(new QShortcut(b.key, this), &QShortcut::activated, b.button, &QToolButton::click);
+        b.button->setToolTip(QString("%1 (%2)").arg(b.what, names.join(", ")));
+        keysText_ += QString("\n%1: %2").arg(b.what, names.join(", "));
+    }
+    keysText_ += "\nThese keys: F1";
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, &TForm1::showKeys);
     for (int n = 1; n <= vexaro::kFieldCount; ++n) {
         connect(Edit[n], &QLineEdit::returnPressed, SpeedButton2, &QToolButton::click);
         connect(Edit[n], &QLineEdit::textChanged, this, [this, n] { markField(n, themeOpen()); });
@@ -512,6 +659,7 @@ bool TForm1::runCommand(F&& command)
         }
         refreshImages();
         seam_->setOpenCaption("Open");
+        boxes_->withdrawNotice();
         if (failure)
             ProgressBar1->setValue(ProgressBar1->minimum());
         markMissingBitmaps();
@@ -532,11 +680,12 @@ bool TForm1::themeOpen() const
 void TForm1::markField(int n, bool open)
 {
     QLineEdit* edit = Edit[n];
-    const bool missing = open && !workspace_.findSourceBitmap(edit->text().toLocal8Bit().toStdString());
+    const bool missing = open && !workspace_.findSourceBitmap(BytesOfText(edit->text()));
     QPalette colours = fieldPalette_;
     if (missing)
         colours.setColor(QPalette::Text, QColor::fromRgb(kMissingBitmapColour));
     edit->setPalette(colours);
+    missingMark[n]->setVisible(missing);
     edit->setToolTip(missing ? QString("No bitmap %1 in this theme").arg(edit->text()) : QString());
 }
 
@@ -552,12 +701,15 @@ void TForm1::readSettings()
     settings_.removeUnfinishedWrite();
     std::error_code ec;
     const bool ownFile = fs::exists(settings_.path(), ec) || settingsBesideProgram_.empty();
-    const vexaro::ProfileFile source(ownFile ? settings_.path() : settingsBesideProgram_);
+    const vexaro::ProfileValues source =
+        vexaro::ProfileFile(ownFile ? settings_.path() : settingsBesideProgram_).load();
     for (int n = 1; n <= vexaro::kFieldCount; ++n) {
-        const std::string current = Edit[n]->text().toLocal8Bit().toStdString();
-        Edit[n]->setText(
-            QString::fromLocal8Bit(source.read(vexaro::kFieldSettingsSection, std::to_string(n), current)));
+        const std::string current = BytesOfText(Edit[n]->text());
+        Edit[n]->setText(TextOfBytes(source.read(vexaro::kFieldSettingsSection, std::to_string(n), current)));
     }
+    for (int n = 1; n <= kRecentThemeCount; ++n)
+        if (const std::string theme = source.read(kRecentThemesSection, std::to_string(n), {}); !theme.empty())
+            recentThemes_ << TextOfBytes(theme);
 }
 
 void TForm1::FormCreate()
@@ -590,10 +742,13 @@ void TForm1::FormDestroy()
     if (destroyed_)
         return;
     destroyed_ = true;
+    std::vector<vexaro::ProfileEntry> entries;
+    for (int n = 1; n <= vexaro::kFieldCount; ++n)
+        entries.push_back({vexaro::kFieldSettingsSection, std::to_string(n), BytesOfText(Edit[n]->text())});
+    for (qsizetype i = 0; i < recentThemes_.size(); ++i)
+        entries.push_back({kRecentThemesSection, std::to_string(i + 1), BytesOfText(recentThemes_[i])});
     try {
-        for (int n = 1; n <= vexaro::kFieldCount; ++n)
-            settings_.write(vexaro::kFieldSettingsSection, std::to_string(n),
-                            Edit[n]->text().toLocal8Bit().toStdString());
+        settings_.write(entries);
     } catch (const std::exception& e) {
         shutdownFailed_ = true;
         showError(e.what());
@@ -614,10 +769,12 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::openChosen(const QString& path, int type)
 {
     vexaro::OpenOutcome outcome;
-    runCommand([&] {
+    const bool opened = runCommand([&] {
         outcome = vexaro::OpenTheme(workspace_, path.toStdString(), static_cast<vexaro::ThemeFileType>(type), *seam_,
                                     [this] { redraw(); });
     });
+    if (opened)
+        rememberTheme(path);
     // The bitmaps that could not be unpacked, and why; the others are shown.
     if (const std::string problems = outcome.problems(); !problems.empty())
         boxes_->showMessage(this, QString::fromStdString(problems));
@@ -627,11 +784,28 @@ void TForm1::SpeedButton1Click()
 {
     if (busy_)
         return refuseWhileBusy();
-    QString path;
-    int type = 1;
-    if (!dialogs_->chooseOpen(this, QtFilter(kOpenFilter), path, type))
+    QString path = recentThemes_.value(0);
+    int type = TypeByExtension(path) == 2 ? 2 : 1;
+    if (!dialogs_->chooseOpen(this, QtFilter(kOpenFilter), recentThemes_, path, type))
         return;
     openChosen(path, type);
+}
+
+// The latest first, each once, at most kRecentThemeCount.
+void TForm1::rememberTheme(const QString& path)
+{
+    const QString theme = QFileInfo(path).absoluteFilePath();
+    recentThemes_.removeAll(theme);
+    recentThemes_.prepend(theme);
+    while (recentThemes_.size() > kRecentThemeCount)
+        recentThemes_.removeLast();
+}
+
+void TForm1::showKeys()
+{
+    if (busy_)
+        return refuseWhileBusy();
+    boxes_->showInformation(this, keysText_);
 }
 
 void TForm1::SpeedButton2Click()
@@ -684,37 +858,60 @@ void TForm1::showProgramFolder()
 void TForm1::SpeedButton5Click()
 {
     runCommand([this] {
-        // Each step waits 1 ms and lets no messages run; a step the platform refuses ends the
-        // animation at the width it allows.
-        auto animate = [this](int target, int step) {
-            animating_ = true;
-            const auto done = qScopeGuard([this] { animating_ = false; });
-            for (;;) {
-                const int now = outerWidth();
-                if ((step > 0 && now >= target) || (step < 0 && now <= target))
-                    break;
-                setOuterWidth(now + step);
-                repaint();
-                QThread::msleep(1);
-                if (outerWidth() == now)
-                    break;
-            }
-            setOuterWidth(target);
-        };
         if (paneState_ == 0) {
             vexaro::DrawTargetPreview(workspace_, *seam_, pictures_.image1);
             refreshImages();
             showPane(true);
-            animate(kWideWidth, 10);
+            const int left = frameGeometry().left();
+            animateWidth(kWideWidth, left);
+            movedLeft_.reset();
+            if (frameGeometry().left() != left) {
+                homeLeft_ = left;
+                movedLeft_ = frameGeometry().left();
+            }
             SpeedButton5->setText("<");
             paneState_ = 1;
         } else {
-            animate(kNarrowWidth, -10);
+            // Back where it stood, unless the user has moved it since.
+            const bool goBack = movedLeft_ && *movedLeft_ == frameGeometry().left();
+            animateWidth(kNarrowWidth, goBack ? homeLeft_ : frameGeometry().left());
+            movedLeft_.reset();
             showPane(false);
             SpeedButton5->setText(">");
             paneState_ = 0;
         }
     });
+}
+
+// Widens or narrows the window in steps of 10 pixels, each followed by a pause of 1 ms with no
+// messages let run; a step the platform refuses ends the animation at the width it allows. The
+// left edge stays at `home`, except where the window would cross the screen's right edge: it
+// is moved left just enough then (as far as the screen's left edge).
+void TForm1::animateWidth(int target, int home)
+{
+    animating_ = true;
+    const auto done = qScopeGuard([this] { animating_ = false; });
+    const QRect area = screen() ? screen()->availableGeometry() : QRect();
+    auto place = [&](int width) {
+        if (!area.isEmpty()) {
+            const int left = std::max(area.left(), std::min(home, area.right() + 1 - width));
+            if (left != frameGeometry().left())
+                move(left, pos().y());
+        }
+        setOuterWidth(width);
+    };
+    const int step = target > outerWidth() ? 10 : -10;
+    for (;;) {
+        const int now = outerWidth();
+        if ((step > 0 && now >= target) || (step < 0 && now <= target))
+            break;
+        place(now + step);
+        repaint();
+        QThread::msleep(1);
+        if (outerWidth() == now)
+            break;
+    }
+    place(target);
 }
 
 void TForm1::showPane(bool shown)
@@ -729,9 +926,26 @@ void TForm1::SpeedButton7Click()
 {
     std::optional<vexaro::SaveOutcome> outcome;
     runCommand([&] { outcome = vexaro::SaveTheme(workspace_, *seam_); });
-    // A file left unbuilt, or built white where the theme lacks a bitmap, is never passed over.
-    if (outcome && !outcome->complete())
-        showError("The Siemens theme is incomplete\n" + outcome->problems());
+    if (outcome)
+        tellSaved(*outcome);
+}
+
+// A file left unbuilt is an error; files built white where the theme lacks a bitmap are no
+// failure but never passed over; a whole theme gets a notice that goes by itself.
+void TForm1::tellSaved(const vexaro::SaveOutcome& outcome)
+{
+    const auto& targets = outcome.targets;
+    if (!std::all_of(targets.begin(), targets.end(), [](const vexaro::TargetOutcome& t) { return t.built; }))
+        return showError("The Siemens theme is incomplete\n" + outcome.problems());
+    if (!outcome.complete())
+        return boxes_->showInformation(
+            this, QString::fromStdString("The Siemens theme was built, white where bitmaps are missing\n" +
+                                         outcome.problems()));
+    QStringList names;
+    for (const vexaro::TargetOutcome& t : targets)
+        names << QString::fromStdString(t.file.substr(t.file.find_last_of('\\') + 1));
+    const QString folder = QString::fromStdString((workspace_.target() / "").string());
+    boxes_->inform(this, QString("Saved the Siemens theme in %1\n%2").arg(folder, names.join(", ")));
 }
 
 void TForm1::SpeedButton8Click()
@@ -742,20 +956,23 @@ void TForm1::SpeedButton8Click()
     int type = saveType_;
     // The type decides the name written; an existing file of that name is replaced only when
     // the user says so, else the dialog comes back.
+    QString written;
     for (;;) {
         if (!dialogs_->chooseSave(this, QtFilter(kSaveFilter), name, type))
             return;
-        const std::string written = vexaro::ReplaceExtension(name.toStdString(), type == 2 ? ".bmp" : ".jpg");
+        const std::string file = vexaro::ReplaceExtension(name.toStdString(), type == 2 ? ".bmp" : ".jpg");
+        written = QString::fromStdString(file);
         std::error_code ec;
-        const QString shown = QString::fromStdString(written);
-        if (!fs::exists(written, ec) || boxes_->ask(this, shown + " already exists.\nDo you want to replace it?"))
+        if (!fs::exists(vexaro::PathFromUtf8(file), ec) ||
+            boxes_->ask(this, written + " already exists.\nDo you want to replace it?"))
             break;
     }
     saveName_ = name;
     saveType_ = type;
-    runCommand([&] {
-        vexaro::ExportPreview(pictures_.image1, name.toStdString(), static_cast<vexaro::PreviewFileType>(type));
-    });
+    if (runCommand([&] {
+            vexaro::ExportPreview(pictures_.image1, name.toStdString(), static_cast<vexaro::PreviewFileType>(type));
+        }))
+        boxes_->inform(this, "Saved the preview as " + written);
 }
 
 void TForm1::judgeDrag(QDragMoveEvent* event)
@@ -788,8 +1005,18 @@ void TForm1::dropEvent(QDropEvent* event)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
-    // A field takes dragged text, but files dragged onto it are the window's.
     const auto type = event->type();
+    // Alt or Ctrl with a key that is no key of the window is not text: it never edits a field
+    // (editing keys such as Ctrl+V, which type nothing of their own, still work).
+    if (type == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool typesText = !key->text().isEmpty() && key->text().front().isPrint();
+        const auto held = key->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier);
+        // Ctrl and Alt together are AltGr on Windows, which types the characters of its keys.
+        if (typesText && held && held != (Qt::AltModifier | Qt::ControlModifier))
+            return true;
+    }
+    // A field takes dragged text, but files dragged onto it are the window's.
     if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
         if (drop->mimeData() && drop->mimeData()->hasUrls()) {

@@ -6,23 +6,29 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <QPoint>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "preview/PreviewPictures.h"
 #include "tool/ProfileFile.h"
 #include "tool/Workspace.h"
 
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QToolButton;
 class QCloseEvent;
+class QKeyEvent;
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
@@ -30,17 +36,24 @@ class QImage;
 class QMoveEvent;
 class QShowEvent;
 
+namespace vexaro {
+struct SaveOutcome;
+}
+
 namespace vexaro::app {
 
 class FormSeam;
 
 // The two file dialogs. `type` is the 1-based index of the chosen file type in the filter;
 // on entry the chooser may use `path` and `type` as the dialog's starting name and type.
-// Each returns false when the user cancels.
+// Each returns false when the user cancels. The Open dialog starts in the folder of the first
+// of `recent`, the themes opened lately (the latest first), and offers their folders in its
+// history.
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
-    virtual bool chooseOpen(QWidget* owner, const QString& filter, QString& path, int& type) = 0;
+    virtual bool chooseOpen(QWidget* owner, const QString& filter, const QStringList& recent, QString& path,
+                            int& type) = 0;
     virtual bool chooseSave(QWidget* owner, const QString& filter, QString& path, int& type) = 0;
 };
 
@@ -53,25 +66,48 @@ public:
     virtual void showError(QWidget* owner, const QString& text) = 0;
     // A plain box.
     virtual void showMessage(QWidget* owner, const QString& text) = 0;
+    // A box with the information icon.
+    virtual void showInformation(QWidget* owner, const QString& text) = 0;
     // A question answered Yes (true) or No.
     virtual bool ask(QWidget* owner, const QString& text) = 0;
-    // A short notice by the pointer that stops nothing: a click or drop refused while busy.
+    // A short notice by the pointer that stops nothing, with a beep: a click, key or drop
+    // refused while busy. It is there at once and stays until withdrawNotice.
     virtual void notify(QWidget* owner, const QString& text) = 0;
+    // A short notice over the window that stops nothing and goes by itself: what a command wrote.
+    virtual void inform(QWidget* owner, const QString& text) = 0;
+    // Removes a notice that is up; the window calls it whenever a command ends.
+    virtual void withdrawNotice() = 0;
 };
 
 // The real Qt dialogs and message boxes.
 class QtFileDialogs : public FileDialogs {
 public:
-    bool chooseOpen(QWidget* owner, const QString& filter, QString& path, int& type) override;
+    bool chooseOpen(QWidget* owner, const QString& filter, const QStringList& recent, QString& path,
+                    int& type) override;
     bool chooseSave(QWidget* owner, const QString& filter, QString& path, int& type) override;
 };
 
 class QtMessageBoxes : public MessageBoxes {
 public:
+    // `informTime`: how long a notice of inform stays, in milliseconds.
+    explicit QtMessageBoxes(int informTime = 5000) : informTime_(informTime) {}
     void showError(QWidget* owner, const QString& text) override;
     void showMessage(QWidget* owner, const QString& text) override;
+    void showInformation(QWidget* owner, const QString& text) override;
     bool ask(QWidget* owner, const QString& text) override;
     void notify(QWidget* owner, const QString& text) override;
+    void inform(QWidget* owner, const QString& text) override;
+    void withdrawNotice() override;
+    // The notice, while one is up; else null.
+    QLabel* notice() const;
+
+private:
+    // At `at`, or with `at` the middle of its bottom edge when `above`.
+    void showNotice(QWidget* owner, const QString& text, QPoint at, bool above);
+
+    int informTime_;
+    QPointer<QLabel> notice_;
+    int shown_ = 0; // counts the notices shown, so that a late timer removes only its own
 };
 
 // Boxes are at least this wide, so that the title bar shows their caption whole.
@@ -100,8 +136,13 @@ QFont WindowFont(qreal devicePixelRatio);
 // Captions with their access keys (Alt+letter).
 inline constexpr const char* kOpenCaption = "&Open";
 
-// What a field whose bitmap the opened theme lacks shows.
+// What a field whose bitmap the opened theme lacks shows: this colour, and a frame of it
+// around the field.
 inline constexpr QRgb kMissingBitmapColour = 0xFFC00000;
+
+// How many recently opened themes Settings.ini keeps, in a section of their own.
+inline constexpr int kRecentThemeCount = 8;
+inline constexpr const char* kRecentThemesSection = "Recent";
 
 inline constexpr int kNarrowWidth = 460;
 inline constexpr int kWideWidth = 740;
@@ -155,6 +196,8 @@ public:
     QLabel* Label4 = nullptr;
     QLineEdit* Edit[16] = {}; // Edit[1] to Edit[15]; index 0 unused
     QProgressBar* ProgressBar1 = nullptr;
+    // The frames that mark fields whose bitmap the theme lacks; index 0 unused.
+    QFrame* missingMark[16] = {};
 
     // Pane state: 0 closed, 1 open.
     int paneState() const { return paneState_; }
@@ -171,6 +214,8 @@ public:
 
     // Whether a command is running.
     bool busy() const { return busy_; }
+    // The themes opened lately, the latest first.
+    const QStringList& recentThemes() const { return recentThemes_; }
     // Whether Settings.ini could not be written at shutdown.
     bool shutdownFailed() const { return shutdownFailed_; }
 
@@ -178,7 +223,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // Drops on the number fields open themes as drops on the window do.
+    // Drops on the number fields open themes as drops on the window do; a key with Alt or Ctrl
+    // held never types into them.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // The frame is known only once the window is shown, and on some desktops only when the
     // window manager has framed it: the outer width is set again then.
@@ -193,6 +239,8 @@ private:
     void buildFields();
     void addKeys();
     void setOuterWidth(int width);
+    void animateWidth(int target, int home);
+    void showKeys();
     void holdOuterWidth();
     void showPane(bool shown);
     void centre();
@@ -210,6 +258,8 @@ private:
     void markField(int n, bool themeOpen);
     bool themeOpen() const;
     void showProgramFolder();
+    void tellSaved(const vexaro::SaveOutcome& outcome);
+    void rememberTheme(const QString& path);
 
     vexaro::Workspace workspace_;
     vexaro::ProfileFile settings_;
@@ -225,6 +275,12 @@ private:
     bool shownOnce_ = false;
     bool animating_ = false;
     bool centredInFrame_ = false;
+    // Where the window stood before opening the pane moved it left to keep it on the screen,
+    // and where it moved to; it goes back when the pane closes unless the user moved it.
+    int homeLeft_ = 0;
+    std::optional<int> movedLeft_;
+    QStringList recentThemes_;
+    QString keysText_; // what F1 shows: the version, and each button's keys
     QPalette fieldPalette_;
     QString saveName_;
     int saveType_ = 1;

@@ -67,7 +67,7 @@ FieldOverride ParseFieldOverride(const std::string& text)
 
 FieldTexts LoadFieldTexts(const fs::path& settingsFolder, const std::vector<FieldOverride>& overrides)
 {
-    const ProfileFile settings(settingsFolder / "Settings.ini");
+    const ProfileValues settings = ProfileFile(settingsFolder / "Settings.ini").load();
     FieldTexts texts;
     for (int n = 1; n <= kFieldCount; ++n)
         texts[static_cast<std::size_t>(n - 1)] =

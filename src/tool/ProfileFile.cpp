@@ -14,6 +14,7 @@
 #include "base/Unicode.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -34,6 +35,7 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 struct Contents {
     std::vector<std::string> lines; // without their line ends; UTF-8 for the Unicode encodings
     Encoding encoding = Encoding::Bytes;
+    bool mark = true; // a UTF-16 file began with its byte-order mark
 };
 
 void AppendUtf8(std::string& out, char32_t c)
@@ -130,6 +132,27 @@ std::vector<std::string> SplitLines(std::string_view text)
     return lines;
 }
 
+// UTF-16 without a byte-order mark, told by its zero bytes: ASCII text, which every section
+// and key name is, has a zero high byte, so that at least a quarter of the code units have a
+// zero byte on one side and hardly any on the other. Whether it is big-endian; nothing for
+// anything else (a file of nothing but zero bytes, left by a crash, is no UTF-16).
+std::optional<bool> Utf16ByZeroBytes(std::string_view bytes)
+{
+    const std::size_t units = bytes.size() / 2;
+    std::size_t zeroFirst = 0, zeroSecond = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        zeroFirst += bytes[i] == '\0';
+        zeroSecond += bytes[i + 1] == '\0';
+    }
+    if (units == 0)
+        return std::nullopt;
+    if (zeroSecond * 4 >= units && zeroFirst * 8 <= zeroSecond)
+        return false;
+    if (zeroFirst * 4 >= units && zeroSecond * 8 <= zeroFirst)
+        return true;
+    return std::nullopt;
+}
+
 // The file's lines and encoding; no lines when there is no file (or a folder or device of that
 // name); nothing at all when a file is there but cannot be read.
 std::optional<Contents> ReadContents(const fs::path& path)
@@ -142,16 +165,23 @@ std::optional<Contents> ReadContents(const fs::path& path)
         return std::nullopt;
     const std::string_view bytes(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
     Contents contents;
+    std::string text;
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
         const bool bigEndian = bytes[0] == '\xFE';
         contents.encoding = bigEndian ? Encoding::Utf16Be : Encoding::Utf16Le;
-        contents.lines = SplitLines(Utf16ToUtf8(bytes.substr(2), bigEndian));
+        text = Utf16ToUtf8(bytes.substr(2), bigEndian);
     } else if (bytes.starts_with(kUtf8Bom)) {
         contents.encoding = Encoding::Utf8Bom;
-        contents.lines = SplitLines(bytes.substr(kUtf8Bom.size()));
+        text = bytes.substr(kUtf8Bom.size());
+    } else if (const auto bigEndian = Utf16ByZeroBytes(bytes)) {
+        contents.encoding = *bigEndian ? Encoding::Utf16Be : Encoding::Utf16Le;
+        contents.mark = false;
+        text = Utf16ToUtf8(bytes, *bigEndian);
     } else {
-        contents.lines = SplitLines(bytes);
+        text = bytes;
     }
+    std::erase(text, '\0');
+    contents.lines = SplitLines(text);
     return contents;
 }
 
@@ -163,22 +193,30 @@ std::string Encode(const Contents& contents)
     switch (contents.encoding) {
     case Encoding::Bytes: return text;
     case Encoding::Utf8Bom: return std::string(kUtf8Bom) + text;
-    case Encoding::Utf16Le: return "\xFF\xFE" + Utf8ToUtf16(text, false);
-    case Encoding::Utf16Be: return "\xFE\xFF" + Utf8ToUtf16(text, true);
+    case Encoding::Utf16Le: return (contents.mark ? "\xFF\xFE" : "") + Utf8ToUtf16(text, false);
+    case Encoding::Utf16Be: return (contents.mark ? "\xFE\xFF" : "") + Utf8ToUtf16(text, true);
     }
     return text;
 }
 
-std::string Trim(const std::string& s)
+std::string_view Trim(std::string_view s)
 {
     const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos)
+    if (first == std::string_view::npos)
         return {};
     const auto last = s.find_last_not_of(" \t");
     return s.substr(first, last - first + 1);
 }
 
-bool SameName(const std::string& a, const std::string& b)
+std::string Lower(std::string_view s)
+{
+    std::string lower(s);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+bool SameName(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
@@ -186,22 +224,31 @@ bool SameName(const std::string& a, const std::string& b)
 }
 
 // The section name of a "[name]" line.
-std::optional<std::string> SectionOf(const std::string& line)
+std::optional<std::string_view> SectionOf(std::string_view line)
 {
-    const std::string t = Trim(line);
+    const std::string_view t = Trim(line);
     if (t.empty() || t.front() != '[')
         return std::nullopt;
     const auto close = t.find(']');
-    return Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    return Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
 }
 
 // The key of a "key=value" line.
-std::optional<std::string> KeyOf(const std::string& line)
+std::optional<std::string_view> KeyOf(std::string_view line)
 {
     const auto eq = line.find('=');
-    if (eq == std::string::npos || SectionOf(line))
+    if (eq == std::string_view::npos || SectionOf(line))
         return std::nullopt;
     return Trim(line.substr(0, eq));
+}
+
+// The value of a "key=value" line as a read gives it.
+std::string ValueOf(std::string_view line)
+{
+    std::string_view value = Trim(line.substr(line.find('=') + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return std::string(value.substr(0, kMaxValue));
 }
 
 struct Place {
@@ -234,55 +281,105 @@ Place Find(const std::vector<std::string>& lines, const std::string& section, co
     return place;
 }
 
-} // namespace
-
-std::string ProfileFile::read(const std::string& section, const std::string& key, const std::string& fallback) const
+void Set(std::vector<std::string>& lines, const ProfileEntry& entry)
 {
-    const auto contents = ReadContents(path_);
-    if (!contents)
-        return fallback;
-    const Place place = Find(contents->lines, section, key);
-    if (place.key < 0)
-        return fallback;
-    const std::string& line = contents->lines[static_cast<std::size_t>(place.key)];
-    std::string value = Trim(line.substr(line.find('=') + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    if (value.size() > kMaxValue)
-        value.resize(kMaxValue);
-    return value;
+    const Place place = Find(lines, entry.section, entry.key);
+    // A value is text up to its first NUL byte, as a C string is.
+    const std::string line = entry.key + "=" + entry.value.substr(0, entry.value.find('\0'));
+    if (place.key >= 0) {
+        lines[static_cast<std::size_t>(place.key)] = line;
+    } else if (place.section >= 0) {
+        lines.insert(lines.begin() + place.lastEntry + 1, line);
+    } else {
+        lines.push_back("[" + entry.section + "]");
+        lines.push_back(line);
+    }
 }
 
-fs::path ProfileFile::temporaryPath() const { return fs::path(path_) += ".new"; }
+// Whether this process may write the existing `file`, as the system judges it: by the user's
+// rights, whoever owns the file, and on Windows by its read-only mark.
+bool MayWrite(const fs::path& file)
+{
+#ifdef _WIN32
+    std::error_code ec;
+    return (fs::status(file, ec).permissions() & fs::perms::owner_write) != fs::perms::none;
+#else
+    return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0;
+#endif
+}
 
-void ProfileFile::write(const std::string& section, const std::string& key, const std::string& value) const
+fs::path TemporaryBeside(const fs::path& file) { return fs::path(file) += ".new"; }
+
+} // namespace
+
+std::string ProfileValues::read(const std::string& section, const std::string& key, const std::string& fallback) const
+{
+    const auto found = sections_.find(Lower(section));
+    if (found == sections_.end())
+        return fallback;
+    for (std::size_t i = found->second.first; i < found->second.second; ++i)
+        if (const auto k = KeyOf(lines_[i]); k && SameName(*k, key))
+            return ValueOf(lines_[i]);
+    return fallback;
+}
+
+ProfileValues ProfileFile::load() const
+{
+    ProfileValues values;
+    auto contents = ReadContents(path_);
+    if (!contents)
+        return values;
+    values.lines_ = std::move(contents->lines);
+    // Each section's lines, by its name in lower case; a section named again later is not read,
+    // nor are lines before the first section.
+    auto current = values.sections_.end();
+    for (std::size_t i = 0; i < values.lines_.size(); ++i) {
+        if (const auto name = SectionOf(values.lines_[i])) {
+            if (current != values.sections_.end())
+                current->second.second = i;
+            const auto [at, added] = values.sections_.try_emplace(Lower(*name), i + 1, i + 1);
+            current = added ? at : values.sections_.end();
+        }
+    }
+    if (current != values.sections_.end())
+        current->second.second = values.lines_.size();
+    return values;
+}
+
+fs::path ProfileFile::target() const
+{
+    constexpr int kMaxLinks = 40;
+    fs::path file = path_;
+    std::error_code ec;
+    for (int links = 0; fs::is_symlink(fs::symlink_status(file, ec)); ++links) {
+        const fs::path next = fs::read_symlink(file, ec);
+        if (ec || links == kMaxLinks)
+            return {};
+        file = next.is_absolute() ? next : file.parent_path() / next;
+    }
+    return file;
+}
+
+void ProfileFile::write(const std::vector<ProfileEntry>& entries) const
 {
     const Error failure("Unable to write to " + path_.string());
+    const fs::path file = target();
     std::error_code ec;
-    if (fs::exists(path_, ec) && !fs::is_regular_file(path_, ec))
+    if (file.empty() || (fs::exists(file, ec) && !fs::is_regular_file(file, ec)))
         throw failure;
-    std::optional<Contents> contents = ReadContents(path_);
+    std::optional<Contents> contents = ReadContents(file);
     if (!contents)
         throw failure; // a file that cannot be read is never replaced by a shorter one
-    std::vector<std::string>& lines = contents->lines;
-    const Place place = Find(lines, section, key);
-    const std::string entry = key + "=" + value;
-    if (place.key >= 0) {
-        lines[static_cast<std::size_t>(place.key)] = entry;
-    } else if (place.section >= 0) {
-        lines.insert(lines.begin() + place.lastEntry + 1, entry);
-    } else {
-        lines.push_back("[" + section + "]");
-        lines.push_back(entry);
-    }
+    for (const ProfileEntry& entry : entries)
+        Set(contents->lines, entry);
     const std::string text = Encode(*contents);
 
-    // A read-only file is not written, as with the Windows profile functions.
-    if (fs::exists(path_, ec) && (fs::status(path_, ec).permissions() & fs::perms::owner_write) == fs::perms::none)
+    // A file this user may not write is not written, as with the Windows profile functions.
+    if (fs::exists(file, ec) && !MayWrite(file))
         throw failure;
 
     // Write beside the file, flush it to the disk, then replace the file in one step.
-    const fs::path temporary = temporaryPath();
+    const fs::path temporary = TemporaryBeside(file);
     bool ok = false;
     if (std::FILE* out = OpenStdioFile(temporary, "wb")) {
         ok = std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
@@ -292,7 +389,7 @@ void ProfileFile::write(const std::string& section, const std::string& key, cons
         ok = std::fclose(out) == 0 && ok;
     }
     if (ok) {
-        fs::rename(temporary, path_, ec);
+        fs::rename(temporary, file, ec);
         ok = !ec;
     }
     if (!ok) {
@@ -303,7 +400,10 @@ void ProfileFile::write(const std::string& section, const std::string& key, cons
 
 void ProfileFile::removeUnfinishedWrite() const
 {
-    const fs::path temporary = temporaryPath();
+    const fs::path file = target();
+    if (file.empty())
+        return;
+    const fs::path temporary = TemporaryBeside(file);
     std::error_code ec;
     if (fs::is_regular_file(fs::symlink_status(temporary, ec)))
         fs::remove(temporary, ec);

@@ -61,8 +61,10 @@ struct Answer {
 struct RecordedDialogs : vexaro::app::FileDialogs {
     std::deque<Answer>* answers;
     std::vector<Answer>* started;
-    bool chooseOpen(QWidget*, const QString& filter, QString& path, int& type) override
+    QStringList* recent;
+    bool chooseOpen(QWidget*, const QString& filter, const QStringList& recentThemes, QString& path, int& type) override
     {
+        *recent = recentThemes;
         return take(filter, path, type);
     }
     bool chooseSave(QWidget*, const QString& filter, QString& path, int& type) override
@@ -90,9 +92,12 @@ struct RecordedBoxes : vexaro::app::MessageBoxes {
     std::vector<QString>* errors;
     std::vector<QString>* messages;
     std::vector<QString>* notices;
+    std::vector<QString>* informed;
     std::deque<bool>* replies;
     void showError(QWidget*, const QString& text) override { errors->push_back(text); }
     void showMessage(QWidget*, const QString& text) override { messages->push_back(text); }
+    // Information boxes are told apart from plain ones by their icon only.
+    void showInformation(QWidget*, const QString& text) override { messages->push_back("(i) " + text); }
     bool ask(QWidget*, const QString& text) override
     {
         messages->push_back(text);
@@ -102,6 +107,8 @@ struct RecordedBoxes : vexaro::app::MessageBoxes {
         return yes;
     }
     void notify(QWidget*, const QString& text) override { notices->push_back(text); }
+    void inform(QWidget*, const QString& text) override { informed->push_back(text); }
+    void withdrawNotice() override {}
 };
 
 // One window in a folder of its own, with everything it shows recorded.
@@ -109,7 +116,8 @@ struct Harness {
     fs::path folder;
     std::deque<Answer> answers;
     std::vector<Answer> started;
-    std::vector<QString> errors, messages, notices;
+    std::vector<QString> errors, messages, notices, informed;
+    QStringList recent; // what the Open dialog was offered
     std::deque<bool> replies;
     std::unique_ptr<TForm1> form;
 
@@ -119,10 +127,12 @@ struct Harness {
         auto dialogs = std::make_unique<RecordedDialogs>();
         dialogs->answers = &answers;
         dialogs->started = &started;
+        dialogs->recent = &recent;
         auto boxes = std::make_unique<RecordedBoxes>();
         boxes->errors = &errors;
         boxes->messages = &messages;
         boxes->notices = &notices;
+        boxes->informed = &informed;
         boxes->replies = &replies;
         form = std::make_unique<TForm1>(folder, std::move(dialogs), std::move(boxes), std::move(settingsBesideProgram));
         return *form;
@@ -202,16 +212,24 @@ private slots:
         QCOMPARE(vexaro::app::QtFilter("Pictures|*.jpg;*.bmp"), QString("Pictures (*.jpg *.bmp)"));
     }
 
+    // The Open dialog also starts in the folder of the latest theme and offers the folders of
+    // the recent ones in its history.
     void realDialogsReportTheChosenFileType()
     {
         vexaro::test::TempDir dir;
         vexaro::test::WriteBytes(dir / "theme.mbm", {'x'});
         vexaro::test::WriteBytes(dir / "old.bmp", {'x'});
+        fs::create_directories(dir / "themes");
+        const QString themes = QString::fromStdString((dir / "themes").string());
+        QString startedIn;
+        QStringList history;
         // Picks a file type and a name in the Qt dialog once it is up.
-        auto answer = [](const QString& nameFilter, const QString& file) {
-            QTimer::singleShot(0, [=] {
+        auto answer = [&](const QString& nameFilter, const QString& file) {
+            QTimer::singleShot(0, [=, &startedIn, &history] {
                 auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
                 QVERIFY(dialog != nullptr);
+                startedIn = dialog->directory().absolutePath();
+                history = dialog->history();
                 dialog->selectNameFilter(nameFilter);
                 dialog->selectFile(file);
                 static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides it
@@ -222,9 +240,13 @@ private slots:
         QString path;
         int type = 1;
         answer("MBM file (*.mbm)", QString::fromStdString((dir / "theme.mbm").string()));
-        QVERIFY(dialogs.chooseOpen(&owner, vexaro::app::QtFilter(vexaro::app::kOpenFilter), path, type));
+        const QStringList recent = {themes + "/last.sis", dir.str().c_str() + QString("/gone/a.sis"),
+                                    themes + "/b.mbm"};
+        QVERIFY(dialogs.chooseOpen(&owner, vexaro::app::QtFilter(vexaro::app::kOpenFilter), recent, path, type));
         QCOMPARE(type, 2);
         QCOMPARE(QFileInfo(path).fileName(), QString("theme.mbm"));
+        QCOMPARE(startedIn, themes);
+        QCOMPARE(history, QStringList{themes}); // each folder once, and only those that are there
 
         // An existing name is taken without a question.
         path.clear();
@@ -386,6 +408,8 @@ private slots:
         QCOMPARE(h.errors.size(), std::size_t{1});
         QCOMPARE(h.errors[0], QString("Bitmap image is not valid."));
         QVERIFY(fs::file_size(dir / "bmconv.exe") > 0);
+        for (const QLabel* picture : {form.Image2, form.menu, form.submenu}) // the window's colour, not white
+            QCOMPARE(QColor(Shown(picture).pixel(5, 5)), form.palette().color(QPalette::Button));
         QCOMPARE(form.windowTitle(), QString("Vexaro v1.0 by Tarvek aka Tvk"));
         QCOMPARE(form.outerWidth(), 460);
         // Refresh meets the same file and shows the error again; an Open then replaces it.
@@ -477,6 +501,13 @@ private slots:
             h.replies = {true}; // replace the first round's preview
             form.SpeedButton8->click();
             QVERIFY2(h.errors.empty(), h.errors.empty() ? "" : qPrintable(h.errors[0]));
+            const QString siemens = QString::fromStdString((h.folder / "Siemens" / "").string());
+            QCOMPARE(
+                h.informed,
+                (std::vector<QString>{
+                    "Saved the Siemens theme in " + siemens + "\nBackgroundimage.mbm, EidPic.mbm, Menu_Folders.mbm",
+                    "Saved the preview as " + QString::fromStdString((h.folder / "preview.jpg").string())}));
+            h.informed.clear();
 
             const fs::path out = dir / (edited ? "edited" : "plain");
             const std::string command = std::string("\"") + VEXARO_CLI + "\" " + (edited ? "--set 2=005 " : "") +
@@ -682,6 +713,14 @@ private slots:
         QVERIFY2(h.errors.front().startsWith("The Siemens theme is incomplete\n"), qPrintable(h.errors.front()));
         QVERIFY(h.errors.front().contains("Menu_Folders.mbm: no bitmap 165 (field 4), 023 (field 5)"));
         QVERIFY(fs::exists(h.folder / "Siemens" / "Backgroundimage.mbm"));
+        // All three built, one of them white where a bitmap is missing: no failure, but told.
+        form.openChosen(VEXARO_SAMPLE_THEME, 1);
+        form.Edit[1]->setText("999");
+        form.SpeedButton7Click();
+        QCOMPARE(h.errors.size(), std::size_t{1});
+        QCOMPARE(h.messages.back(), QString("(i) The Siemens theme was built, white where bitmaps are missing\n"
+                                            "EidPic.mbm: no bitmap 999 (field 1)"));
+        QVERIFY(h.informed.empty());
     }
 
     void failedOpenEndsAtRest()
@@ -723,15 +762,32 @@ private slots:
         vexaro::test::TempDir dir;
         Harness h(dir.path());
         TForm1& form = h.start();
-        const std::pair<QToolButton*, const char*> mnemonics[] = {
-            {form.SpeedButton1, "Alt+O"}, {form.SpeedButton7, "Alt+S"}, {form.SpeedButton2, "Alt+R"},
-            {form.SpeedButton3, "Alt+C"}, {form.SpeedButton4, "Alt+D"}, {form.SpeedButton6, "Alt+X"},
-            {form.SpeedButton8, "Alt+V"}};
-        for (const auto& [button, keys] : mnemonics)
-            QCOMPARE(QKeySequence::mnemonic(button->text()).toString(), QString(keys));
+        // Each button's tooltip names its keys, and F1 lists them all with the version.
+        const struct {
+            QToolButton* button;
+            const char* mnemonic;
+            const char* keys;
+        } buttons[] = {
+            {form.SpeedButton1, "Alt+O", "Ctrl+O, Alt+O"},
+            {form.SpeedButton7, "Alt+S", "Ctrl+S, Alt+S"},
+            {form.SpeedButton2, "Alt+R", "F5, Alt+R, Enter in a number field"},
+            {form.SpeedButton3, "Alt+C", "Alt+C"},
+            {form.SpeedButton4, "Alt+D", "Alt+D"},
+            {form.SpeedButton6, "Alt+X", "Alt+X"},
+            {form.SpeedButton8, "Alt+V", "Alt+V"},
+            {form.SpeedButton5, "", "Alt+P"},
+        };
         form.show();
         QApplication::setActiveWindow(&form);
         QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(&form, Qt::Key_F1);
+        QCOMPARE(h.messages.size(), std::size_t{1});
+        QVERIFY2(h.messages[0].startsWith("(i) Vexaro 1.0\n"), qPrintable(h.messages[0]));
+        for (const auto& b : buttons) {
+            QCOMPARE(QKeySequence::mnemonic(b.button->text()).toString(), QString(b.mnemonic));
+            QVERIFY2(b.button->toolTip().endsWith(QString(" (%1)").arg(b.keys)), qPrintable(b.button->toolTip()));
+            QVERIFY2(h.messages[0].contains(QString(": %1\n").arg(b.keys)), b.keys);
+        }
         const struct {
             QWidget* target;
             Qt::Key key;
@@ -762,12 +818,15 @@ private slots:
         vexaro::test::TempDir dir;
         Harness h(dir.path());
         TForm1& form = h.start();
-        // 1 marked (colour and tooltip), 0 not, -1 half marked.
+        // 1 marked (colour, a frame that needs no colour to be seen, and tooltip), 0 not, -1 half
+        // marked.
         auto marked = [&](int n) {
             const bool red =
                 form.Edit[n]->palette().color(QPalette::Text) == QColor::fromRgb(vexaro::app::kMissingBitmapColour);
+            const bool framed = form.missingMark[n]->isVisibleTo(&form) &&
+                                form.missingMark[n]->geometry().contains(form.Edit[n]->geometry());
             const bool tip = !form.Edit[n]->toolTip().isEmpty();
-            return red == tip ? int{red} : -1;
+            return red == tip && tip == framed ? int{red} : -1;
         };
         QCOMPARE(marked(4), 0); // no theme: nothing to lack
         vexaro::test::ThemeOptions options;
@@ -838,10 +897,155 @@ private slots:
         const qreal ratio = form.devicePixelRatioF();
         QCOMPARE(QFontInfo(form.font()).family(), QString(ratio > 1 ? "Tahoma" : "MS Sans Serif"));
         QCOMPARE(QFontInfo(QApplication::font()).family(), QFontInfo(form.font()).family()); // dialogs and boxes
+        // Lines of the scalable face are spaced as on Windows, 1.2 em apart, not touching.
+        const QFont tahoma("Tahoma", 8);
+        const qreal em = tahoma.pointSizeF() * QFontMetricsF(tahoma).fontDpi() / 72;
+        QVERIFY2(QFontMetricsF(tahoma).lineSpacing() > 1.15 * em,
+                 qPrintable(QString::number(QFontMetricsF(tahoma).lineSpacing() / em)));
         const QPixmap preview = form.Image1->pixmap();
         QCOMPARE(preview.devicePixelRatio(), ratio);
         QCOMPARE(preview.size(), QSize(280, 385) * ratio);
         QCOMPARE(form.Image2->pixmap().size(), QSize(176, 220));
+    }
+
+    // Alt or Ctrl with a key that is no key of the window types nothing into a field.
+    void modifiedKeysNeverTypeIntoAField()
+    {
+        vexaro::test::TempDir dir;
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QLineEdit* field = form.Edit[2];
+        field->setFocus();
+        const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+            {Qt::Key_E, Qt::AltModifier},  {Qt::Key_F, Qt::AltModifier},
+            {Qt::Key_H, Qt::AltModifier},  {Qt::Key_V, Qt::AltModifier}, // the hidden pane's Save
+            {Qt::Key_1, Qt::AltModifier},  {Qt::Key_E, Qt::ControlModifier},
+            {Qt::Key_E, Qt::MetaModifier}, {Qt::Key_E, Qt::AltModifier | Qt::ShiftModifier},
+        };
+        for (const auto& [key, modifiers] : keys)
+            QTest::keyClick(field, key, modifiers);
+        QCOMPARE(field->text(), QString("003"));
+        QTest::keyClick(field, Qt::Key_7);
+        QCOMPARE(field->text(), QString("0037"));
+    }
+
+    // Opening the pane near the screen's right edge moves the window left just enough, and
+    // closing it moves it back, unless the user has moved it meanwhile; where the wide window
+    // fits, its left edge stays.
+    void paneKeepsTheWindowOnTheScreen()
+    {
+        vexaro::test::TempDir dir;
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QRect area = form.screen()->availableGeometry();
+        const int nearEdge = area.right() + 1 - vexaro::app::kNarrowWidth - 10;
+        const struct {
+            int left;    // before opening
+            int open;    // when open
+            int movedTo; // moved there by the user while open; -1 not moved
+            int closed;  // after closing
+        } cases[] = {
+            {nearEdge, area.right() + 1 - vexaro::app::kWideWidth, -1, nearEdge},
+            {nearEdge, area.right() + 1 - vexaro::app::kWideWidth, area.left() + 5, area.left() + 5},
+            {area.left(), area.left(), -1, area.left()},
+        };
+        for (const auto& c : cases) {
+            form.move(c.left, area.top() + 20);
+            form.SpeedButton5->click();
+            QCOMPARE(form.frameGeometry().left(), c.open);
+            QVERIFY(form.frameGeometry().right() <= area.right());
+            if (c.movedTo >= 0)
+                form.move(c.movedTo, area.top() + 20);
+            form.SpeedButton5->click();
+            QCOMPARE(form.frameGeometry().left(), c.closed);
+            QCOMPARE(form.outerWidth(), vexaro::app::kNarrowWidth);
+        }
+    }
+
+    // A refused click's notice is up at once and goes when the running command ends; what a
+    // command wrote is told in a notice that goes by itself.
+    void noticesComeAtOnceAndGo()
+    {
+        vexaro::test::TempDir dir;
+        auto owned = std::make_unique<vexaro::app::QtMessageBoxes>(50);
+        vexaro::app::QtMessageBoxes& boxes = *owned;
+        TForm1 form(dir.path(), nullptr, std::move(owned));
+        form.show();
+        QString during;
+        QTimer::singleShot(0, &form, [&] {
+            form.SpeedButton3->click();
+            during = boxes.notice() ? boxes.notice()->text() : QString();
+        });
+        form.SpeedButton2->click(); // Refresh lets messages run between its steps
+        QVERIFY2(during.startsWith("Busy"), qPrintable(during));
+        QCOMPARE(boxes.notice(), nullptr);
+        boxes.inform(&form, "Saved the preview as x.jpg");
+        QVERIFY(boxes.notice() != nullptr);
+        QTRY_COMPARE(boxes.notice(), nullptr);
+    }
+
+    // Opened themes are kept, the latest first, in a section of Settings.ini of their own and
+    // offered by the Open dialog at the next start; section "Files" stays as it was.
+    void recentThemesAreKeptInTheirOwnSection()
+    {
+        vexaro::test::TempDir dir;
+        vexaro::test::WriteBytes(dir / "theme.mbm", vexaro::test::PaintMbm(4));
+        const QString sample = QFileInfo(VEXARO_SAMPLE_THEME).absoluteFilePath();
+        const QString mbm = QString::fromStdString((dir / "theme.mbm").string());
+        const fs::path program = dir / "program";
+        fs::create_directories(program);
+        {
+            Harness h(program);
+            TForm1& form = h.start();
+            form.openChosen(sample, 1);
+            form.openChosen(mbm, 2);
+            form.openChosen(sample, 1);
+            form.openChosen(mbm, 2);
+            form.openChosen(QString::fromStdString((dir / "missing.sis").string()), 1); // failed: not kept
+            QCOMPARE(h.errors.size(), std::size_t{1});
+        }
+        std::string expected = "[Files]\r\n";
+        for (int n = 1; n <= 15; ++n)
+            expected += std::to_string(n) + "=" + vexaro::FieldDefault(n) + "\r\n";
+        expected += "[Recent]\r\n1=" + mbm.toStdString() + "\r\n2=" + sample.toStdString() + "\r\n";
+        QCOMPARE(ReadText(program / "Settings.ini"), expected);
+
+        Harness again(program);
+        again.start().SpeedButton1->click();
+        QCOMPARE(again.recent, (QStringList{mbm, sample}));
+        QCOMPARE(again.started.at(0).path, mbm);
+        QCOMPARE(again.started.at(0).type, 2);
+    }
+
+    // Stored texts come back byte for byte, also those that are not valid UTF-8, and the
+    // commands get those bytes, as the command line does.
+    void fieldTextsKeepTheirBytes()
+    {
+        vexaro::test::TempDir dir;
+        const std::string texts[] = {"caf\xe9", "\xff\xfe", "\xc3\xa9t\xc3", "ok"};
+        std::string ini = "[Files]\r\n";
+        for (std::size_t i = 0; i < std::size(texts); ++i)
+            ini += std::to_string(i + 1) + "=" + texts[i] + "\r\n";
+        vexaro::test::WriteBytes(dir / "Settings.ini", std::vector<std::uint8_t>(ini.begin(), ini.end()));
+        Harness h(dir.path());
+        TForm1& form = h.start();
+        vexaro::app::QtMessageBoxes boxes;
+        const vexaro::app::FormSeam seam(form, boxes);
+        for (std::size_t i = 0; i < std::size(texts); ++i)
+            QCOMPARE(seam.fieldText(static_cast<int>(i + 1)), texts[i]);
+        form.Edit[1]->end(false);
+        form.Edit[1]->insert("2");
+        QCOMPARE(seam.fieldText(1), std::string("caf\xe9"
+                                                "2"));
+        h.stop();
+        QVERIFY(ReadText(dir / "Settings.ini")
+                    .starts_with("[Files]\r\n1=caf\xe9"
+                                 "2\r\n2=\xff\xfe\r\n3=\xc3\xa9t\xc3\r\n4=ok\r\n5=023\r\n"));
     }
 
     void screenshots()

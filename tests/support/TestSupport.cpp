@@ -79,12 +79,22 @@ bool UnderCi()
     return ci != nullptr && std::string(ci) == "true";
 }
 
-TempDir::TempDir()
+namespace {
+
+fs::path TestFolder()
+{
+    if (const char* t = std::getenv("VEXARO_TEST_TMP"); t != nullptr && *t != '\0')
+        return t;
+    return fs::temp_directory_path();
+}
+
+} // namespace
+
+TempDir::TempDir() : TempDir(TestFolder()) {}
+
+TempDir::TempDir(const fs::path& base)
 {
     static std::atomic<unsigned> counter{0};
-    fs::path base = fs::temp_directory_path();
-    if (const char* t = std::getenv("VEXARO_TEST_TMP"); t != nullptr && *t != '\0')
-        base = t;
     fs::create_directories(base);
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -31,6 +31,8 @@ bool UnderCi();
 class TempDir {
 public:
     TempDir();
+    // One in `base` instead of the tests' own folder.
+    explicit TempDir(const std::filesystem::path& base);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -4,6 +4,12 @@
 #include "tool/ProfileFile.h"
 #include "TestSupport.h"
 
+#ifndef _WIN32
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace vexaro {
 namespace {
 
@@ -87,18 +93,85 @@ TEST(ProfileFile, FailedWriteSaysWhereAndKeepsTheFile)
     ProfileFile folder(dir / "folder.ini");
     EXPECT_EQ(folder.read("Files", "1", "d"), "d");
     EXPECT_THROW(folder.write("Files", "1", "v"), Error);
+}
 
-    WriteText(dir / "ro.ini", "[Files]\r\n1=old\r\n");
-    std::filesystem::permissions(dir / "ro.ini", std::filesystem::perms::owner_read);
-    ProfileFile readOnly(dir / "ro.ini");
-    EXPECT_THROW(readOnly.write("Files", "1", "new"), Error);
-    EXPECT_EQ(Text(dir / "ro.ini"), "[Files]\r\n1=old\r\n");
+#ifndef _WIN32
+// Whether `path` took key 1 (0) or was refused with the settings file's error (1), written as
+// `user`; as root, in a child process that becomes that user (and group).
+int WriteAs(uid_t user, const std::filesystem::path& path)
+{
+    auto write = [&] {
+        try {
+            ProfileFile(path).write("Files", "1", "new");
+            return 0;
+        } catch (const Error&) {
+            return 1;
+        }
+    };
+    if (::geteuid() == user)
+        return write();
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(::setgroups(0, nullptr) == 0 && ::setgid(user) == 0 && ::setuid(user) == 0 ? write() : 2);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+#endif
+
+// Writability is the system's judgement for this user, not the owner's write bit: a file this
+// user may not write is reported and kept. Root may write any file, so as root the writes are
+// made by a child process that is another user.
+TEST(ProfileFile, FileThisUserMayNotWriteIsReportedAndKept)
+{
+    namespace fs = std::filesystem;
+    const std::string old = "[Files]\r\n1=old\r\n";
+#ifdef _WIN32
+    test::TempDir dir;
+    WriteText(dir / "ro.ini", old);
+    fs::permissions(dir / "ro.ini", fs::perms::owner_read); // the read-only mark
+    EXPECT_THROW(ProfileFile(dir / "ro.ini").write("Files", "1", "new"), Error);
+    EXPECT_EQ(Text(dir / "ro.ini"), old);
+#else
+    const bool root = ::geteuid() == 0;
+    const uid_t user = root ? 65534 : ::geteuid(); // "nobody" on Debian; any id not 0 will do
+    test::TempDir dir(fs::temp_directory_path());  // a folder that user can reach
+    fs::permissions(dir.path(), fs::perms::all);
+    const fs::perms readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const struct {
+        const char* name;
+        bool exists;
+        uid_t owner;
+        fs::perms mode;
+        int outcome;
+    } cases[] = {
+        {"new.ini", false, user, {}, 0}, // the folder itself is writable for that user
+        {"read-only.ini", true, user, readable, 1},
+        {"root's.ini", true, 0, readable | fs::perms::owner_write, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.owner != user && !root)
+            continue; // only root can give a file to another user
+        const fs::path path = dir / c.name;
+        if (c.exists) {
+            WriteText(path, old);
+            ASSERT_EQ(::chown(path.c_str(), c.owner, c.owner), 0);
+            fs::permissions(path, c.mode);
+        }
+        EXPECT_EQ(WriteAs(user, path), c.outcome);
+        EXPECT_EQ(Text(path), c.outcome == 1 ? old : "[Files]\r\n1=new\r\n");
+    }
+#endif
 }
 
 // Files written by Windows tools: lone CR line ends, UTF-8 with a byte-order mark, UTF-16 of
-// either byte order with one. Each is read, and a write keeps its encoding and other lines.
+// either byte order with one or without. Each is read, and a write keeps its encoding and
+// other lines; NUL bytes are never read into a line nor written back.
 TEST(ProfileFile, WindowsEncodingsAndLineEndsAreReadAndKept)
 {
+    using namespace std::string_literals;
     auto utf16 = [](const std::string& ascii, bool bigEndian) {
         std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
         for (char c : ascii)
@@ -115,6 +188,9 @@ TEST(ProfileFile, WindowsEncodingsAndLineEndsAreReadAndKept)
         {"UTF-8 mark", "\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + text + "3=7\r\n"},
         {"UTF-16LE", utf16(text, false), utf16(text + "3=7\r\n", false)},
         {"UTF-16BE", utf16(text, true), utf16(text + "3=7\r\n", true)},
+        {"UTF-16LE without mark", utf16(text, false).substr(2), utf16(text + "3=7\r\n", false).substr(2)},
+        {"UTF-16BE without mark", utf16(text, true).substr(2), utf16(text + "3=7\r\n", true).substr(2)},
+        {"NUL bytes", "[Other]\r\nx=\0y\r\n[Files]\r\n1=165\0\0\r\n2=\"0 2\"\r\n"s, text + "3=7\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -140,6 +216,37 @@ TEST(ProfileFile, WindowsEncodingsAndLineEndsAreReadAndKept)
                                                "1\0=\0\xE9\0\x3D\xD8\x00\xDE\r\0\n\0"
                                                "2\0=\0\xE9\0\r\0\n\0",
                                                36));
+}
+
+// A link is written through: the file it leads to is replaced in its own folder (created when
+// the link leads nowhere yet), and the link stays. A loop of links is never written.
+TEST(ProfileFile, LinksAreWrittenThrough)
+{
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    fs::create_directories(dir / "real");
+    WriteText(dir / "real" / "vexaro.ini", "[Files]\r\n1=old\r\n");
+    std::error_code ec;
+    fs::create_symlink(fs::path("real") / "vexaro.ini", dir / "Settings.ini", ec);
+    if (ec)
+        GTEST_SKIP() << "this system makes no symbolic links (wine 8 makes none)";
+    fs::create_symlink(dir / "real" / "later.ini", dir / "dangling.ini");
+    fs::create_symlink("loop.ini", dir / "loop.ini");
+
+    ProfileFile ini(dir / "Settings.ini");
+    ini.write("Files", "1", "new");
+    EXPECT_TRUE(fs::is_symlink(dir / "Settings.ini"));
+    EXPECT_EQ(Text(dir / "real" / "vexaro.ini"), "[Files]\r\n1=new\r\n");
+    ProfileFile(dir / "dangling.ini").write("Files", "1", "x");
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.ini"));
+    EXPECT_EQ(Text(dir / "real" / "later.ini"), "[Files]\r\n1=x\r\n");
+    EXPECT_THROW(ProfileFile(dir / "loop.ini").write("Files", "1", "x"), Error);
+
+    WriteText(dir / "real" / "vexaro.ini.new", "[Fi"); // a killed write's file, beside the file
+    ini.removeUnfinishedWrite();
+    EXPECT_FALSE(fs::exists(dir / "real" / "vexaro.ini.new"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()),
+              4); // nothing beside the links
 }
 
 TEST(ProfileFile, TemporaryFileOfAKilledWriteIsRemoved)
