@@ -13,6 +13,7 @@
 #include "import/SisPackage.h"
 #include "mbm/MbmReader.h"
 #include "tool/QuietWindow.h"
+#include "base/Unicode.h"
 
 namespace vexaro::cli {
 
@@ -326,10 +327,10 @@ ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitma
 ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields)
 {
     if (type == ThemeFileType::MultiBitmap)
-        return DescribeTheme(file, ReadNamedFacts(ReadThemeBytes(file, file), file), fields);
+        return DescribeTheme(file, ReadNamedFacts(ReadThemeBytes(PathFromUtf8(file), file), file), fields);
 
     // The package reader passes over a file it cannot open: make sure it can be opened first.
-    const FileBytes probe = ReadFileCapped(fs::path(file), 0);
+    const FileBytes probe = ReadFileCapped(PathFromUtf8(file), 0);
     if (probe.failure == ReadFailure::CannotOpen || probe.failure == ReadFailure::NotAFile)
         throw Error("Cannot open file " + Quoted(file) + ". " + ReadFailureReason(probe, 0));
     const TemporaryFolder folder("vexaro-info");
@@ -337,7 +338,7 @@ ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const F
     ExtractSisPackage(file, (folder.path() / "").string(), window);
     const fs::path mbm = folder.path() / "temp.mbm";
     if (!IsRegularFile(mbm))
-        throw Error(Quoted(fs::path(file).filename().string()) +
+        throw Error(Quoted(PathFromUtf8(file).filename().string()) +
                     " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
     return DescribeTheme(file, ReadNamedFacts(ReadThemeBytes(mbm, file + " (its multi-bitmap file)"), file), fields);
 }

@@ -17,6 +17,7 @@
 #include "base/Error.h"
 #include "base/Files.h"
 #include "tool/Workspace.h"
+#include "base/Unicode.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -97,7 +98,7 @@ public:
     {
         auto file = std::make_unique<PositionedFile>();
         int error = 0;
-        const ReadFailure failure = file->open(fs::path(path), error);
+        const ReadFailure failure = file->open(PathFromUtf8(path), error);
         if (failure == ReadFailure::NotAFile)
             NotARegularFile(path);
         if (failure != ReadFailure::None)
@@ -418,7 +419,7 @@ private:
     static std::FILE* Create(const std::string& path)
     {
 #ifdef _WIN32
-        const fs::path file(path);
+        const fs::path file = PathFromUtf8(path);
         std::error_code ec;
         const fs::file_type type = fs::symlink_status(file, ec).type();
         if (!ec && type != fs::file_type::not_found && type != fs::file_type::directory)
@@ -444,7 +445,7 @@ private:
     static void Remove(const std::string& path)
     {
         std::error_code ignored;
-        fs::remove(fs::path(path), ignored);
+        fs::remove(PathFromUtf8(path), ignored);
     }
 
     void abandon()
@@ -600,7 +601,7 @@ std::string OutputName(std::string_view sourceName)
 
 void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window)
 {
-    const std::string packageName = std::filesystem::path(packagePath).filename().string();
+    const std::string packageName = PathFromUtf8(packagePath).filename().string();
     std::unique_ptr<sis::PackageSource> source = sis::FileSource::Open(packagePath);
     if (!source) // cannot be opened: read as an empty package
         source = std::make_unique<sis::MemorySource>(std::span<const std::uint8_t>());
