@@ -7,21 +7,35 @@
 # own folder, and bin/ holds links to them (bin/bmconv to bmconv.exe). Beside them, the file
 # "vexaro-installed" tells the window that it is installed: it then works in the user's data
 # folder, never in its own.
+#
+# Two components, which the Debian packages follow: "cli" (vexaro-cli and bmconv, with no Qt)
+# and "window" (vexaro and what the desktop needs of it).
 include(GNUInstallDirs)
 
 set(vexaro_programs vexaro-cli bmconv)
 if(TARGET vexaro)
   list(APPEND vexaro_programs vexaro)
 endif()
+function(vexaro_component var program)
+  if(program STREQUAL "vexaro")
+    set(${var} window PARENT_SCOPE)
+  else()
+    set(${var} cli PARENT_SCOPE)
+  endif()
+endfunction()
 
 if(WIN32)
-  install(TARGETS ${vexaro_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  foreach(program ${vexaro_programs})
+    vexaro_component(component ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component})
+  endforeach()
   return()
 endif()
 
 set(vexaro_private_dir ${CMAKE_INSTALL_LIBEXECDIR}/vexaro)
-install(TARGETS ${vexaro_programs} RUNTIME DESTINATION ${vexaro_private_dir})
 foreach(program ${vexaro_programs})
+  vexaro_component(component ${program})
+  install(TARGETS ${program} RUNTIME DESTINATION ${vexaro_private_dir} COMPONENT ${component})
   get_target_property(file ${program} OUTPUT_NAME)
   get_target_property(suffix ${program} SUFFIX)
   if(NOT file)
@@ -35,25 +49,37 @@ foreach(program ${vexaro_programs})
     file(MAKE_DIRECTORY \"\${bin}\")
     file(RELATIVE_PATH target \"\${bin}\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${vexaro_private_dir}/${file}\")
     message(STATUS \"Linking: \${bin}/${program} -> \${target}\")
-    file(CREATE_LINK \"\${target}\" \"\${bin}/${program}\" SYMBOLIC)")
+    file(CREATE_LINK \"\${target}\" \"\${bin}/${program}\" SYMBOLIC)"
+    COMPONENT ${component})
 endforeach()
 
-if(VEXARO_MAN_PAGES)
-  install(FILES ${VEXARO_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
+foreach(page ${VEXARO_MAN_PAGES})
+  get_filename_component(name ${page} NAME)
+  string(REGEX REPLACE "\\.1\\.gz$" "" name ${name})
+  vexaro_component(component ${name})
+  install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
+endforeach()
 
 if(TARGET vexaro)
-  install(FILES ${Vexaro_SOURCE_DIR}/resources/vexaro-installed DESTINATION ${vexaro_private_dir})
-  install(FILES ${Vexaro_SOURCE_DIR}/resources/vexaro.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  set(data ${CMAKE_INSTALL_DATADIR})
+  install(FILES ${Vexaro_SOURCE_DIR}/resources/vexaro-installed DESTINATION ${vexaro_private_dir} COMPONENT window)
+  install(FILES ${Vexaro_SOURCE_DIR}/resources/vexaro.desktop DESTINATION ${data}/applications COMPONENT window)
+  # The type of .mbm files, which the desktop entry names and the shared MIME database lacks.
+  install(FILES ${Vexaro_SOURCE_DIR}/resources/vexaro.mime.xml DESTINATION ${data}/mime/packages RENAME vexaro.xml
+          COMPONENT window)
   foreach(size 16 22 24 32 48 64 128 256)
     install(FILES ${Vexaro_SOURCE_DIR}/resources/icons/vexaro-${size}.png
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME vexaro.png)
+            DESTINATION ${data}/icons/hicolor/${size}x${size}/apps RENAME vexaro.png COMPONENT window)
   endforeach()
-  install(FILES ${Vexaro_SOURCE_DIR}/resources/icons/vexaro.svg
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${Vexaro_SOURCE_DIR}/resources/icons/vexaro.svg DESTINATION ${data}/icons/hicolor/scalable/apps
+          COMPONENT window)
+  set(VEXARO_METAINFO_URL "")
+  if(VEXARO_HOMEPAGE_URL)
+    set(VEXARO_METAINFO_URL "\n  <url type=\"homepage\">${VEXARO_HOMEPAGE_URL}</url>")
+  endif()
   configure_file(${Vexaro_SOURCE_DIR}/resources/vexaro.metainfo.xml.in
-                 ${PROJECT_BINARY_DIR}/${VEXARO_APP_ID}.metainfo.xml @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/${VEXARO_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+                 ${PROJECT_BINARY_DIR}/${VEXARO_APPSTREAM_ID}.metainfo.xml @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/${VEXARO_APPSTREAM_ID}.metainfo.xml DESTINATION ${data}/metainfo COMPONENT window)
 endif()
 
 # The licences, in the one file that Debian's packages keep them in, and the change log in
@@ -64,5 +90,11 @@ file(WRITE ${PROJECT_BINARY_DIR}/doc/copyright.new "${vexaro_licence}\n\n${vexar
 file(COPY_FILE ${PROJECT_BINARY_DIR}/doc/copyright.new ${PROJECT_BINARY_DIR}/doc/copyright ONLY_IF_DIFFERENT)
 configure_file(${Vexaro_SOURCE_DIR}/packaging/debian/changelog.in ${PROJECT_BINARY_DIR}/doc/changelog @ONLY)
 execute_process(COMMAND gzip -9nf ${PROJECT_BINARY_DIR}/doc/changelog COMMAND_ERROR_IS_FATAL ANY)
-set(vexaro_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/vexaro)
-install(FILES ${PROJECT_BINARY_DIR}/doc/copyright ${PROJECT_BINARY_DIR}/doc/changelog.gz DESTINATION ${vexaro_doc_dir})
+# Each package keeps them under its own name.
+foreach(program ${vexaro_programs})
+  if(NOT program STREQUAL "bmconv")
+    vexaro_component(component ${program})
+    install(FILES ${PROJECT_BINARY_DIR}/doc/copyright ${PROJECT_BINARY_DIR}/doc/changelog.gz
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${program} COMPONENT ${component})
+  endif()
+endforeach()

@@ -1,7 +1,8 @@
-# Writes one compressed manual page at build time. help2man runs the built program for its
-# --help and --version and adds the hand-written sections of the include file; with SUBCOMMANDS,
-# the --help of each subcommand that the program's --help lists becomes a section COMMANDS, so
-# that the page follows the program as it changes.
+# Writes one compressed manual page at build time. help2man reads the built program's --version
+# and its --help as the page wants it (PageHelp below), and adds the hand-written sections of the
+# include file; with SUBCOMMANDS, the --help of each subcommand that the program's --help lists
+# under "Subcommands:" becomes a section COMMANDS, so that the page follows the program as it
+# changes. Internal subcommands (another group) are left out.
 #   cmake -DHELP2MAN=<help2man> -DPROGRAM=<program> -DINCLUDE=<file.h2m> -DOUT=<name.1.gz>
 #         [-DSUBCOMMANDS=ON] -P ManPage.cmake
 
@@ -32,6 +33,44 @@ function(roff_escape var text)
   set(${var} "${text}" PARENT_SCOPE)
 endfunction()
 
+# Folder names as this system writes them: the programs' texts name the workspace's folders the
+# Windows way (Nokia\MBM\), which the Linux pages write Nokia/MBM/. A backslash that follows no
+# name ("\ or /") is left alone.
+function(linux_paths var text)
+  string(REGEX REPLACE "([A-Za-z0-9_.])\\\\" "\\1/" text "${text}")
+  set(${var} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The --help text for the page: the "Usage:" lines and the "Options:" block. The program's own
+# summary and closing notes are left to the hand-written DESCRIPTION and EXIT STATUS, and the
+# list of subcommands to COMMANDS, so that nothing is printed twice.
+function(page_help var help)
+  lines_of(lines "${help}")
+  set(out "")
+  set(block "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^Usage: " OR line MATCHES "^  or: ")
+      string(APPEND out "${line}\n")
+      set(block "")
+    elseif(line MATCHES "^[A-Z][A-Za-z ]*:$")
+      set(block "${line}")
+      if(block STREQUAL "Options:")
+        string(APPEND out "\n${line}\n")
+      endif()
+    elseif(line MATCHES "^ " AND block STREQUAL "Options:")
+      string(APPEND out "${line}\n")
+    elseif(NOT line MATCHES "^ ")
+      set(block "")
+    endif()
+  endforeach()
+  string(REPLACE "${held_semicolon}" ";" out "${out}")
+  string(REPLACE "${held_open}" "[" out "${out}")
+  string(REPLACE "${held_close}" "]" out "${out}")
+  string(REPLACE "${held_backslash}" "\\" out "${out}")
+  linux_paths(out "${out}")
+  set(${var} "${out}" PARENT_SCOPE)
+endfunction()
+
 function(run_help var)
   execute_process(COMMAND "${PROGRAM}" ${ARGN} --help OUTPUT_VARIABLE help RESULT_VARIABLE failed)
   if(failed)
@@ -44,6 +83,7 @@ endfunction()
 # as a subsection of the page, every option but --help as a tagged paragraph.
 function(subcommand_roff var name)
   run_help(help ${name})
+  linux_paths(help "${help}")
   lines_of(lines "${help}")
   set(summary "")
   set(usage "")
@@ -74,8 +114,16 @@ string(REGEX REPLACE "\\.1\\.gz$" "" name "${name}")
 get_filename_component(work "${OUT}" DIRECTORY)
 set(includes --include "${INCLUDE}")
 
+# help2man runs a stand-in that answers --help with the page's text and hands everything else
+# (--version) to the program.
+run_help(help)
+page_help(shown "${help}")
+file(WRITE "${work}/${name}.help" "${shown}")
+file(WRITE "${work}/${name}.sh" "#!/bin/sh\nif [ \"$1\" = --help ]; then exec cat '${work}/${name}.help'; fi\nexec '${PROGRAM}' \"$@\"\n")
+file(CHMOD "${work}/${name}.sh" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+     WORLD_READ WORLD_EXECUTE)
+
 if(SUBCOMMANDS)
-  run_help(help)
   string(REGEX MATCH "\nSubcommands:\n(  [^\n]+\n)+" listed "${help}")
   string(REGEX MATCHALL "\n  [^ ]+" subcommands "${listed}")
   set(commands "[COMMANDS]\n")
@@ -88,7 +136,7 @@ if(SUBCOMMANDS)
   list(APPEND includes --include "${work}/${name}.commands.h2m")
 endif()
 
-execute_process(COMMAND "${HELP2MAN}" --no-info --section=1 ${includes} --output "${work}/${name}.1" "${PROGRAM}"
+execute_process(COMMAND "${HELP2MAN}" --no-info --section=1 ${includes} --output "${work}/${name}.1" "${work}/${name}.sh"
                 RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "help2man failed on ${PROGRAM}")

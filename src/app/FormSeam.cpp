@@ -39,7 +39,7 @@ void FormSeam::stepProgress()
 void FormSeam::setOpenCaption(const std::string& caption)
 {
     // At rest the caption carries its access key; a progress text shows every '&' as it is.
-    const QString text = QString::fromLocal8Bit(caption);
+    const QString text = QString::fromStdString(caption);
     form_.SpeedButton1->setText(text == "Open" ? QString(kOpenCaption) : QString(text).replace('&', "&&"));
 }
 
@@ -51,7 +51,7 @@ void FormSeam::processMessages()
 
 std::string FormSeam::fieldText(int n) const { return BytesOfText(form_.Edit[n]->text()); }
 
-void FormSeam::showMessage(const std::string& text) { boxes_.showMessage(&form_, QString::fromLocal8Bit(text)); }
+void FormSeam::showMessage(const std::string& text) { boxes_.showMessage(&form_, QString::fromStdString(text)); }
 
 vexaro::Rgb FormSeam::faceColour() const
 {

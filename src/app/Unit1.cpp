@@ -50,6 +50,7 @@
 
 #include "tool/ConverterInstall.h"
 #include "base/Error.h"
+#include "base/Unicode.h"
 #include "tool/FieldDefaults.h"
 #include "app/FormSeam.h"
 #include "app/TextBytes.h"
@@ -238,7 +239,7 @@ QString ErrorBoxText(const std::string& message)
     std::string text = message;
     if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
         text += '.';
-    return QString::fromLocal8Bit(text);
+    return QString::fromStdString(text);
 }
 
 QImage ToQImage(const Bitmap& picture)
@@ -734,8 +735,13 @@ void TForm1::FormCreate()
         centre();
     });
     runCommand([this] { redraw(); });
-    // Installed even when the first draw failed, so that every later command finds it.
-    runCommand([this] { vexaro::InstallConverter(workspace_.folder()); });
+    // Installed even when the first draw failed, so that every later command finds it. A copy
+    // working in the user's data folder brings the converter there up to its own version.
+    runCommand([this] {
+        vexaro::InstallConverter(workspace_.folder(), settingsBesideProgram_.empty()
+                                                          ? vexaro::ExistingConverter::Keep
+                                                          : vexaro::ExistingConverter::ReplaceIfDifferent);
+    });
 }
 
 void TForm1::FormDestroy()
@@ -771,14 +777,14 @@ void TForm1::openChosen(const QString& path, int type)
 {
     vexaro::OpenOutcome outcome;
     const bool opened = runCommand([&] {
-        outcome = vexaro::OpenTheme(workspace_, path.toLocal8Bit().toStdString(),
-                                    static_cast<vexaro::ThemeFileType>(type), *seam_, [this] { redraw(); });
+        outcome = vexaro::OpenTheme(workspace_, path.toStdString(), static_cast<vexaro::ThemeFileType>(type), *seam_,
+                                    [this] { redraw(); });
     });
     if (opened)
         rememberTheme(path);
     // The bitmaps that could not be unpacked, and why; the others are shown.
     if (const std::string problems = outcome.problems(); !problems.empty())
-        boxes_->showMessage(this, QString::fromLocal8Bit(problems));
+        boxes_->showMessage(this, QString::fromStdString(problems));
 }
 
 void TForm1::SpeedButton1Click()
@@ -940,12 +946,12 @@ void TForm1::tellSaved(const vexaro::SaveOutcome& outcome)
         return showError("The Siemens theme is incomplete\n" + outcome.problems());
     if (!outcome.complete())
         return boxes_->showInformation(
-            this, QString::fromLocal8Bit("The Siemens theme was built, white where bitmaps are missing\n" +
+            this, QString::fromStdString("The Siemens theme was built, white where bitmaps are missing\n" +
                                          outcome.problems()));
     QStringList names;
     for (const vexaro::TargetOutcome& t : targets)
         names << QString::fromStdString(t.file.substr(t.file.find_last_of('\\') + 1));
-    const QString folder = QString::fromLocal8Bit((workspace_.target() / "").string());
+    const QString folder = QString::fromStdString((workspace_.target() / "").string());
     boxes_->inform(this, QString("Saved the Siemens theme in %1\n%2").arg(folder, names.join(", ")));
 }
 
@@ -961,18 +967,17 @@ void TForm1::SpeedButton8Click()
     for (;;) {
         if (!dialogs_->chooseSave(this, QtFilter(kSaveFilter), name, type))
             return;
-        const std::string file =
-            vexaro::ReplaceExtension(name.toLocal8Bit().toStdString(), type == 2 ? ".bmp" : ".jpg");
-        written = QString::fromLocal8Bit(file);
+        const std::string file = vexaro::ReplaceExtension(name.toStdString(), type == 2 ? ".bmp" : ".jpg");
+        written = QString::fromStdString(file);
         std::error_code ec;
-        if (!fs::exists(file, ec) || boxes_->ask(this, written + " already exists.\nDo you want to replace it?"))
+        if (!fs::exists(vexaro::PathFromUtf8(file), ec) ||
+            boxes_->ask(this, written + " already exists.\nDo you want to replace it?"))
             break;
     }
     saveName_ = name;
     saveType_ = type;
     if (runCommand([&] {
-            vexaro::ExportPreview(pictures_.image1, name.toLocal8Bit().toStdString(),
-                                  static_cast<vexaro::PreviewFileType>(type));
+            vexaro::ExportPreview(pictures_.image1, name.toStdString(), static_cast<vexaro::PreviewFileType>(type));
         }))
         boxes_->inform(this, "Saved the preview as " + written);
 }

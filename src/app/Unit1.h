@@ -153,7 +153,8 @@ public:
     // `programFolder` is the workspace, where "Settings.ini" and "bmconv.exe" live.
     // Null dialogs or message boxes mean the real Qt ones. `settingsBesideProgram` is the
     // "Settings.ini" of an installed program whose workspace is elsewhere: it is read when the
-    // workspace has none (the workspace's own is the one written). Runs FormCreate.
+    // workspace has none (the workspace's own is the one written); such a program also replaces
+    // a "bmconv.exe" in its workspace that differs from the one it carries. Runs FormCreate.
     TForm1(std::filesystem::path programFolder, std::unique_ptr<FileDialogs> dialogs = nullptr,
            std::unique_ptr<MessageBoxes> boxes = nullptr, std::filesystem::path settingsBesideProgram = {});
     // Runs FormDestroy unless closing the window already has.

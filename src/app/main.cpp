@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "app/Unit1.h"
+#include "base/Unicode.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ fs::path WorkFolder(const fs::path& own)
     std::error_code ec;
     if (!fs::exists(own / kInstalledMark, ec) && CanWriteIn(own))
         return own;
-    const fs::path data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+    const fs::path data =
+        vexaro::PathFromUtf8(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     fs::create_directories(data, ec);
     if (data.empty() || !fs::is_directory(data, ec))
         return own; // the window then reports what it cannot write
@@ -70,7 +72,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     // No display name: the desktop would append it to the window's caption.
     QApplication::setApplicationName("Vexaro");
-    const fs::path own = QCoreApplication::applicationDirPath().toStdString();
+    const fs::path own = vexaro::PathFromUtf8(QCoreApplication::applicationDirPath().toStdString());
     const fs::path work = WorkFolder(own);
     // A copy working elsewhere still takes the numbers of a Settings.ini beside it.
     vexaro::app::TForm1 form(work, nullptr, nullptr, work == own ? fs::path() : own / "Settings.ini");

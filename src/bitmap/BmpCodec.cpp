@@ -12,6 +12,7 @@
 #include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Unicode.h"
 
 namespace vexaro {
 
@@ -624,7 +625,7 @@ std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap)
 
 void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes)
 {
-    std::FILE* raw = std::fopen(path.c_str(), "wb");
+    std::FILE* raw = OpenStdioFile(PathFromUtf8(path), "wb");
     if (raw == nullptr)
         ThrowFileError("Cannot create", path, errno);
     FilePtr f(raw);
@@ -636,7 +637,7 @@ void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes
 
 void LoadBmpFile(const std::string& path, Bitmap& bitmap)
 {
-    const FileBytes file = ReadFileCapped(std::filesystem::path(path), kMaxBmpFileBytes);
+    const FileBytes file = ReadFileCapped(PathFromUtf8(path), kMaxBmpFileBytes);
     if (!file)
         throw Error("Cannot open file " + Quoted(path) + ". " + ReadFailureReason(file, kMaxBmpFileBytes));
     DecodeBmp(file.bytes, bitmap);

@@ -15,6 +15,7 @@
 #include "base/Files.h"
 #include "cli/Workers.h"
 #include "tool/Workspace.h"
+#include "base/Unicode.h"
 
 namespace vexaro::cli {
 
@@ -94,7 +95,7 @@ std::vector<BatchTheme> BatchThemes(const std::vector<std::string>& files, const
     std::error_code ec;
     for (std::size_t i = 0; i < files.size(); ++i)
         themes.push_back(
-            {files[i], fs::absolute(fs::path(files[i]), ec).string(), folders[i], fs::absolute(folders[i], ec)});
+            {files[i], fs::absolute(PathFromUtf8(files[i]), ec).string(), folders[i], fs::absolute(folders[i], ec)});
     return themes;
 }
 
@@ -116,7 +117,7 @@ std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jo
                 if (next == themes.size())
                     return;
                 i = next++;
-                current = fs::path(themes[i].file).filename().string();
+                current = PathFromUtf8(themes[i].file).filename().string();
                 progress.draw(done, current);
             }
             ThemeOutcome outcome = RunOne(runner, themes[i]);
@@ -200,8 +201,13 @@ std::string ProgressText(std::size_t done, std::size_t total, long seconds, cons
     line += "] " + std::to_string(done) + "/" + std::to_string(total) + " " + clock + " ";
     std::string name = current;
     const std::size_t room = kProgressWidth > line.size() ? kProgressWidth - line.size() : 0;
-    if (name.size() > room)
-        name = room > 3 ? name.substr(0, room - 3) + "..." : "";
+    if (name.size() > room) {
+        // Cut at a character's start, never inside a UTF-8 character.
+        std::size_t cut = room > 3 ? room - 3 : 0;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name = room > 3 ? name.substr(0, cut) + "..." : "";
+    }
     return line + name;
 }
 
@@ -255,7 +261,7 @@ ThemeRunner CopyRunner(const std::string& program, const std::vector<std::string
                        const std::string& typeOption, const fs::path& outcomeFolder)
 {
     return [=](const BatchTheme& theme) {
-        const fs::path outcomeFile = outcomeFolder / (theme.fullFolder.filename().string() + ".txt");
+        const fs::path outcomeFile = outcomeFolder / PathFromUtf8(theme.fullFolder.filename().string() + ".txt");
         std::vector<std::string> args = leading;
         args.insert(args.end(), {"convert-one", theme.fullFile, theme.fullFolder.string(), outcomeFile.string()});
         if (!typeOption.empty())

@@ -7,6 +7,7 @@
 
 #include "base/Error.h"
 #include "tool/Workspace.h"
+#include "base/Unicode.h"
 
 namespace vexaro::cli {
 
@@ -72,7 +73,7 @@ std::string FileLinks(const fs::path& reportFolder, const BatchTheme& theme, con
 std::string Card(const fs::path& reportFolder, const BatchTheme& theme, const ThemeOutcome& outcome)
 {
     const std::string status = StatusWord(outcome.status);
-    const std::string name = HtmlEscaped(fs::path(theme.file).filename().string());
+    const std::string name = HtmlEscaped(PathFromUtf8(theme.file).filename().string());
     std::string html = "<div class=\"card " + status + "-card\">\n";
     if (outcome.preview)
         html += "<img src=\"" + HtmlEscaped(RelativeLink(reportFolder, theme.fullFolder / kConvertPreviewName)) +

@@ -15,6 +15,7 @@
 #include "preview/TargetPreview.h"
 #include "siemens/ThemeBuild.h"
 #include "cli/Workers.h"
+#include "base/Unicode.h"
 
 namespace vexaro::cli {
 
@@ -34,7 +35,7 @@ std::string Lower(std::string text)
 // "Theme.SIS" -> "sis"; "" when the name has no extension.
 std::string LowerExtension(const std::string& file)
 {
-    const std::string ext = fs::path(file).extension().string();
+    const std::string ext = PathFromUtf8(file).extension().string();
     return ext.empty() ? ext : Lower(ext.substr(1));
 }
 
@@ -103,7 +104,7 @@ PreviewFileType PreviewTypeOf(const std::string& file, const std::string& typeOp
 bool ConverterBesideProgram()
 {
     std::error_code ec;
-    const fs::path self(ThisProgram(nullptr));
+    const fs::path self = ProgramFile();
     return !self.empty() && fs::is_regular_file(self.parent_path() / kConverterFileName, ec);
 }
 
@@ -111,7 +112,7 @@ OpenOutcome OpenCommand(const Workspace& workspace, const std::string& file, The
 {
     // The commands make the workspace the current directory: hold the theme by its full name.
     std::error_code ec;
-    const fs::path theme = fs::absolute(fs::path(file), ec);
+    const fs::path theme = fs::absolute(PathFromUtf8(file), ec);
     fs::create_directories(workspace.folder(), ec);
     if (!ConverterBesideProgram())
         InstallConverter(workspace.folder());
@@ -270,7 +271,7 @@ ThemeOutcome ConvertTheme(const std::string& file, const std::string& typeOption
         ConsoleWindow window(fields, progress);
         const OpenOutcome open = OpenCommand(workspace, file, type, window);
         if (open.unpacked == 0)
-            throw Error(open.problems().empty() ? Quoted(fs::path(file).filename().string()) + " holds no bitmaps"
+            throw Error(open.problems().empty() ? Quoted(PathFromUtf8(file).filename().string()) + " holds no bitmaps"
                                                 : open.problems());
         outcome = SaveCommand(workspace, window);
         std::vector<std::string> lost;
@@ -292,7 +293,7 @@ std::vector<fs::path> ThemeFolders(const std::vector<std::string>& files, const 
     std::vector<fs::path> folders;
     std::set<std::string> seen;
     for (const std::string& file : files) {
-        std::string name = fs::path(file).stem().string();
+        std::string name = PathFromUtf8(file).stem().string();
         if (name.empty() || name == "." || name == "..")
             name = "theme";
         // Folder names are compared without regard to case, as Windows does.
@@ -300,7 +301,7 @@ std::vector<fs::path> ThemeFolders(const std::vector<std::string>& files, const 
         for (int n = 2; seen.count(Lower(chosen)); ++n)
             chosen = name + "-" + std::to_string(n);
         seen.insert(Lower(chosen));
-        folders.push_back(outFolder / chosen);
+        folders.push_back(outFolder / PathFromUtf8(chosen));
     }
     return folders;
 }

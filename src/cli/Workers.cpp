@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/Unicode.h"
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -49,26 +51,26 @@ std::string WindowsCommandLine(const std::vector<std::string>& arguments)
     return line;
 }
 
-#ifdef _WIN32
-
 std::string ThisProgram(const char* argv0)
 {
-    char name[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameA(nullptr, name, sizeof name);
-    if (n == 0 || n >= sizeof name)
-        return argv0 ? argv0 : "";
-    return std::string(name, n);
+    const std::filesystem::path self = ProgramFile();
+    if (!self.empty())
+        return self.string();
+    return argv0 ? argv0 : "";
 }
+
+#ifdef _WIN32
 
 int RunCopy(const std::string& program, const std::vector<std::string>& arguments)
 {
     std::vector<std::string> words{program};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::string line = WindowsCommandLine(words);
-    STARTUPINFOA startup{};
+    std::wstring line = PathFromUtf8(WindowsCommandLine(words)).native();
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessW(PathFromUtf8(program).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &info))
         return -1;
     CloseHandle(info.hThread);
     DWORD code = 0;
@@ -79,15 +81,6 @@ int RunCopy(const std::string& program, const std::vector<std::string>& argument
 }
 
 #else
-
-std::string ThisProgram(const char* argv0)
-{
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec && !self.empty())
-        return self.string();
-    return argv0 ? argv0 : "";
-}
 
 int RunCopy(const std::string& program, const std::vector<std::string>& arguments)
 {

@@ -15,7 +15,9 @@
 #include "cli/CliCommands.h"
 #include "cli/TemporaryFolder.h"
 #include "cli/ThemeInfo.h"
+#include "cli/Wildcards.h"
 #include "cli/Workers.h"
+#include "base/Unicode.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -123,9 +125,9 @@ std::vector<std::string> CopyArguments(const Arguments& a, const Context& c)
 int ConvertMain(const Arguments& a, const Context& c)
 {
     // The theme commands change the current directory: every name is taken in full first.
-    const std::vector<BatchTheme> themes = BatchThemes(a.files, a.out);
+    const std::vector<BatchTheme> themes = BatchThemes(a.files, PathFromUtf8(a.out));
     const fs::path shownReport =
-        a.report == "true" || a.report.empty() ? fs::path(a.out) / "index.html" : fs::path(a.report);
+        a.report == "true" || a.report.empty() ? PathFromUtf8(a.out) / "index.html" : PathFromUtf8(a.report);
     const fs::path report = a.reportWanted ? fs::absolute(shownReport) : fs::path();
     const bool one = themes.size() == 1;
     ThemeRunner runner = [&](const BatchTheme& t) {
@@ -145,14 +147,14 @@ int ConvertMain(const Arguments& a, const Context& c)
         WriteBatchReport(report, themes, results);
         std::cout << "Report: " << shownReport.string() << "\n";
     }
-    std::cout << TallyLine(results, a.out) << std::endl;
+    std::cout << TallyLine(results, PathFromUtf8(a.out)) << std::endl;
     return BatchStatus(results);
 }
 
 int ConvertOneMain(const Arguments& a, const Context& c)
 {
-    const ThemeOutcome outcome = ConvertTheme(a.file, a.type, a.folder, c.fields, nullptr);
-    WriteOutcomeFile(a.outcomeFile, outcome);
+    const ThemeOutcome outcome = ConvertTheme(a.file, a.type, PathFromUtf8(a.folder), c.fields, nullptr);
+    WriteOutcomeFile(PathFromUtf8(a.outcomeFile), outcome);
     return ExitStatus(outcome.status);
 }
 
@@ -227,6 +229,7 @@ int main(int argc, char** argv)
 
     Arguments a;
     a.argv0 = argc > 0 ? argv[0] : nullptr;
+    UseUtf8Console();
     app.add_option("--workspace", a.workspace, "Workspace folder (Nokia\\, Nokia\\MBM\\, Siemens\\, Settings.ini)")
         ->capture_default_str();
     app.add_option("--set", a.sets, "Use TEXT as bitmap number N (1 to 15) for this run; may be repeated")
@@ -235,8 +238,25 @@ int main(int argc, char** argv)
     AddWorkspaceCommands(app, a, commands);
     AddConvertCommands(app, a, commands);
 
+    // The arguments as UTF-8 text, on Windows too, where the program expands the wildcards of
+    // theme names itself.
+    std::vector<std::string> words = ProgramArguments(argc, argv);
+    words.insert(words.begin(), a.argv0 != nullptr ? a.argv0 : "vexaro-cli");
+    std::vector<const char*> pointers;
+    for (const std::string& w : words)
+        pointers.push_back(w.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
+#ifdef _WIN32
+        a.files = ExpandWildcards(a.files);
+        if (!a.file.empty()) {
+            const std::vector<std::string> matches = ExpandWildcards({a.file});
+            if (matches.size() != 1)
+                throw CLI::ValidationError("FILE", Quoted(a.file) + " names " + std::to_string(matches.size()) +
+                                                       " files; give one");
+            a.file = matches.front();
+        }
+#endif
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? kExitDone : kExitBadArguments;
     }
@@ -244,7 +264,7 @@ int main(int argc, char** argv)
         std::vector<FieldOverride> overrides;
         for (const std::string& s : a.sets)
             overrides.push_back(ParseFieldOverride(s));
-        const Workspace workspace(fs::absolute(fs::path(a.workspace)));
+        const Workspace workspace(fs::absolute(PathFromUtf8(a.workspace)));
         const Context context{workspace, LoadFieldTexts(workspace.folder(), overrides)};
         a.reportWanted = app.get_subcommand("convert")->count("--report") > 0;
         for (const auto& [command, run] : commands)

@@ -9,6 +9,7 @@
 #include "bitmap/BmpCodec.h"
 #include "base/ByteReader.h"
 #include "base/Error.h"
+#include "base/Unicode.h"
 #include "converter/FileIo.h"
 #include "mbm/MbmColours.h"
 #include "mbm/MbmReader.h"
@@ -170,7 +171,7 @@ std::vector<std::string> Arguments(const std::vector<std::string>& args)
         return args;
     const std::vector<std::uint8_t> text = ReadInputFile(args[0], kMaxCommandFileBytes);
     std::vector<std::string> tokens =
-        TokenizeCommandFile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+        TokenizeCommandFile(TextAsUtf8(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
     if (tokens.empty())
         throw Error("command file " + Quoted(args[0]) + " holds no arguments");
     return tokens;

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/Error.h"
+#include "base/Unicode.h"
 
 namespace vexaro::converter {
 
@@ -28,7 +29,7 @@ bool IsRootedPath([[maybe_unused]] std::string_view token)
     if (slash == std::string_view::npos || slash == 1)
         return false;
     std::error_code ec;
-    return std::filesystem::is_directory(std::filesystem::path(std::string(token.substr(0, slash))), ec);
+    return std::filesystem::is_directory(PathFromUtf8(token.substr(0, slash)), ec);
 #endif
 }
 
@@ -185,24 +186,27 @@ Request ParseArguments(const std::vector<std::string>& args)
 
 std::string UsageText()
 {
-    return "bmconv: converts between BMP files and Symbian multi-bitmap (.mbm) files\n"
+    return "Usage: bmconv COMMANDFILE\n"
+           "  or:  bmconv [/r|/s|/n] [/hHEADER] [/q] [/pPALETTE] FILE.mbm [DEPTH]IN.bmp ...\n"
+           "  or:  bmconv /u FILE.mbm OUT.bmp ...\n"
+           "  or:  bmconv /v FILE.mbm\n"
+           "Converts between BMP files and Symbian multi-bitmap (.mbm) files: reads its arguments from\n"
+           "COMMANDFILE (one or more per line, // starts a comment); compiles the BMP files into\n"
+           "FILE.mbm, in order; /u decompiles bitmap 0 into the first OUT.bmp, bitmap 1 into the next,\n"
+           "...; /v lists the bitmaps of FILE.mbm.\n"
            "\n"
-           "  bmconv COMMANDFILE        read the arguments from COMMANDFILE (one or more per line,\n"
-           "                            // starts a comment)\n"
-           "  bmconv [/r|/s|/n] [/hHEADER] [/q] [/pPALETTE] FILE.mbm [DEPTH]IN.bmp ...\n"
-           "        compile the BMP files into FILE.mbm, in order\n"
-           "  bmconv /u FILE.mbm OUT.bmp ...\n"
-           "        decompile: bitmap 0 into the first OUT.bmp, bitmap 1 into the next, ...\n"
-           "  bmconv /v FILE.mbm\n"
-           "        list the bitmaps of FILE.mbm\n"
-           "  bmconv --help | --version\n"
-           "        print this text, or the version\n"
-           "\n"
-           "  DEPTH  /1 /2 /4 /8 grey (default /2); /c4 /c8 /c12 /c16 /c24 /c32 colour;\n"
-           "         /c32a colour with alpha from IN-alpha.bmp (8-bit)\n"
-           "  /n     no compression        /r  ROM image        /s  compressed ROM image\n"
-           "  /h     write a C++ header    /q  quiet            /p  palette file for /c8\n"
-           "  Options may start with / or -. Paths use \\ or / between folders.\n";
+           "Options:\n"
+           "  DEPTH        /1 /2 /4 /8 grey (default /2); /c4 /c8 /c12 /c16 /c24 /c32 colour; /c32a\n"
+           "               colour with alpha from IN-alpha.bmp (8-bit)\n"
+           "  /n           no compression\n"
+           "  /r           ROM image\n"
+           "  /s           compressed ROM image\n"
+           "  /hHEADER     write a C++ header\n"
+           "  /q           quiet\n"
+           "  /pPALETTE    palette file for /c8\n"
+           "  --help       print this text and exit\n"
+           "  --version    print the version and exit\n"
+           "Options may start with / or -. Paths use \\ or / between folders.\n";
 }
 
 } // namespace vexaro::converter

@@ -6,6 +6,7 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Unicode.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -76,7 +77,7 @@ std::filesystem::path NativePath(std::string_view path)
         if (c == '\\')
             c = '/';
 #endif
-    return std::filesystem::path(s);
+    return PathFromUtf8(s);
 }
 
 std::vector<std::uint8_t> ReadInputFile(std::string_view path, std::size_t maxBytes)

@@ -3,11 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Unicode.h"
 #include "converter/Bmconv.h"
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // As UTF-8 text on every platform; Windows hands over UTF-16.
+    const std::vector<std::string> args = vexaro::ProgramArguments(argc, argv);
+    vexaro::UseUtf8Console();
     // For people, and for help2man, which writes the manual page from these two.
     if (args == std::vector<std::string>{"--version"}) {
         std::cout << "bmconv (Vexaro) " VEXARO_VERSION "\n";

@@ -11,6 +11,7 @@
 #include "import/UnpackJob.h"
 #include "tool/ConverterInstall.h"
 #include "tool/FileHelpers.h"
+#include "base/Unicode.h"
 
 namespace vexaro {
 
@@ -37,7 +38,7 @@ private:
 // The chosen file must be there to be read before anything of the current theme goes.
 void CheckThemeFile(const std::string& chosenPath)
 {
-    const FileBytes probe = ReadFileCapped(fs::path(chosenPath), 0);
+    const FileBytes probe = ReadFileCapped(PathFromUtf8(chosenPath), 0);
     if (probe.failure == ReadFailure::CannotOpen || probe.failure == ReadFailure::NotAFile)
         throw Error("Cannot open file " + Quoted(chosenPath) + ". " + ReadFailureReason(probe, 0));
 }
@@ -147,7 +148,7 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
         ExtractSisPackage(chosenPath, (source / "").string(), window);
     } else {
         std::error_code ec;
-        CopyFileReplacing(chosenPath, source / "temp.mbm", ec);
+        CopyFileReplacing(PathFromUtf8(chosenPath), source / "temp.mbm", ec);
         if (ec) {
             RemoveIfThere(source / "temp.mbm");
             throw Error("Cannot create file " + Quoted((source / "temp.mbm").string()) + ". " + ec.message());
@@ -159,8 +160,8 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
     if (!IsRegularFile(source / "temp.mbm")) {
         RemoveNumberedFilesFrom(workspace.unpacked(), 0);
         Redrawn(redraw);
-        throw Error(Quoted(fs::path(chosenPath).filename().string()) + " holds no theme bitmaps\n"
-                                                                       "It has no multi-bitmap (.mbm) file");
+        throw Error(Quoted(PathFromUtf8(chosenPath).filename().string()) + " holds no theme bitmaps\n"
+                                                                           "It has no multi-bitmap (.mbm) file");
     }
 
     window.setOpenCaption("Opening mbm file...");

@@ -18,6 +18,7 @@
 #include "base/Error.h"
 #include "base/Files.h"
 #include "tool/Workspace.h"
+#include "base/Unicode.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -296,7 +297,7 @@ private:
     static std::FILE* Create(const std::string& path)
     {
 #ifdef _WIN32
-        const fs::path file(path);
+        const fs::path file = PathFromUtf8(path);
         std::error_code ec;
         const fs::file_type type = fs::symlink_status(file, ec).type();
         if (!ec && type != fs::file_type::not_found && type != fs::file_type::directory)
@@ -322,7 +323,7 @@ private:
     static void Remove(const std::string& path)
     {
         std::error_code ignored;
-        fs::remove(fs::path(path), ignored);
+        fs::remove(PathFromUtf8(path), ignored);
     }
 
     void abandon()
@@ -508,10 +509,10 @@ std::string OutputName(std::string_view sourceName)
 
 void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window)
 {
-    const std::string packageName = std::filesystem::path(packagePath).filename().string();
+    const std::string packageName = PathFromUtf8(packagePath).filename().string();
     PositionedFile file;
     int error = 0;
-    const ReadFailure failure = file.open(std::filesystem::path(packagePath), error);
+    const ReadFailure failure = file.open(PathFromUtf8(packagePath), error);
     if (failure == ReadFailure::NotAFile)
         throw Error("Cannot open file " + Quoted(packagePath) + ". Not a regular file");
     // A file that cannot be opened is read as an empty package.

@@ -9,6 +9,7 @@
 #include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Unicode.h"
 #include "import/SisPackage.h"
 #include "import/UnpackJob.h"
 #include "mbm/MbmFormat.h"
@@ -166,13 +167,13 @@ ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitma
 ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields)
 {
     if (type == ThemeFileType::MultiBitmap)
-        return InspectMultiBitmapFile(file, file, fields);
+        return InspectMultiBitmapFile(PathFromUtf8(file), file, fields);
 
     PositionedFile package;
     int error = 0;
-    if (const ReadFailure failure = package.open(fs::path(file), error); failure != ReadFailure::None)
+    if (const ReadFailure failure = package.open(PathFromUtf8(file), error); failure != ReadFailure::None)
         CannotOpen(file, ReadFailureReason(failure, error, 0));
-    const std::string packageName = fs::path(file).filename().string();
+    const std::string packageName = PathFromUtf8(file).filename().string();
     const std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(
         ByteReader(ByteSource(package, "Cannot read file " + Quoted(file) + ". ")), packageName);
     if (!mbm)

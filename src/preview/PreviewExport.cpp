@@ -16,6 +16,7 @@
 
 #include "bitmap/BmpCodec.h"
 #include "base/Error.h"
+#include "base/Unicode.h"
 
 namespace vexaro {
 
@@ -159,7 +160,7 @@ void SwapRedAndBlue(Bitmap& picture)
 std::string FullPath(const std::string& name)
 {
     std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(name, ec);
+    const std::filesystem::path full = std::filesystem::absolute(PathFromUtf8(name), ec);
     return ec ? name : full.string();
 }
 
@@ -179,11 +180,12 @@ void WriteNewFile(const std::string& name, std::span<const std::uint8_t> bytes)
     // A folder, FIFO or device of that name is refused at once: opening a FIFO for writing
     // would wait for a reader, and a device would swallow the picture.
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(name, ec);
+    const std::filesystem::path path = PathFromUtf8(name);
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
     if (!ec && status.type() != std::filesystem::file_type::not_found &&
         status.type() != std::filesystem::file_type::regular)
         throw Error("Cannot create file \"" + FullPath(name) + "\". Not a regular file");
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name.c_str(), "wb"));
+    std::unique_ptr<std::FILE, FileCloser> file(OpenStdioFile(path, "wb"));
     if (!file)
         ThrowCannotCreate(name, errno);
     errno = 0;
@@ -194,7 +196,7 @@ void WriteNewFile(const std::string& name, std::span<const std::uint8_t> bytes)
         return;
     if (written)
         error = errno;
-    std::remove(name.c_str());
+    std::filesystem::remove(path, ec);
     ThrowCannotCreate(name, error != 0 ? error : EIO);
 }
 

@@ -45,7 +45,8 @@ void DrawTargetPreview(const Workspace& workspace, WindowSeam& window, Bitmap& i
     image1.fill(kPreviewFill);
 
     const CaptionStyle style{};
-    window.drawCaption(image1, 5, 2, std::string(kVisitCaptionLead) + std::string(kWebAddress), style);
+    if (!kWebAddress.empty())
+        window.drawCaption(image1, 5, 2, std::string(kVisitCaptionLead) + std::string(kWebAddress), style);
     window.drawCaption(image1, 5, 30, std::string(kImageCaption), style);
 
     detail::WorkingBitmaps work;

@@ -12,8 +12,9 @@ namespace vexaro {
 
 inline constexpr Rgb kPreviewFill{46, 46, 46};
 
-// Our web address, shown after "You will visit: ".
-inline constexpr std::string_view kWebAddress = "https://vexaro.example/";
+// The web address shown after "You will visit: ", as the build was told (VEXARO_PREVIEW_ADDRESS);
+// empty when there is none to show, and the preview then has no such caption.
+inline constexpr std::string_view kWebAddress = VEXARO_PREVIEW_ADDRESS;
 
 // The four captions, blanks included, in the order they are drawn.
 inline constexpr std::string_view kVisitCaptionLead = "You will visit: ";
@@ -23,7 +24,8 @@ inline constexpr std::string_view kMenuNamesCaption = "Camera Organ.   Music   G
 
 // Repaints `image1` (sized to 280 x 385 first if it is not) from the numbered BMP files that the
 // fifteen bitmap number fields name, each field read at the moment its item is drawn. The
-// captions are drawn through window.drawCaption with the default CaptionStyle. Moves no
+// captions are drawn through window.drawCaption with the default CaptionStyle, the first only
+// when there is a web address to show. Moves no
 // progress bar and lets no window messages run.
 //
 // A field whose file is missing is skipped. A file that cannot be opened, or that is not a valid

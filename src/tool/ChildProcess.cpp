@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "base/Unicode.h"
+
 namespace vexaro {
 
 namespace {
@@ -64,19 +66,20 @@ DWORD StartChild(const std::string& commandLine, int showState, SECURITY_ATTRIBU
         nullInput = nullptr;
 
     // An environment block of nothing but zeros: the child sees no variables.
-    char environment[101] = {};
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(STARTUPINFOA);
+    wchar_t environment[101] = {};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(STARTUPINFOW);
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = static_cast<WORD>(showState);
     startup.hStdInput = nullInput;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
 
-    std::string line = commandLine; // CreateProcessA may write into the text it is given
-    const BOOL started =
-        CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                       environment, nullptr, &startup, &process);
+    // The UTF-16 of the command line, which CreateProcessW may write into.
+    std::wstring line = PathFromUtf8(commandLine).native();
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_UNICODE_ENVIRONMENT,
+                                        environment, nullptr, &startup, &process);
     const DWORD error = started ? 0 : GetLastError();
     if (nullInput != nullptr)
         CloseHandle(nullInput);
@@ -169,6 +172,7 @@ ChildResult RunChildProcess(const std::string& commandLine, int showState)
 #include <unistd.h>
 
 #include "base/Error.h"
+#include "base/Unicode.h"
 
 namespace vexaro {
 
@@ -205,9 +209,8 @@ bool IsRunnable(const std::string& path)
 // The folder of the running program, or nothing where the system does not tell.
 std::optional<fs::path> ProgramFolder()
 {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec || !self.has_parent_path())
+    const fs::path self = ProgramFile();
+    if (!self.has_parent_path())
         return std::nullopt;
     return self.parent_path();
 }

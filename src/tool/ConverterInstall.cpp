@@ -1,11 +1,13 @@
 #include "tool/ConverterInstall.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <system_error>
 
 #include "tool/ConverterImage.h"
 #include "base/Error.h"
+#include "base/Files.h"
 
 #ifdef _WIN32
 #include <cstdio>
@@ -67,13 +69,15 @@ int WriteNewFile(const fs::path& path, std::span<const unsigned char> bytes)
 #endif
 }
 
-// Gives the finished file its real name unless something of that name has appeared meanwhile.
-// Returns whether the file went into place; throws when moving it failed for another reason.
-bool MoveIntoPlace(const fs::path& temporary, const fs::path& target)
+// Gives the finished file its real name: in place of the file there when `replace` is set, else
+// unless something of that name has appeared meanwhile. Returns whether the file went into
+// place; throws when moving it failed for another reason.
+bool MoveIntoPlace(const fs::path& temporary, const fs::path& target, bool replace)
 {
     std::error_code ignored;
 #ifdef _WIN32
-    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(temporary.c_str(), target.c_str(),
+                    MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0)))
         return true;
     const DWORD error = GetLastError();
     fs::remove(temporary, ignored);
@@ -82,11 +86,11 @@ bool MoveIntoPlace(const fs::path& temporary, const fs::path& target)
     ThrowCannotCreate(target, std::system_category().message(static_cast<int>(error)));
 #else
     // A hard link never replaces an existing name; where links are not supported, rename.
-    if (::link(temporary.c_str(), target.c_str()) == 0) {
+    if (!replace && ::link(temporary.c_str(), target.c_str()) == 0) {
         fs::remove(temporary, ignored);
         return true;
     }
-    if (errno == EEXIST) {
+    if (!replace && errno == EEXIST) {
         fs::remove(temporary, ignored);
         return false;
     }
@@ -98,13 +102,22 @@ bool MoveIntoPlace(const fs::path& temporary, const fs::path& target)
 #endif
 }
 
+// Whether `path` is a regular file that holds exactly `image`.
+bool Holds(const fs::path& path, std::span<const unsigned char> image)
+{
+    const FileBytes file = ReadFileCapped(path, image.size());
+    return file && std::equal(file.bytes.begin(), file.bytes.end(), image.begin(), image.end());
+}
+
 } // namespace
 
-bool InstallConverter(const fs::path& folder, std::span<const unsigned char> image)
+bool InstallConverter(const fs::path& folder, std::span<const unsigned char> image, ExistingConverter existing)
 {
     const fs::path target = folder / kConverterFileName;
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(target, ec)))
+    const fs::file_status status = fs::symlink_status(target, ec);
+    const bool replace = fs::is_regular_file(status) && existing == ExistingConverter::ReplaceIfDifferent;
+    if (fs::exists(status) && (!replace || Holds(target, image)))
         return false;
     if (image.empty())
         ThrowCannotCreate(target, "This build carries no converter program");
@@ -116,12 +129,12 @@ bool InstallConverter(const fs::path& folder, std::span<const unsigned char> ima
         fs::remove(temporary, ec);
         ThrowCannotCreate(target, SystemReason(error));
     }
-    return MoveIntoPlace(temporary, target);
+    return MoveIntoPlace(temporary, target, replace);
 }
 
-bool InstallConverter(const fs::path& folder)
+bool InstallConverter(const fs::path& folder, ExistingConverter existing)
 {
-    return InstallConverter(folder, std::span<const unsigned char>(kConverterImage, kConverterImageSize));
+    return InstallConverter(folder, std::span<const unsigned char>(kConverterImage, kConverterImageSize), existing);
 }
 
 } // namespace vexaro

@@ -12,16 +12,25 @@ namespace vexaro {
 // The file name under which the converter is installed and run, on every platform.
 inline constexpr const char* kConverterFileName = "bmconv.exe";
 
+// What becomes of a "bmconv.exe" that is already there.
+enum class ExistingConverter {
+    Keep,               // left alone whatever it holds: a copy that works in its own folder
+    ReplaceIfDifferent, // a file that differs from the carried image is replaced: an installed
+                        // copy, whose workspace may hold the converter of an earlier version
+};
+
 // Writes the carried converter image to "bmconv.exe" in `folder`, unless an entry of that name
-// already exists there (it is then left alone whatever it holds). Returns whether it wrote.
+// is already there and `existing` keeps it; one that holds the image's bytes is never written
+// again, and an entry that is no regular file is always left alone. Returns whether it wrote.
 // The bytes go to a temporary name first and are renamed into place when complete, so a half
 // written converter never stays under the real name. On POSIX the file is made executable.
 // Throws vexaro::Error("Cannot create file \"<folder>/bmconv.exe\". <system reason>") when the
 // file cannot be written, or when this build carries no converter image.
-bool InstallConverter(const std::filesystem::path& folder);
+bool InstallConverter(const std::filesystem::path& folder, ExistingConverter existing = ExistingConverter::Keep);
 
 // The same with the given image in place of the carried one.
-bool InstallConverter(const std::filesystem::path& folder, std::span<const unsigned char> image);
+bool InstallConverter(const std::filesystem::path& folder, std::span<const unsigned char> image,
+                      ExistingConverter existing = ExistingConverter::Keep);
 
 // Runs "bmconv.exe COMMANDFILE" hidden, from the current directory (the workspace), and returns
 // how it ended. Throws Error("Cannot run the converter \"bmconv.exe\"\nREASON") when it cannot be

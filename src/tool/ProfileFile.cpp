@@ -11,6 +11,7 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Unicode.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -307,7 +308,7 @@ bool MayWrite(const fs::path& file)
 #endif
 }
 
-fs::path TemporaryBeside(const fs::path& file) { return file.string() + ".new"; }
+fs::path TemporaryBeside(const fs::path& file) { return fs::path(file) += ".new"; }
 
 } // namespace
 
@@ -380,7 +381,7 @@ void ProfileFile::write(const std::vector<ProfileEntry>& entries) const
     // Write beside the file, flush it to the disk, then replace the file in one step.
     const fs::path temporary = TemporaryBeside(file);
     bool ok = false;
-    if (std::FILE* out = std::fopen(temporary.string().c_str(), "wb")) {
+    if (std::FILE* out = OpenStdioFile(temporary, "wb")) {
         ok = std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
 #ifndef _WIN32
         ok = ok && ::fsync(::fileno(out)) == 0;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <utility>
 
+#include "base/Unicode.h"
+
 namespace vexaro {
 
 Workspace::Workspace(std::filesystem::path programFolder) : folder_(std::move(programFolder))
@@ -23,7 +25,7 @@ std::string Workspace::folderText() const
 
 std::filesystem::path Workspace::sourceBitmap(const std::string& fieldText) const
 {
-    return unpacked() / (fieldText + ".bmp");
+    return unpacked() / PathFromUtf8(fieldText + ".bmp");
 }
 
 std::optional<std::filesystem::path> Workspace::findSourceBitmap(const std::string& fieldText) const
@@ -77,7 +79,7 @@ std::filesystem::path NativePath(const std::string& systemPath)
     for (char& c : p)
         if (c == '\\' || c == '/')
             c = static_cast<char>(std::filesystem::path::preferred_separator);
-    return std::filesystem::path(p);
+    return PathFromUtf8(p);
 }
 
 } // namespace vexaro

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bitmap/BmpCodec.h"
+#include "tool/ConverterImage.h"
 #include "tool/FieldDefaults.h"
 #include "PackageBuilder.h"
 #include "TestSupport.h"
@@ -358,7 +359,9 @@ private slots:
         QVERIFY(ReadText(dir / "Settings.ini").find("15=075\r\n") != std::string::npos);
     }
 
-    void existingConverterIsLeftAlone()
+    // A copy in its own folder leaves the converter there alone; an installed one, working
+    // elsewhere, brings the one in its workspace up to its own.
+    void existingConverterIsLeftAloneUnlessInstalled()
     {
         vexaro::test::TempDir dir;
         vexaro::test::WriteBytes(dir / "bmconv.exe", {'o', 'l', 'd'});
@@ -366,6 +369,13 @@ private slots:
         h.start();
         QCOMPARE(ReadText(dir / "bmconv.exe"), std::string("old"));
         QVERIFY(h.errors.empty());
+        h.stop();
+
+        vexaro::test::TempDir program;
+        Harness installed(dir.path());
+        installed.start(program / "Settings.ini");
+        QCOMPARE(fs::file_size(dir / "bmconv.exe"), std::uintmax_t{vexaro::kConverterImageSize});
+        QVERIFY(installed.errors.empty());
     }
 
     // Closing writes the numbers while the window can still show why it cannot; a temporary

@@ -14,6 +14,7 @@
 #include "cli/BatchReport.h"
 #include "cli/CliCommands.h"
 #include "cli/ThemeInfo.h"
+#include "cli/Wildcards.h"
 #include "cli/Workers.h"
 #include "CliRun.h"
 #include "PackageBuilder.h"
@@ -81,6 +82,42 @@ TEST(ThemeFolders, NamedAfterTheThemesWithoutClashes)
     const auto folders = ThemeFolders({"a/Blue.sis", "b/blue.mbm", "c/Blue-2.sis", "Red.sis", "d/BLUE.sis"}, "out");
     const std::vector<fs::path> expected{"out/Blue", "out/blue-2", "out/Blue-2-2", "out/Red", "out/BLUE-3"};
     EXPECT_EQ(folders, expected);
+}
+
+TEST(Wildcards, MatchLikeWindows)
+{
+    const struct {
+        const char* name;
+        const char* pattern;
+        bool matches;
+    } cases[] = {
+        {"Theme.sis", "*.sis", true},
+        {"THEME.SIS", "*.sis", true},
+        {"Theme.sisx", "*.sis", false},
+        {"Theme.mbm", "*.sis", false},
+        {"Тема.sis", "????.sis", true},
+        {"主题.sis", "??.sis", true},
+        {"主题.sis", "?.sis", false},
+        {"Θέμα2.mbm", "Θέμα?.*", true},
+        {"a.b.sis", "*.*.sis", true},
+        {"Theme.sis", "T*e*.s?s", true},
+        {"", "*", true},
+        {"x", "", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MatchesWildcard(c.name, c.pattern), c.matches) << c.name << " against " << c.pattern;
+}
+
+TEST(Wildcards, ExpandToTheMatchingFilesInOrder)
+{
+    test::TempDir t;
+    fs::create_directories(t / "in");
+    for (const char* name : {"Тема.sis", "Café.sis", "主题.sis", "notes.txt"})
+        test::WriteBytes(t / "in" / PathFromUtf8(name), {});
+    fs::create_directories(t / "in" / "folder.sis");
+    const std::string in = (t / "in").string() + "/";
+    EXPECT_EQ(ExpandWildcards({in + "*.sis", "plain.sis", in + "*.mbm"}),
+              (std::vector<std::string>{in + "Café.sis", in + "Тема.sis", in + "主题.sis", "plain.sis", in + "*.mbm"}));
 }
 
 TEST(WindowsCommandLine, QuotesSoTheRuntimeSplitsItBack)
@@ -256,6 +293,11 @@ TEST(Batch, StatusAndProgressText)
     EXPECT_EQ(with({ThemeStatus::Partial, ThemeStatus::Failed, ThemeStatus::Converted}), kExitFailed);
     EXPECT_EQ(ProgressText(3, 12, 75, "Blue.sis"), "[#####...............] 3/12 1:15 Blue.sis");
     EXPECT_EQ(ProgressText(0, 1, 0, std::string(100, 'x')).size(), 79u);
+    // A long name is cut between characters, not inside one.
+    std::string chinese;
+    for (int i = 0; i < 30; ++i)
+        chinese += "主";
+    EXPECT_EQ(ProgressText(0, 1, 0, chinese), "[....................] 0/1 0:00 " + chinese.substr(0, 14 * 3) + "...");
 }
 
 TEST(Batch, OutcomeFileCarriesTheOutcome)

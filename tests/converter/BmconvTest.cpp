@@ -19,6 +19,10 @@
 #include "ProcessRunner.h"
 #include "TestSupport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace vexaro::converter {
 namespace {
 
@@ -94,6 +98,33 @@ TEST(BmconvProgram, NoArgumentsPrintsUsage)
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("/u FILE.mbm"), std::string::npos);
     EXPECT_EQ(run.err, "");
+}
+
+// Names in every script on the command line and in a command file (a byte-order mark before
+// it is no name); on Windows a command file that is no UTF-8 is in the ANSI code page.
+TEST(BmconvProgram, NamesInEveryScript)
+{
+    test::TempDir folder;
+    const fs::path dir = folder / "Тёмы Θέματα";
+    fs::create_directories(dir);
+    test::WriteBytes(dir / PathFromUtf8("Café.bmp"), BmpOf(Scene(8, 4)));
+    test::ProcessResult run = test::RunProcess(BMCONV_EXE, {"主题.mbm", "/c24Café.bmp"}, dir);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    WriteText(dir / PathFromUtf8("команды.txt"), "\xEF\xBB\xBF/u 主题.mbm\r\nΕικόνα.bmp\r\n");
+    run = test::RunProcess(BMCONV_EXE, {"команды.txt"}, dir);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    Bitmap unpacked;
+    LoadBmpFile((dir / PathFromUtf8("Εικόνα.bmp")).string(), unpacked);
+    EXPECT_EQ(unpacked.width(), 8);
+#ifdef _WIN32
+    if (GetACP() == 1252) {
+        WriteText(dir / "ansi.txt", "/u plain.mbm Ni\xF1o.bmp");
+        fs::copy_file(dir / PathFromUtf8("主题.mbm"), dir / "plain.mbm");
+        run = test::RunProcess(BMCONV_EXE, {"ansi.txt"}, dir);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(fs::exists(dir / PathFromUtf8("Niño.bmp")));
+    }
+#endif
 }
 
 TEST(BmconvProgram, CommandFileErrors)

@@ -26,13 +26,13 @@ namespace fs = std::filesystem;
 // was written beside it.
 struct Workbench {
     test::TempDir dir;
-    Workspace workspace{dir.path() / "ws"};
+    Workspace workspace;
     test::RecordingWindow window;
     int redraws = 0;
     Redraw redraw = [this] { ++redraws; };
     test::CurrentDirectory keep{fs::current_path()}; // the commands change it; put it back after
 
-    Workbench()
+    explicit Workbench(const std::string& folder = "ws") : workspace(dir / folder)
     {
         fs::create_directories(workspace.folder());
         InstallConverter(workspace.folder());
@@ -105,6 +105,22 @@ TEST(OpenTheme, PackageWithAMultiBitmapFile)
     EXPECT_EQ(w.window.progressCalls.back(), "position 0");
     EXPECT_EQ(w.redraws, 1);
     EXPECT_EQ(fs::current_path(), w.workspace.folder());
+}
+
+// The window's Open hands the chosen file over as UTF-8 text, and its workspace may lie in a
+// folder named in any script.
+TEST(OpenTheme, NamesInEveryScript)
+{
+    for (const std::string name : {"Café", "Тема", "Θέμα", "主题"}) {
+        Workbench w("Рабочая папка " + name);
+        const fs::path theme = w.dir / (name + ".mbm");
+        test::WriteBytes(theme, SmallMbm(3));
+        const OpenOutcome outcome =
+            OpenTheme(w.workspace, theme.string(), ThemeFileType::MultiBitmap, w.window, w.redraw);
+        EXPECT_TRUE(outcome.complete()) << name;
+        EXPECT_EQ(w.unpackedCount(), 3) << name;
+        EXPECT_TRUE(w.window.messages.empty()) << name;
+    }
 }
 
 // A new theme replaces the old one: the numbered files are exactly the new theme's, less those

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "preview/TargetPreview.h"
 #include "resize/AverageResize.h"
 
 namespace vexaro::test {
@@ -111,7 +112,8 @@ void PaintCaptionsLikeTheTestWindow(RecordingWindow& window)
 Grid ExpectedPreview(const Sources& sources, int stopAtField)
 {
     Grid g(280, 385, Rgb{46, 46, 46});
-    Caption(g, 5, 2, "You will visit: https://vexaro.example/");
+    if (!kWebAddress.empty())
+        Caption(g, 5, 2, "You will visit: " + std::string(kWebAddress));
     Caption(g, 5, 30, "Image :");
     const Placement areas[] = {{1, 5, 45, Kind::Status}, {2, 5, 95, Kind::Main}, {3, 5, 245, Kind::Plain}};
     Bitmap resized;

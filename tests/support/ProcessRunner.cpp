@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "base/Unicode.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -75,7 +77,7 @@ ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>
     if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE) {
         std::wstring line = Quoted(program.wstring());
         for (const std::string& a : args)
-            line += L" " + Quoted(fs::path(a).wstring());
+            line += L" " + Quoted(PathFromUtf8(a).wstring());
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;

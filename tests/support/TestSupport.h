@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "bitmap/Bitmap.h"
+#include "base/Unicode.h"
 
 namespace vexaro::test {
 
@@ -37,7 +38,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::string str() const { return path_.string(); }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // `name` is UTF-8, as every name the tests give.
+    std::filesystem::path operator/(const std::string& name) const { return path_ / PathFromUtf8(name); }
 
 private:
     std::filesystem::path path_;

@@ -3,8 +3,10 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -95,6 +97,42 @@ TEST(InstallConverter, LeavesAnExistingFileAlone)
     EXPECT_FALSE(InstallConverter(other.path(), Sample()));
     EXPECT_TRUE(fs::is_directory(other / "bmconv.exe"));
     EXPECT_EQ(Names(other.path()), std::vector<std::string>{"bmconv.exe"});
+}
+
+// An installed copy brings the converter in its workspace up to its own, and writes nothing
+// when it is already there.
+TEST(InstallConverter, ReplacesOnlyADifferentConverterWhenAsked)
+{
+    const std::vector<std::uint8_t> sample(Sample().begin(), Sample().end());
+    std::vector<std::uint8_t> longer = sample;
+    longer.push_back(0);
+    const struct {
+        const char* what;
+        std::optional<std::vector<std::uint8_t>> existing;
+        bool writes;
+    } cases[] = {
+        {"missing", std::nullopt, true},
+        {"the same bytes", sample, false},
+        {"other bytes", std::vector<std::uint8_t>{'o', 'l', 'd'}, true},
+        {"the same bytes and more", longer, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const fs::path target = dir / "bmconv.exe";
+        fs::file_time_type stamp;
+        if (c.existing) {
+            test::WriteBytes(target, *c.existing);
+            fs::last_write_time(target, fs::file_time_type::clock::now() - std::chrono::hours(1));
+            stamp = fs::last_write_time(target); // as the file system keeps it
+        }
+        EXPECT_EQ(InstallConverter(dir.path(), Sample(), ExistingConverter::ReplaceIfDifferent), c.writes);
+        EXPECT_EQ(test::ReadBytes(target), sample);
+        EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"bmconv.exe"});
+        if (!c.writes) {
+            EXPECT_EQ(fs::last_write_time(target), stamp);
+        }
+    }
 }
 
 TEST(InstallConverter, FolderThatCannotHoldItGivesTheCannotCreateMessage)

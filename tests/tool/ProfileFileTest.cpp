@@ -35,6 +35,19 @@ TEST(ProfileFile, NewFileHasTheSectionAndKeysInOrder)
     EXPECT_FALSE(std::filesystem::exists(dir / "Settings.ini.new"));
 }
 
+// The window keeps Settings.ini in its own folder or the user's data folder, whose names may
+// be in any script.
+TEST(ProfileFile, FolderNamedInEveryScript)
+{
+    for (const std::string folder : {"Café", "Тема", "Θέμα", "主题"}) {
+        test::TempDir dir;
+        std::filesystem::create_directories(dir / folder);
+        ProfileFile ini(dir / (folder + "/Settings.ini"));
+        ini.write("Files", "1", "010");
+        EXPECT_EQ(ProfileFile(dir / (folder + "/Settings.ini")).read("Files", "1", "002"), "010") << folder;
+    }
+}
+
 TEST(ProfileFile, NamesMatchWithoutCaseAndOtherLinesStay)
 {
     test::TempDir dir;
