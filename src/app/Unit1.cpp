@@ -480,11 +480,18 @@ void TForm1::buildPanel()
     SpeedButton6 = SpeedButton(GroupBox2, "SpeedButton6", "E&xit", 8, 85, 97, 25);
 
     Image2 = Picture(GroupBox1, "Image2", 104, 16, 176, 220);
-    Label1 = Caption(GroupBox1, "Label1", "44x176", 8, 16, 35, 13);
-    Label2 = Caption(GroupBox1, "Label2", "144x176", 8, 80, 41, 13);
-    Label3 = Caption(GroupBox1, "Label3", "20x176", 8, 208, 35, 13);
-    Label4 =
-        Caption(GroupBox1, "Label4", "Camera    Organiser   Music     Games      Extras      Setup", 8, 248, 271, 13);
+    auto caption = [](int field) {
+        const std::string_view text = vexaro::ThemeFieldOf(field).caption;
+        return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    };
+    Label1 = Caption(GroupBox1, "Label1", caption(vexaro::kStatusAreaField), 8, 16, 35, 13);
+    Label2 = Caption(GroupBox1, "Label2", caption(vexaro::kMainAreaField), 8, 80, 41, 13);
+    Label3 = Caption(GroupBox1, "Label3", caption(vexaro::kControlAreaField), 8, 208, 35, 13);
+    QString iconCaptions;
+    for (const vexaro::ThemeField& field : vexaro::kThemeFields)
+        if (field.form == 1)
+            iconCaptions += caption(field.number);
+    Label4 = Caption(GroupBox1, "Label4", iconCaptions, 8, 248, 271, 13);
     for (QLabel* label : {Label1, Label2, Label3, Label4})
         FitCaption(label);
     menu = Picture(GroupBox1, "menu", 8, 264, 281, 29);

@@ -193,12 +193,12 @@ FileBytes ReadFileCapped(const fs::path& path, std::size_t maxBytes)
         file.size(), maxBytes);
 }
 
-std::string ReadFailureReason(const FileBytes& result, std::size_t maxBytes)
+std::string ReadFailureReason(ReadFailure failure, int error, std::size_t maxBytes)
 {
-    switch (result.failure) {
+    switch (failure) {
     case ReadFailure::None: return {};
     case ReadFailure::CannotOpen:
-    case ReadFailure::CannotRead: return SystemReason(result.error);
+    case ReadFailure::CannotRead: return SystemReason(error);
     case ReadFailure::NotAFile: return "Not a regular file";
     case ReadFailure::TooLarge: return "Larger than " + std::to_string(maxBytes) + " bytes";
     }

@@ -64,8 +64,13 @@ private:
 FileBytes ReadFileCapped(const std::filesystem::path& path, std::size_t maxBytes);
 
 // What went wrong, as a reason to put after a file's name: the system's text for CannotOpen
-// and CannotRead, "Not a regular file" for NotAFile, "Larger than N bytes" for TooLarge.
-std::string ReadFailureReason(const FileBytes& result, std::size_t maxBytes);
+// and CannotRead (`error`), "Not a regular file" for NotAFile, "Larger than N bytes" for
+// TooLarge; "" for None.
+std::string ReadFailureReason(ReadFailure failure, int error, std::size_t maxBytes);
+inline std::string ReadFailureReason(const FileBytes& result, std::size_t maxBytes)
+{
+    return ReadFailureReason(result.failure, result.error, maxBytes);
+}
 
 // Whether `path` names a regular file (links followed). Folders, FIFOs, devices and missing
 // names are not.

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "base/Bytes.h"
+#include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Unicode.h"
@@ -91,37 +91,14 @@ enum Compression : std::uint32_t {
 
 [[noreturn]] void NotValid() { throw Error(kBitmapNotValid); }
 
-// Reads a BMP file front to back: every read is checked against the end of the input, and a
-// read past it is an invalid bitmap.
-class BmpCursor {
-public:
-    explicit BmpCursor(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-
-    std::size_t size() const { return bytes_.size(); }
-    std::size_t position() const { return pos_; }
-    std::size_t left() const { return bytes_.size() - pos_; }
-
-    void seek(std::size_t pos)
-    {
-        if (pos > bytes_.size())
-            NotValid();
-        pos_ = pos;
-    }
-    std::span<const std::uint8_t> take(std::size_t n)
-    {
-        if (n > left())
-            NotValid();
-        const auto out = bytes_.subspan(pos_, n);
-        pos_ += n;
-        return out;
-    }
-    std::uint16_t u16() { return LoadU16(take(2).data()); }
-    std::uint32_t u32() { return LoadU32(take(4).data()); }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t pos_ = 0;
-};
+// The value of a read that must succeed: a read past the end is an invalid bitmap.
+template <class T>
+T Need(const std::optional<T>& value)
+{
+    if (!value)
+        NotValid();
+    return *value;
+}
 
 struct BmpFileHeader {
     std::uint16_t type = 0;
@@ -160,13 +137,13 @@ struct BmpLayout {
 
 // --- reading the records -------------------------------------------------------------------
 
-BmpFileHeader ReadFileHeader(BmpCursor& in)
+BmpFileHeader ReadFileHeader(const ByteReader& in, std::uint64_t at)
 {
+    const std::span<const std::uint8_t> b = Need(in.bytes(at, kFileHeaderSize));
     BmpFileHeader h;
-    h.type = in.u16();
-    h.fileSize = in.u32();
-    in.u32(); // reserved
-    h.pixelOffset = in.u32();
+    h.type = LoadU16(b.data());
+    h.fileSize = LoadU32(b.data() + 2);
+    h.pixelOffset = LoadU32(b.data() + 10);
     return h;
 }
 
@@ -184,13 +161,13 @@ HeaderKind CheckHeaderSize(std::uint32_t size)
     NotValid();
 }
 
-BmpInfoHeader ReadInfoHeader(BmpCursor& in)
+BmpInfoHeader ReadInfoHeader(const ByteReader& in, std::uint64_t at)
 {
     BmpInfoHeader h;
-    h.headerSize = in.u32();
+    h.headerSize = Need(in.u32(at));
     h.kind = CheckHeaderSize(h.headerSize);
     const std::size_t rest = h.headerSize - 4;
-    const auto raw = in.take(rest); // the whole header must be in the file
+    const auto raw = Need(in.bytes(at + 4, rest)); // the whole header must be in the file
     if (h.kind == HeaderKind::Core) {
         h.width = LoadU16(raw.data());
         h.height = LoadU16(raw.data() + 2);
@@ -325,7 +302,8 @@ void CheckPixelData(const BmpLayout& l, std::size_t fileSize)
         NotValid();
 }
 
-ChannelMasks ReadMasks(const BmpInfoHeader& h, BmpCursor& in)
+// The masks of the header, or those that follow it at `at`, which then moves past them.
+ChannelMasks ReadMasks(const BmpInfoHeader& h, const ByteReader& in, std::uint64_t& at)
 {
     if (h.compression == kRgb)
         return h.bitCount == 16 ? kMasks555 : kMasks888;
@@ -333,11 +311,10 @@ ChannelMasks ReadMasks(const BmpInfoHeader& h, BmpCursor& in)
     if (h.masksInHeader) {
         m = {h.redMask, h.greenMask, h.blueMask};
     } else {
-        m.r = in.u32();
-        m.g = in.u32();
-        m.b = in.u32();
-        if (h.compression == kAlphaBitFields)
-            in.u32(); // alpha mask
+        const std::size_t length = h.compression == kAlphaBitFields ? 16 : 12; // the alpha mask is not kept
+        const auto b = Need(in.bytes(at, length));
+        m = {LoadU32(b.data()), LoadU32(b.data() + 4), LoadU32(b.data() + 8)};
+        at += length;
     }
     CheckMask(m.r, h.bitCount);
     CheckMask(m.g, h.bitCount);
@@ -348,20 +325,20 @@ ChannelMasks ReadMasks(const BmpInfoHeader& h, BmpCursor& in)
     return m;
 }
 
-std::vector<Rgb> ReadPalette(const BmpInfoHeader& h, BmpCursor& in, std::size_t pixelOffset)
+// The palette at `start`.
+std::vector<Rgb> ReadPalette(const BmpInfoHeader& h, const ByteReader& in, std::uint64_t start, std::size_t pixelOffset)
 {
     const std::size_t entrySize = h.kind == HeaderKind::Core ? 3 : 4;
-    const std::size_t start = in.position();
     const std::size_t maxEntries = std::size_t{1} << h.bitCount;
     // A stated count must be in the file, even where only the first 2^bitCount are used.
-    if (h.colorsUsed > in.left() / entrySize)
+    if (h.colorsUsed > (in.size() - start) / entrySize)
         NotValid();
     std::size_t count = h.colorsUsed != 0 ? h.colorsUsed : maxEntries;
     count = std::min(count, maxEntries);
     // The pixels may start before the full palette ends (short OS/2 palettes); the caller
     // has made sure they do not start before the palette.
     count = std::min(count, (pixelOffset - start) / entrySize);
-    const auto raw = in.take(count * entrySize);
+    const auto raw = Need(in.bytes(start, count * entrySize));
     std::vector<Rgb> palette(count);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* e = raw.data() + i * entrySize;
@@ -372,15 +349,13 @@ std::vector<Rgb> ReadPalette(const BmpInfoHeader& h, BmpCursor& in, std::size_t 
 
 BmpLayout ReadLayout(std::span<const std::uint8_t> bytes)
 {
-    BmpCursor in(bytes);
-    std::size_t base = 0;
-    if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'A') {
-        base = kArrayHeaderSize;
-        in.seek(base);
-    }
-    const BmpFileHeader file = ReadFileHeader(in);
+    const ByteReader in(bytes);
+    std::uint64_t at = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'A' ? kArrayHeaderSize : 0;
+    const BmpFileHeader file = ReadFileHeader(in, at);
     CheckFileHeader(file, bytes.size());
-    const BmpInfoHeader info = ReadInfoHeader(in);
+    at += kFileHeaderSize;
+    const BmpInfoHeader info = ReadInfoHeader(in, at);
+    at += info.headerSize;
     CheckDimensions(info);
     CheckPlanes(info);
     CheckBitCount(info);
@@ -396,13 +371,13 @@ BmpLayout ReadLayout(std::span<const std::uint8_t> bytes)
     CheckPixelBufferSize(l.format, l.width, l.height);
 
     if (l.format == PixelFormat::Bits16 || l.format == PixelFormat::Bits32)
-        l.masks = ReadMasks(info, in);
+        l.masks = ReadMasks(info, in, at);
     // Pixels cannot start inside the headers.
-    if (file.pixelOffset < in.position())
+    if (file.pixelOffset < at)
         NotValid();
     l.pixelOffset = file.pixelOffset;
     if (IsPaletted(l.format))
-        l.palette = ReadPalette(info, in, l.pixelOffset);
+        l.palette = ReadPalette(info, in, at, l.pixelOffset);
     if (l.compression != kRle8 && l.compression != kRle4)
         CheckPixelData(l, bytes.size());
     return l;

@@ -12,8 +12,6 @@
 
 namespace vexaro::cli {
 
-using FieldTexts = std::array<std::string, kFieldCount>; // index 0 is field 1
-
 class ConsoleWindow : public WindowSeam {
 public:
     // `progress`: where to draw a one-line progress display, or nullptr for none.

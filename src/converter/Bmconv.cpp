@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "bitmap/BmpCodec.h"
-#include "base/Bytes.h"
+#include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Unicode.h"
 #include "converter/FileIo.h"
@@ -126,42 +126,6 @@ private:
     std::optional<ReplacingFile> file_;
 };
 
-// A multi-bitmap file as the reader sees it: read piece by piece. Small reads (headers, the
-// table, small bitmaps) come from a block read ahead, so that a small file is read at once.
-class SourceBytes : public mbm::MbmBytes {
-public:
-    explicit SourceBytes(const InputFile& file) : file_(file) {}
-    std::uint64_t size() const override { return file_.size(); }
-    void read(std::uint64_t offset, std::span<std::uint8_t> out) const override
-    {
-        if (const auto block = held(offset, out.size()))
-            std::copy(block->begin(), block->end(), out.begin());
-        else
-            file_.read(offset, out);
-    }
-    std::optional<std::span<const std::uint8_t>> held(std::uint64_t offset, std::size_t length) const override
-    {
-        if (length > kAhead)
-            return std::nullopt;
-        if (offset < blockAt_ || offset + length > blockAt_ + blockLength_) {
-            block_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kAhead, file_.size())));
-            blockLength_ = 0; // until the read has succeeded
-            const auto ahead = static_cast<std::size_t>(std::min<std::uint64_t>(kAhead, file_.size() - offset));
-            file_.read(offset, std::span<std::uint8_t>(block_.data(), ahead));
-            blockAt_ = offset;
-            blockLength_ = ahead;
-        }
-        return std::span<const std::uint8_t>(block_.data() + (offset - blockAt_), length);
-    }
-
-private:
-    static constexpr std::size_t kAhead = 64 * 1024;
-    const InputFile& file_;
-    mutable std::vector<std::uint8_t> block_;
-    mutable std::uint64_t blockAt_ = 0;
-    mutable std::size_t blockLength_ = 0;
-};
-
 // "Siemens\EidPic.mbm" -> "Eidpic": the file name without folder and extension, first
 // letter upper case, the rest lower case.
 std::string EnumName(std::string_view path)
@@ -261,10 +225,10 @@ void Compile(const CompileRequest& request)
 namespace {
 
 // The container of the multi-bitmap file `source`; its faults are told with its name.
-mbm::MbmFile ReadSourceMbm(const std::string& source, const mbm::MbmBytes& bytes)
+mbm::MbmFile ReadSourceMbm(const std::string& source, const ByteReader& reader)
 {
     try {
-        return mbm::ReadMbm(bytes);
+        return mbm::ReadMbm(reader);
     } catch (const Error& e) {
         throw Error(Quoted(source) + ": " + e.what());
     }
@@ -291,15 +255,15 @@ DecompileResult Decompile(const DecompileRequest& request)
         }
     } removeUnwritten{request, written};
 
-    const InputFile input(request.source, kMaxMbmFileBytes);
-    const SourceBytes bytes(input);
-    const mbm::MbmFile file = ReadSourceMbm(request.source, bytes);
+    const InputFile input(request.source, mbm::kMaxMbmFileBytes);
+    const ByteReader reader(input.source());
+    const mbm::MbmFile file = ReadSourceMbm(request.source, reader);
     const std::size_t count = std::min(file.bitmaps.size(), request.targets.size());
     for (std::size_t k = 0; k < count; ++k) {
         const std::string& target = request.targets[k];
         mbm::MbmImage image;
         try {
-            image = mbm::DecodeBitmap(bytes, file.bitmaps[k]);
+            image = mbm::DecodeBitmap(reader, file.bitmaps[k]);
         } catch (const Error& e) {
             result.errors.push_back(Quoted(request.source) + ": " + e.what() + "; " + Quoted(target) + " not written");
             continue;
@@ -329,8 +293,8 @@ DecompileResult Decompile(const DecompileRequest& request)
 
 void PrintSummary(const SummaryRequest& request, std::ostream& out)
 {
-    const InputFile input(request.source, kMaxMbmFileBytes);
-    const mbm::MbmFile file = ReadSourceMbm(request.source, SourceBytes(input));
+    const InputFile input(request.source, mbm::kMaxMbmFileBytes);
+    const mbm::MbmFile file = ReadSourceMbm(request.source, ByteReader(input.source()));
     out << request.source << ": " << (file.kind == mbm::MbmKind::FileStore ? "file store" : "ROM image") << ", "
         << file.bitmaps.size() << " bitmaps\n";
     for (const mbm::MbmBitmapRecord& r : file.bitmaps) {

@@ -16,10 +16,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;     // a file could not be converted
 inline constexpr int kExitBadCommand = 2; // the arguments or the command file are wrong
 
-// Limits on the files read (command, palette and BMP files are read whole into memory).
+// Limits on the files read whole into memory (command and palette files; BMP files have
+// kMaxBmpFileBytes, multi-bitmap files mbm::kMaxMbmFileBytes).
 inline constexpr std::size_t kMaxCommandFileBytes = std::size_t{16} << 20;
 inline constexpr std::size_t kMaxPaletteFileBytes = std::size_t{1} << 20;
-inline constexpr std::size_t kMaxMbmFileBytes = std::size_t{1} << 30;
 
 // Compiles the sources into the target. The sources are read one at a time, each encoded
 // and written before the next is read, into a temporary file beside the target that replaces

@@ -23,21 +23,14 @@ namespace vexaro::converter {
 
 namespace {
 
-[[noreturn]] void ThrowReadFailure(std::string_view path, const FileBytes& file, std::size_t maxBytes)
+[[noreturn]] void ThrowReadFailure(std::string_view path, ReadFailure failure, int error, std::size_t maxBytes)
 {
-    switch (file.failure) {
+    const std::string reason = ReadFailureReason(failure, error, maxBytes);
+    switch (failure) {
     case ReadFailure::TooLarge: throw Error(Quoted(path) + " is larger than " + std::to_string(maxBytes) + " bytes");
-    case ReadFailure::CannotRead: throw Error("cannot read " + Quoted(path) + ": " + ReadFailureReason(file, maxBytes));
-    default: throw Error("cannot open " + Quoted(path) + ": " + ReadFailureReason(file, maxBytes));
+    case ReadFailure::CannotRead: throw Error("cannot read " + Quoted(path) + ": " + reason);
+    default: throw Error("cannot open " + Quoted(path) + ": " + reason);
     }
-}
-
-[[noreturn]] void ThrowOpenFailure(std::string_view path, ReadFailure failure, int error, std::size_t maxBytes)
-{
-    FileBytes file;
-    file.failure = failure;
-    file.error = error;
-    ThrowReadFailure(path, file, maxBytes);
 }
 
 [[noreturn]] void ThrowWriteFailure(std::string_view path, const std::string& reason)
@@ -91,7 +84,7 @@ std::vector<std::uint8_t> ReadInputFile(std::string_view path, std::size_t maxBy
 {
     FileBytes file = ReadFileCapped(NativePath(path), maxBytes);
     if (file.failure != ReadFailure::None)
-        ThrowReadFailure(path, file, maxBytes);
+        ThrowReadFailure(path, file.failure, file.error, maxBytes);
     return std::move(file.bytes);
 }
 
@@ -101,22 +94,12 @@ InputFile::InputFile(std::string_view path, std::size_t maxBytes) : path_(path)
 {
     int error = 0;
     if (const ReadFailure failure = file_.open(NativePath(path), error); failure != ReadFailure::None)
-        ThrowOpenFailure(path, failure, error, maxBytes);
+        ThrowReadFailure(path, failure, error, maxBytes);
     if (file_.size() > maxBytes)
-        ThrowOpenFailure(path, ReadFailure::TooLarge, 0, maxBytes);
-    size_ = file_.size();
+        ThrowReadFailure(path, ReadFailure::TooLarge, 0, maxBytes);
 }
 
-InputFile::~InputFile() = default;
-
-void InputFile::read(std::uint64_t offset, std::span<std::uint8_t> out) const
-{
-    const int error = file_.read(offset, out);
-    if (error == PositionedFile::kEndedEarly)
-        throw Error("cannot read " + Quoted(path_) + ": it became shorter while it was read");
-    if (error != 0)
-        throw Error("cannot read " + Quoted(path_) + ": " + SystemReason(error));
-}
+ByteSource InputFile::source() const { return ByteSource(file_, "cannot read " + Quoted(path_) + ": "); }
 
 // ---- WriteHandle ---------------------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ByteReader.h"
 #include "base/Files.h"
 
 namespace vexaro::converter {
@@ -29,18 +30,16 @@ std::vector<std::uint8_t> ReadInputFile(std::string_view path, std::size_t maxBy
 class InputFile {
 public:
     InputFile(std::string_view path, std::size_t maxBytes);
-    ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    std::uint64_t size() const { return size_; }
-    // Fills `out` from `offset` (which lies inside size()). Throws vexaro::Error("cannot read
-    // \"NAME\": REASON"), also when the file has become shorter since it was opened.
-    void read(std::uint64_t offset, std::span<std::uint8_t> out) const;
+    // The file as a source to read through a ByteReader, valid while this object lives. A read
+    // that fails throws vexaro::Error("cannot read \"NAME\": REASON"), also when the file has
+    // become shorter since it was opened.
+    ByteSource source() const;
 
 private:
     std::string path_;
-    std::uint64_t size_ = 0;
     PositionedFile file_;
 };
 

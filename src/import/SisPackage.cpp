@@ -5,15 +5,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
+#include <functional>
 #include <new>
 #include <optional>
 #include <system_error>
 #include <utility>
 
+#define ZLIB_CONST
 #include <zlib.h>
 
-#include "base/Bytes.h"
+#include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
 #include "tool/Workspace.h"
@@ -51,133 +52,11 @@ std::string RecordLabel(std::size_t index, const SisFileRecord& record)
     return label;
 }
 
-// --- where the package's bytes come from --------------------------------------------------------
-
-// Positioned reads from a package: its file, or bytes already in memory.
-class PackageSource {
-public:
-    explicit PackageSource(std::uint64_t size) : size_(size) {}
-    virtual ~PackageSource() = default;
-    PackageSource(const PackageSource&) = delete;
-    PackageSource& operator=(const PackageSource&) = delete;
-
-    std::uint64_t size() const { return size_; }
-    // True when `length` bytes starting at `offset` lie inside the package.
-    bool has(std::uint64_t offset, std::uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
-    // Fills `into` with the bytes at `offset`, which the caller has found inside the package.
-    // Throws Error when the file cannot be read.
-    virtual void read(std::uint64_t offset, std::span<std::uint8_t> into) const = 0;
-
-private:
-    std::uint64_t size_;
-};
-
-class MemorySource final : public PackageSource {
-public:
-    explicit MemorySource(std::span<const std::uint8_t> bytes) : PackageSource(bytes.size()), bytes_(bytes) {}
-    void read(std::uint64_t offset, std::span<std::uint8_t> into) const override
-    {
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), into.size(), into.begin());
-    }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-};
-
-[[noreturn]] void NotARegularFile(const std::string& path)
-{
-    throw Error("Cannot open file " + Quoted(path) + ". Not a regular file");
-}
-
-// The package file. It is opened without waiting for a FIFO's writer and taken only when it is
-// a regular file, whose size is known before anything is read.
-class FileSource final : public PackageSource {
-public:
-    // Nothing when the file cannot be opened; throws Error when it is no regular file.
-    static std::unique_ptr<FileSource> Open(const std::string& path)
-    {
-        auto file = std::make_unique<PositionedFile>();
-        int error = 0;
-        const ReadFailure failure = file->open(PathFromUtf8(path), error);
-        if (failure == ReadFailure::NotAFile)
-            NotARegularFile(path);
-        if (failure != ReadFailure::None)
-            return nullptr;
-        return std::unique_ptr<FileSource>(new FileSource(path, std::move(file)));
-    }
-
-    void read(std::uint64_t offset, std::span<std::uint8_t> into) const override
-    {
-        const int error = file_->read(offset, into);
-        if (error != 0)
-            throw Error("Cannot read file " + Quoted(path_) + ". " +
-                        (error == PositionedFile::kEndedEarly ? std::string("The file became shorter while it was read")
-                                                              : SystemReason(error)));
-    }
-
-private:
-    FileSource(const std::string& path, std::unique_ptr<PositionedFile> file)
-        : PackageSource(file->size()), path_(path), file_(std::move(file))
-    {
-    }
-
-    std::string path_;
-    std::unique_ptr<PositionedFile> file_;
-};
-
-// Little-endian fields of a package, read through a small window that follows the reads, so
-// that walking the file table costs a few reads of the file.
-class FieldReader {
-public:
-    explicit FieldReader(const PackageSource& source) : source_(source) {}
-
-    std::uint64_t size() const { return source_.size(); }
-    bool has(std::uint64_t offset, std::uint64_t length) const { return source_.has(offset, length); }
-
-    // The word at `offset`, or nothing when it does not fit.
-    std::optional<std::uint16_t> u16(std::uint64_t offset) const
-    {
-        const std::uint8_t* p = fetch(offset, 2);
-        return p ? std::optional(LoadU16(p)) : std::nullopt;
-    }
-    std::optional<std::uint32_t> u32(std::uint64_t offset) const
-    {
-        const std::uint8_t* p = fetch(offset, 4);
-        return p ? std::optional(LoadU32(p)) : std::nullopt;
-    }
-    // `length` bytes at `offset`, which the caller has found inside the package.
-    std::vector<std::uint8_t> bytes(std::uint64_t offset, std::size_t length) const
-    {
-        std::vector<std::uint8_t> out(length);
-        source_.read(offset, out);
-        return out;
-    }
-
-private:
-    static constexpr std::size_t kWindow = 16 * 1024;
-
-    const std::uint8_t* fetch(std::uint64_t offset, std::size_t length) const
-    {
-        if (!has(offset, length))
-            return nullptr;
-        if (offset < start_ || offset + length > start_ + window_.size()) {
-            window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, size() - offset)));
-            source_.read(offset, window_);
-            start_ = offset;
-        }
-        return window_.data() + (offset - start_);
-    }
-
-    const PackageSource& source_;
-    mutable std::vector<std::uint8_t> window_;
-    mutable std::uint64_t start_ = 0;
-};
-
 // --- header ------------------------------------------------------------------------------------
 
 constexpr std::size_t kCountFieldEnd = 22; // a package must reach past the record count
 
-SisHeader ReadSisHeader(const FieldReader& in)
+SisHeader ReadSisHeader(const ByteReader& in)
 {
     SisHeader h;
     if (in.size() < kCountFieldEnd)
@@ -212,7 +91,7 @@ void CheckRecordCount(const SisHeader& h, const std::string& packageName)
 
 // Size of the record of `kind` at `offset`, or nothing when a size field it needs lies beyond
 // the end. Throws for a kind whose size cannot be known.
-std::optional<std::uint64_t> RecordSize(const FieldReader& in, std::uint64_t offset, std::uint32_t kind,
+std::optional<std::uint64_t> RecordSize(const ByteReader& in, std::uint64_t offset, std::uint32_t kind,
                                         const SisHeader& h, std::size_t index, const std::string& packageName)
 {
     const std::uint64_t n = h.languageCount;
@@ -243,7 +122,7 @@ std::optional<std::uint64_t> RecordSize(const FieldReader& in, std::uint64_t off
 }
 
 // Fills the fields of a file record (simple or multi-language) that lies wholly in the package.
-void ReadFileFields(const FieldReader& in, const SisHeader& h, SisFileRecord& r)
+void ReadFileFields(const ByteReader& in, const SisHeader& h, SisFileRecord& r)
 {
     const std::uint64_t o = r.offset;
     r.forkCount = r.kind == RecordKind::File ? 1 : h.languageCount;
@@ -266,7 +145,7 @@ void ReadFileFields(const FieldReader& in, const SisHeader& h, SisFileRecord& r)
 
 // Walks the table from its position, each record as long as its kind says. The first record
 // that does not lie wholly in the package, and every one after it, stays all zero.
-std::vector<SisFileRecord> ReadFileTable(const FieldReader& in, const SisHeader& h, const std::string& packageName)
+std::vector<SisFileRecord> ReadFileTable(const ByteReader& in, const SisHeader& h, const std::string& packageName)
 {
     std::vector<SisFileRecord> records(h.recordCount);
     if (!h.hasFileTable)
@@ -309,7 +188,7 @@ std::string DecodeName(std::span<const std::uint8_t> bytes, Release release)
     return name;
 }
 
-void CheckInPackage(const FieldReader& in, std::uint64_t position, std::uint64_t length, const std::string& what,
+void CheckInPackage(const ByteReader& in, std::uint64_t position, std::uint64_t length, const std::string& what,
                     const std::string& packageName)
 {
     if (length != 0 && !in.has(position, length))
@@ -317,7 +196,7 @@ void CheckInPackage(const FieldReader& in, std::uint64_t position, std::uint64_t
                                  ") runs past the end of the package (" + std::to_string(in.size()) + " bytes)");
 }
 
-void ReadSourceName(const FieldReader& in, const SisHeader& h, std::size_t index, SisFileRecord& r,
+void ReadSourceName(const ByteReader& in, const SisHeader& h, std::size_t index, SisFileRecord& r,
                     const std::string& packageName)
 {
     const std::string what = "the source name of file record " + std::to_string(index);
@@ -325,10 +204,10 @@ void ReadSourceName(const FieldReader& in, const SisHeader& h, std::size_t index
     if (r.sourceNameLength > kMaxNameBytes)
         Damaged(packageName, what + " is " + std::to_string(r.sourceNameLength) + " bytes long; at most " +
                                  std::to_string(kMaxNameBytes) + " are read");
-    r.sourceName = DecodeName(in.bytes(r.sourceNamePosition, r.sourceNameLength), h.release);
+    r.sourceName = DecodeName(*in.bytes(r.sourceNamePosition, r.sourceNameLength), h.release);
 }
 
-void CheckEntryData(const FieldReader& in, std::size_t index, const SisFileRecord& r, const std::string& packageName)
+void CheckEntryData(const ByteReader& in, std::size_t index, const SisFileRecord& r, const std::string& packageName)
 {
     CheckInPackage(in, r.dataPosition, r.storedLength, "the data of " + RecordLabel(index, r), packageName);
 }
@@ -353,9 +232,8 @@ void CheckUnpackedTotal(const std::vector<SisFileRecord>& records, const std::st
                     std::to_string(kMaxUnpackedBytes >> 20) + " MiB) are unpacked from one package");
 }
 
-SisPackage Parse(const PackageSource& source, const std::string& packageName)
+SisPackage Parse(const ByteReader& in, const std::string& packageName)
 {
-    const FieldReader in(source);
     SisPackage package;
     package.header = ReadSisHeader(in);
     CheckNotSymbian9(package.header);
@@ -466,12 +344,15 @@ private:
     std::FILE* file_ = nullptr;
 };
 
+// Where the bytes of an entry go, piece by piece in order.
+using EntrySink = std::function<void(std::span<const std::uint8_t>)>;
+
 // One entry being extracted: where its data is, where it goes, and how messages name it.
 struct Entry {
-    const PackageSource& source;
+    const ByteReader& in;
     const SisFileRecord& record;
-    OutputFile* file;  // null when the entry writes no file: its data is still checked
-    std::string label; // "Package "NAME" is damaged: file record I (DISPLAY)"
+    const EntrySink* sink; // null when the entry goes nowhere: its data is still checked
+    std::string label;     // "Package "NAME" is damaged: file record I (DISPLAY)"
 };
 
 [[noreturn]] void BadStream(const Entry& e, const std::string& what)
@@ -494,24 +375,32 @@ struct ZStream {
     ZStream& operator=(const ZStream&) = delete;
 };
 
-// Inflates the entry's zlib stream chunk by chunk into its file. A stream that is corrupt, ends
+// The next piece of at most kChunkBytes of the entry's data, which has been found inside the
+// package; valid until the next read.
+std::span<const std::uint8_t> NextPiece(const Entry& e, std::uint64_t& position, std::uint64_t& left)
+{
+    const auto n = std::min<std::uint64_t>(left, kChunkBytes);
+    const std::span<const std::uint8_t> piece = *e.in.bytes(position, n);
+    position += n;
+    left -= n;
+    return piece;
+}
+
+// Inflates the entry's zlib stream chunk by chunk into its sink. A stream that is corrupt, ends
 // before its end marker or yields more than the original length throws; a complete stream that
 // yields less gives what it yields.
 void InflateEntry(const Entry& e)
 {
     ZStream zs(e);
-    std::vector<std::uint8_t> in(kChunkBytes), out(kChunkBytes);
+    std::vector<std::uint8_t> out(kChunkBytes);
     std::uint64_t position = e.record.dataPosition;
     std::uint64_t left = e.record.storedLength;
     std::uint64_t written = 0;
     for (;;) {
         if (zs.z.avail_in == 0 && left != 0) {
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, in.size()));
-            e.source.read(position, std::span(in).first(n));
-            position += n;
-            left -= n;
-            zs.z.next_in = in.data();
-            zs.z.avail_in = static_cast<uInt>(n);
+            const std::span<const std::uint8_t> piece = NextPiece(e, position, left);
+            zs.z.next_in = piece.data();
+            zs.z.avail_in = static_cast<uInt>(piece.size());
         }
         zs.z.next_out = out.data();
         zs.z.avail_out = static_cast<uInt>(out.size());
@@ -526,8 +415,8 @@ void InflateEntry(const Entry& e)
         if (produced > e.record.originalLength - written)
             BadStream(e, "inflates to more than the original length of " + std::to_string(e.record.originalLength) +
                              " bytes");
-        if (e.file != nullptr)
-            e.file->write(std::span(out).first(produced));
+        if (e.sink != nullptr)
+            (*e.sink)(std::span(out).first(produced));
         written += produced;
         if (rc == Z_STREAM_END)
             return;
@@ -536,44 +425,63 @@ void InflateEntry(const Entry& e)
 
 void CopyEntry(const Entry& e)
 {
-    if (e.file == nullptr)
+    if (e.sink == nullptr)
         return;
-    std::vector<std::uint8_t> chunk(
-        static_cast<std::size_t>(std::min<std::uint64_t>(e.record.storedLength, kChunkBytes)));
     std::uint64_t position = e.record.dataPosition;
-    for (std::uint64_t left = e.record.storedLength; left != 0;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
-        e.source.read(position, std::span(chunk).first(n));
-        e.file->write(std::span(chunk).first(n));
-        position += n;
-        left -= n;
-    }
+    for (std::uint64_t left = e.record.storedLength; left != 0;)
+        (*e.sink)(NextPiece(e, position, left));
 }
 
-// Writes the entry's file, or only checks its data when the reader refuses its name. Entry data
-// has been found inside the package before the first entry was written.
-void WriteEntry(const PackageSource& source, std::size_t index, const SisFileRecord& r, const std::string& sourceFolder,
-                const std::string& packageName)
+// Passes the entry's bytes to `sink`, or (null) only checks its data. Entry data has been found
+// inside the package before the first entry was taken out.
+void TakeEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, const EntrySink* sink,
+               const std::string& packageName)
 {
-    const std::string name = OutputName(r.sourceName);
-    std::optional<OutputFile> file;
-    if (!name.empty())
-        file.emplace(sourceFolder + name);
-    const Entry entry{source, r, file ? &*file : nullptr,
-                      "Package " + Quoted(packageName) + " is damaged: " + RecordLabel(index, r)};
+    const Entry entry{in, r, sink, "Package " + Quoted(packageName) + " is damaged: " + RecordLabel(index, r)};
     if (r.compressed)
         InflateEntry(entry);
     else
         CopyEntry(entry);
-    if (file)
-        file->commit();
+}
+
+// Writes the entry's file, or only checks its data when the reader refuses its name.
+void WriteEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, const std::string& sourceFolder,
+                const std::string& packageName)
+{
+    const std::string name = OutputName(r.sourceName);
+    if (name.empty()) {
+        TakeEntry(in, index, r, nullptr, packageName);
+        return;
+    }
+    OutputFile file(sourceFolder + name);
+    const EntrySink sink = [&file](std::span<const std::uint8_t> piece) { file.write(piece); };
+    TakeEntry(in, index, r, &sink, packageName);
+    file.commit();
 }
 
 } // namespace
 
 SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName)
 {
-    return Parse(MemorySource(bytes), packageName);
+    return Parse(ByteReader(bytes), packageName);
+}
+
+std::optional<std::vector<std::uint8_t>> ReadMultiBitmapEntry(const ByteReader& in, const std::string& packageName)
+{
+    const SisPackage package = Parse(in, packageName);
+    for (std::size_t i = package.records.size(); i-- > 0;) {
+        const SisFileRecord& r = package.records[i];
+        if (r.forkCount == 0 || OutputName(r.sourceName) != kMultiBitmapName)
+            continue;
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(r.originalLength);
+        const EntrySink sink = [&bytes](std::span<const std::uint8_t> piece) {
+            bytes.insert(bytes.end(), piece.begin(), piece.end());
+        };
+        TakeEntry(in, i, r, &sink, packageName);
+        return bytes;
+    }
+    return std::nullopt;
 }
 
 std::string DisplayName(std::string_view sourceName)
@@ -587,7 +495,7 @@ std::string OutputName(std::string_view sourceName)
     const std::string display = DisplayName(sourceName);
     const std::size_t dot = display.rfind('.');
     if (dot != std::string::npos && display.compare(dot, std::string::npos, ".mbm") == 0)
-        return "temp.mbm";
+        return kMultiBitmapName;
     // Names no file system of the platforms takes alike are skipped the same way everywhere.
     const bool unusable = std::any_of(display.begin(), display.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos;
@@ -602,10 +510,16 @@ std::string OutputName(std::string_view sourceName)
 void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window)
 {
     const std::string packageName = PathFromUtf8(packagePath).filename().string();
-    std::unique_ptr<sis::PackageSource> source = sis::FileSource::Open(packagePath);
-    if (!source) // cannot be opened: read as an empty package
-        source = std::make_unique<sis::MemorySource>(std::span<const std::uint8_t>());
-    const sis::SisPackage package = sis::Parse(*source, packageName);
+    PositionedFile file;
+    int error = 0;
+    const ReadFailure failure = file.open(PathFromUtf8(packagePath), error);
+    if (failure == ReadFailure::NotAFile)
+        throw Error("Cannot open file " + Quoted(packagePath) + ". Not a regular file");
+    // A file that cannot be opened is read as an empty package.
+    const ByteReader in(failure == ReadFailure::None
+                            ? ByteSource(file, "Cannot read file " + Quoted(packagePath) + ". ")
+                            : ByteSource(std::span<const std::uint8_t>()));
+    const sis::SisPackage package = sis::Parse(in, packageName);
 
     window.setProgressMax(static_cast<int>(package.records.size()));
     for (std::size_t i = 0; i < package.records.size(); ++i) {
@@ -613,7 +527,7 @@ void ExtractSisPackage(const std::string& packagePath, const std::string& source
         window.setOpenCaption("Process : " + sis::DisplayName(r.sourceName));
         window.processMessages();
         if (r.forkCount != 0)
-            sis::WriteEntry(*source, i, r, sourceFolder, packageName);
+            sis::WriteEntry(in, i, r, sourceFolder, packageName);
         window.setProgressPosition(static_cast<int>(i + 1));
         window.processMessages();
     }

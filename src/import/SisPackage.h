@@ -8,11 +8,13 @@
 // one step of the progress bar and one caption "Process : <display name>".
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/ByteReader.h"
 #include "tool/WindowSeam.h"
 
 namespace vexaro {
@@ -160,6 +162,16 @@ struct SisPackage {
 // ExtractSisPackage does before writing anything; `packageName` names the package in messages.
 // Throws as ExtractSisPackage does for a refused or damaged package.
 SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName);
+
+// The name extraction gives the theme's multi-bitmap file.
+inline constexpr const char* kMultiBitmapName = "temp.mbm";
+
+// The bytes of the file that ExtractSisPackage would leave as kMultiBitmapName (the last entry
+// whose name ends in ".mbm"), read from `package` into memory without writing anything; nothing
+// when there is none. At most kMaxUnpackedBytes. Throws as ExtractSisPackage does for a refused or
+// damaged package, a corrupt stream of that entry, or a package that cannot be read.
+std::optional<std::vector<std::uint8_t>> ReadMultiBitmapEntry(const ByteReader& package,
+                                                              const std::string& packageName);
 
 // The source name after its last "\", "/" or ":".
 std::string DisplayName(std::string_view sourceName);

@@ -6,7 +6,7 @@
 #include <optional>
 #include <system_error>
 
-#include "base/Bytes.h"
+#include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
 #include "tool/Workspace.h"
@@ -31,51 +31,25 @@ std::string LastPathComponent(const std::string& path)
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// Reads the little-endian word at `offset`; the caller has checked that the file holds it.
-std::optional<std::uint32_t> ReadWordAt(std::istream& in, std::uint64_t offset)
-{
-    in.seekg(static_cast<std::streamoff>(offset));
-    std::uint8_t bytes[4];
-    if (!in.read(reinterpret_cast<char*>(bytes), sizeof bytes))
-        return std::nullopt;
-    return LoadU32(bytes);
-}
-
-bool CheckHeaderFits(std::uint64_t fileSize) { return fileSize >= std::uint64_t{kMbmTablePositionOffset} + 4; }
-
-bool CheckTablePosition(std::uint32_t tablePosition, std::uint64_t fileSize)
-{
-    return std::uint64_t{tablePosition} + 4 <= fileSize;
-}
-
 // The bitmap count of the multi-bitmap file at `path`, or nothing when the file cannot be read
-// or does not hold the two words.
+// or does not hold the two words. Only the two words are read.
 std::optional<MbmBitmapCount> ReadBitmapCount(const fs::path& path)
 {
     // A FIFO would block the open, a device has no end: only a regular file is read.
-    if (!IsRegularFile(path))
+    PositionedFile file;
+    int error = 0;
+    if (file.open(path, error) != ReadFailure::None)
         return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const std::streamoff end = in.tellg();
-    if (!in || end < 0)
-        return std::nullopt;
-    const auto fileSize = static_cast<std::uint64_t>(end);
-
-    MbmBitmapCount record;
-    if (!CheckHeaderFits(fileSize))
-        return std::nullopt;
-    const std::optional<std::uint32_t> position = ReadWordAt(in, kMbmTablePositionOffset);
-    if (!position || !CheckTablePosition(*position, fileSize))
-        return std::nullopt;
-    record.tablePosition = *position;
-    const std::optional<std::uint32_t> count = ReadWordAt(in, record.tablePosition);
-    if (!count)
-        return std::nullopt;
-    record.count = static_cast<std::int32_t>(*count);
-    return record;
+    const ByteReader in(ByteSource(file, ""), 4);
+    try {
+        const std::optional<std::uint32_t> position = in.u32(kMbmTablePositionOffset);
+        const std::optional<std::uint32_t> count = position ? in.u32(*position) : std::nullopt;
+        if (!count)
+            return std::nullopt;
+        return MbmBitmapCount{*position, static_cast<std::int32_t>(*count)};
+    } catch (const Error&) {
+        return std::nullopt; // a read that failed: damaged, as a file too short
+    }
 }
 
 void CreateOutputFolder(std::string folder)

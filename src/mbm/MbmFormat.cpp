@@ -78,67 +78,73 @@ void CheckFileStoreHeader(const MbmHeader& header)
 
 bool HasStandardUids(const MbmHeader& header) { return header.uid3 == 0 && header.checksum == kUidChecksum; }
 
-void CheckHeaderSizes(const MbmBitmapHeader& header)
+std::string HeaderSizesFault(const MbmBitmapHeader& header)
 {
     if (header.headerSize != static_cast<std::int32_t>(kBitmapHeaderSize))
-        throw Error("bad header size " + std::to_string(header.headerSize) + " (must be 40)");
+        return "bad header size " + std::to_string(header.headerSize) + " (must be 40)";
     if (header.size < static_cast<std::int32_t>(kBitmapHeaderSize))
-        throw Error("bad bitmap size " + std::to_string(header.size) + " (less than its 40-byte header)");
+        return "bad bitmap size " + std::to_string(header.size) + " (less than its 40-byte header)";
+    return {};
 }
 
-void CheckDimensions(const MbmBitmapHeader& header)
+std::string DimensionsFault(const MbmBitmapHeader& header)
 {
     if (header.width < 0 || header.height < 0)
-        throw Error("negative size " + std::to_string(header.width) + "x" + std::to_string(header.height));
+        return "negative size " + std::to_string(header.width) + "x" + std::to_string(header.height);
+    return {};
 }
 
-void CheckDepth(const MbmBitmapHeader& header)
+std::string DepthFault(const MbmBitmapHeader& header)
 {
     if (!IsValidDepth(header.bitsPerPixel))
-        throw Error("unsupported bits per pixel " + std::to_string(header.bitsPerPixel));
+        return "unsupported bits per pixel " + std::to_string(header.bitsPerPixel);
+    return {};
 }
 
-void CheckCompression(const MbmBitmapHeader& header)
+std::string CompressionFault(const MbmBitmapHeader& header)
 {
     if (header.compression > kLastCompression)
-        throw Error("unknown compression " + std::to_string(header.compression));
+        return "unknown compression " + std::to_string(header.compression);
+    return {};
 }
 
-void CheckDecodedSize(const MbmBitmapHeader& header)
+std::string DecodedSizeFault(const MbmBitmapHeader& header)
 {
     // Even a bitmap without pixels (0 x 1000000000) would cost a loop over its rows.
     if (header.width > kMaxBitmapSide || header.height > kMaxBitmapSide)
-        throw Error("implausible size " + std::to_string(header.width) + "x" + std::to_string(header.height) +
-                    " (more than " + std::to_string(kMaxBitmapSide) + " pixels on a side)");
+        return "implausible size " + std::to_string(header.width) + "x" + std::to_string(header.height) +
+               " (more than " + std::to_string(kMaxBitmapSide) + " pixels on a side)";
     // Width and height are below 2^31 here, so neither product overflows 64 bits.
     const std::uint64_t height = static_cast<std::uint64_t>(header.height);
     const std::uint64_t mbmBytes = static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) * height;
     const std::uint64_t bmpRow = (3 * static_cast<std::uint64_t>(header.width) + 3) / 4 * 4;
     const std::uint64_t bmpBytes = bmpRow * height;
     if (mbmBytes > kMaxDecodedBytes || bmpBytes > kMaxDecodedBytes)
-        throw Error("implausible size " + std::to_string(header.width) + "x" + std::to_string(header.height) +
-                    " (its pixels would take more than 256 MiB)");
+        return "implausible size " + std::to_string(header.width) + "x" + std::to_string(header.height) +
+               " (its pixels would take more than 256 MiB)";
+    return {};
 }
 
-void CheckStoredSize(const MbmBitmapHeader& header)
+std::string StoredSizeFault(const MbmBitmapHeader& header)
 {
     if (header.compression != static_cast<std::uint32_t>(Compression::None))
-        return;
+        return {};
     const std::uint64_t expected = static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) *
                                    static_cast<std::uint64_t>(header.height);
     const std::uint64_t stored = static_cast<std::uint64_t>(header.size) - kBitmapHeaderSize;
     if (stored != expected)
-        throw Error("uncompressed data of " + std::to_string(stored) + " bytes where " + std::to_string(header.width) +
-                    "x" + std::to_string(header.height) + " at " + std::to_string(header.bitsPerPixel) + " bpp needs " +
-                    std::to_string(expected));
+        return "uncompressed data of " + std::to_string(stored) + " bytes where " + std::to_string(header.width) + "x" +
+               std::to_string(header.height) + " at " + std::to_string(header.bitsPerPixel) + " bpp needs " +
+               std::to_string(expected);
+    return {};
 }
 
-void CheckStreamLength(const MbmBitmapHeader& header)
+std::string StreamLengthFault(const MbmBitmapHeader& header)
 {
     // Most pixel bytes one packet can yield, and the packet's length.
     std::uint64_t packetOut = 0, packetIn = 0;
     switch (static_cast<Compression>(header.compression)) {
-    case Compression::None: return;
+    case Compression::None: return {};
     case Compression::ByteRle:
         packetOut = 128;
         packetIn = 2;
@@ -168,20 +174,19 @@ void CheckStreamLength(const MbmBitmapHeader& header)
     const std::uint64_t needed = static_cast<std::uint64_t>(StrideBytes(header.bitsPerPixel, header.width)) *
                                  static_cast<std::uint64_t>(header.height);
     if (stored * packetOut / packetIn < needed)
-        throw Error("compressed data of " + std::to_string(stored) + " bytes cannot fill " +
-                    std::to_string(header.width) + "x" + std::to_string(header.height) + " at " +
-                    std::to_string(header.bitsPerPixel) + " bpp (" + std::to_string(needed) + " bytes)");
+        return "compressed data of " + std::to_string(stored) + " bytes cannot fill " + std::to_string(header.width) +
+               "x" + std::to_string(header.height) + " at " + std::to_string(header.bitsPerPixel) + " bpp (" +
+               std::to_string(needed) + " bytes)";
+    return {};
 }
 
-void CheckBitmapHeader(const MbmBitmapHeader& header)
+std::string BitmapHeaderFault(const MbmBitmapHeader& header)
 {
-    CheckHeaderSizes(header);
-    CheckDimensions(header);
-    CheckDepth(header);
-    CheckCompression(header);
-    CheckDecodedSize(header);
-    CheckStoredSize(header);
-    CheckStreamLength(header);
+    for (auto check : {HeaderSizesFault, DimensionsFault, DepthFault, CompressionFault, DecodedSizeFault,
+                       StoredSizeFault, StreamLengthFault})
+        if (std::string fault = check(header); !fault.empty())
+            return fault;
+    return {};
 }
 
 } // namespace vexaro::mbm

@@ -42,6 +42,9 @@ inline constexpr std::size_t kBitmapHeaderSize = 40;
 inline constexpr std::size_t kRomObjectSize = 68;
 inline constexpr std::size_t kFileStoreFirstBitmap = 20;
 
+// Largest multi-bitmap file read, by the converter and by a look inside a theme.
+inline constexpr std::size_t kMaxMbmFileBytes = std::size_t{1} << 30;
+
 // Largest bitmap we decode or build: 256 MiB of MBM pixels, and no more than that in the
 // 24-bit BMP a decompile writes. Checked on declared sizes, before allocating.
 inline constexpr std::size_t kMaxDecodedBytes = std::size_t{256} << 20;
@@ -146,19 +149,19 @@ Compression CompressionFor(int bitsPerPixel, std::uint32_t colourMode);
 // Display-mode number of a ROM object (1 Gray2 ... 12 Color16MA, 13 Color16MAP).
 std::uint32_t RomDisplayMode(int bitsPerPixel, std::uint32_t colourMode);
 
-// Named checks on a header. Each throws vexaro::Error with a text saying which field is
-// wrong and what it holds (without the bitmap's index; the reader adds it).
-void CheckHeaderSizes(const MbmBitmapHeader& header); // size >= 40, header size 40
-void CheckDimensions(const MbmBitmapHeader& header);  // width, height >= 0
-void CheckDepth(const MbmBitmapHeader& header);       // 1, 2, 4, 8, 12, 16, 24, 32
-void CheckCompression(const MbmBitmapHeader& header); // 0 .. 6
-void CheckDecodedSize(const MbmBitmapHeader& header); // kMaxBitmapSide, kMaxDecodedBytes
-void CheckStoredSize(const MbmBitmapHeader& header);  // uncompressed: 40 + stride x height
+// Named checks on a header. Each gives a text saying which field is wrong and what it holds
+// (without the bitmap's index; the reader adds it), or "" when the header passes.
+std::string HeaderSizesFault(const MbmBitmapHeader& header); // size >= 40, header size 40
+std::string DimensionsFault(const MbmBitmapHeader& header);  // width, height >= 0
+std::string DepthFault(const MbmBitmapHeader& header);       // 1, 2, 4, 8, 12, 16, 24, 32
+std::string CompressionFault(const MbmBitmapHeader& header); // 0 .. 6
+std::string DecodedSizeFault(const MbmBitmapHeader& header); // kMaxBitmapSide, kMaxDecodedBytes
+std::string StoredSizeFault(const MbmBitmapHeader& header);  // uncompressed: 40 + stride x height
 // Compressed: the stream is long enough to fill the pixels even if it held nothing but the
 // longest runs, so a tiny file cannot make the reader allocate a huge bitmap.
-void CheckStreamLength(const MbmBitmapHeader& header);
-// Runs every check above in that order.
-void CheckBitmapHeader(const MbmBitmapHeader& header);
+std::string StreamLengthFault(const MbmBitmapHeader& header);
+// The fault of the first check above, in that order, that the header fails; "" when it passes all.
+std::string BitmapHeaderFault(const MbmBitmapHeader& header);
 
 // Pixels of one bitmap in the MBM layout, as decoded from a file or built for writing.
 struct MbmImage {

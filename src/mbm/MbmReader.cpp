@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <string>
 
-#include "base/Bytes.h"
 #include "base/Error.h"
 
 namespace vexaro::mbm {
@@ -22,48 +20,6 @@ std::string Hex32(std::uint32_t v)
 }
 
 std::string Bytes(std::size_t n) { return std::to_string(n) + " bytes"; }
-
-// The file's bytes with checked reads: every read says where it reads and gives nothing
-// instead of reading past the end.
-class Reader {
-public:
-    explicit Reader(const MbmBytes& bytes) : bytes_(bytes), size_(bytes.size()) {}
-
-    std::uint64_t size() const { return size_; }
-    bool has(std::uint64_t offset, std::uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
-    std::optional<std::uint32_t> u32(std::uint64_t offset) const
-    {
-        if (!has(offset, 4))
-            return std::nullopt;
-        std::uint8_t b[4];
-        bytes_.read(offset, b);
-        return LoadU32(b);
-    }
-    // `out.size()` bytes at `offset`, which must lie inside the file.
-    void read(std::uint64_t offset, std::span<std::uint8_t> out) const { bytes_.read(offset, out); }
-
-private:
-    const MbmBytes& bytes_;
-    std::uint64_t size_;
-};
-
-class SpanBytes : public MbmBytes {
-public:
-    explicit SpanBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    std::uint64_t size() const override { return bytes_.size(); }
-    void read(std::uint64_t offset, std::span<std::uint8_t> out) const override
-    {
-        if (!out.empty())
-            std::memcpy(out.data(), bytes_.data() + offset, out.size());
-    }
-    std::optional<std::span<const std::uint8_t>> held(std::uint64_t offset, std::size_t length) const override
-    {
-        return bytes_.subspan(static_cast<std::size_t>(offset), length);
-    }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-};
 
 // The 40 header bytes at `at` of a block the caller has read.
 MbmBitmapHeader ParseBitmapHeader(const std::uint8_t* at)
@@ -84,33 +40,28 @@ MbmBitmapHeader ParseBitmapHeader(const std::uint8_t* at)
     return h;
 }
 
-// Reads the 68 bytes at `offset`; the caller has made sure they exist.
-MbmRomObject ReadRomObject(const Reader& reader, std::uint64_t offset)
+// The 68 bytes at `at` of a block the caller has read.
+MbmRomObject ParseRomObject(const std::uint8_t* at)
 {
-    std::uint8_t b[kRomObjectSize];
-    reader.read(offset, b);
-    auto word = [&](std::size_t i) { return LoadU32(b + i); };
+    auto word = [&](std::size_t i) { return LoadU32(at + i); };
     MbmRomObject o;
     o.uid = word(0);
     o.displayMode = word(4);
     o.heap = word(8);
     o.pile = word(12);
     o.byteWidth = word(16);
-    o.header = ParseBitmapHeader(b + 20);
+    o.header = ParseBitmapHeader(at + 20);
     o.chunk = word(60);
     o.dataOffset = word(64);
     return o;
 }
 
 // Header checks, then whether the stored data lies inside the file.
-void CheckRecord(MbmBitmapRecord& record, const Reader& reader, std::uint64_t dataStart)
+void CheckRecord(MbmBitmapRecord& record, const ByteReader& reader, std::uint64_t dataStart)
 {
-    try {
-        CheckBitmapHeader(record.header);
-    } catch (const Error& e) {
-        record.fault = e.what();
+    record.fault = BitmapHeaderFault(record.header);
+    if (!record.fault.empty())
         return;
-    }
     record.dataSize = static_cast<std::size_t>(record.header.size) - kBitmapHeaderSize;
     if (!reader.has(dataStart, record.dataSize)) {
         record.fault = "size " + std::to_string(record.header.size) + " at position " + std::to_string(dataStart) +
@@ -121,7 +72,7 @@ void CheckRecord(MbmBitmapRecord& record, const Reader& reader, std::uint64_t da
 }
 
 // Count and table of positions: `count` words at `tableAt`.
-std::vector<std::uint32_t> ReadPositions(const Reader& reader, std::uint32_t rawCount, std::uint64_t tableAt)
+std::vector<std::uint32_t> ReadPositions(const ByteReader& reader, std::uint32_t rawCount, std::uint64_t tableAt)
 {
     const auto count = static_cast<std::int32_t>(rawCount);
     if (count < 0)
@@ -129,26 +80,54 @@ std::vector<std::uint32_t> ReadPositions(const Reader& reader, std::uint32_t raw
     if (!reader.has(tableAt, static_cast<std::uint64_t>(count) * 4))
         throw Error("bitmap table of " + std::to_string(count) + " entries at position " + std::to_string(tableAt) +
                     " runs past the end of the file (" + Bytes(reader.size()) + ")");
-    std::vector<std::uint8_t> table(static_cast<std::size_t>(count) * 4);
-    reader.read(tableAt, table);
+    const std::span<const std::uint8_t> table = *reader.bytes(tableAt, static_cast<std::uint64_t>(count) * 4);
     std::vector<std::uint32_t> positions(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < positions.size(); ++i)
         positions[i] = LoadU32(table.data() + 4 * i);
     return positions;
 }
 
-MbmFile ReadFileStore(const Reader& reader)
+// A bitmap's header, and where its data starts counted from the bitmap's position.
+struct RecordStart {
+    MbmBitmapHeader header;
+    std::uint64_t dataFrom = 0;
+};
+
+// The records of the bitmaps at `positions`, each parsed by `parse` from the `length` bytes at
+// its position; `what` names those bytes in the fault of a bitmap whose bytes lie outside the file.
+std::vector<MbmBitmapRecord> ReadRecords(const ByteReader& reader, const std::vector<std::uint32_t>& positions,
+                                         std::size_t length, const char* what,
+                                         RecordStart (*parse)(const std::uint8_t*))
 {
-    if (!reader.has(0, kFileStoreFirstBitmap))
+    std::vector<MbmBitmapRecord> records(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        MbmBitmapRecord& record = records[i];
+        record.index = i;
+        record.position = positions[i];
+        const auto bytes = reader.bytes(record.position, length);
+        if (!bytes) {
+            record.fault = std::string(what) + " position " + std::to_string(record.position) +
+                           " lies outside the file (" + Bytes(reader.size()) + ")";
+            continue;
+        }
+        const RecordStart start = parse(bytes->data());
+        record.header = start.header;
+        CheckRecord(record, reader, std::uint64_t{record.position} + start.dataFrom);
+    }
+    return records;
+}
+
+MbmFile ReadFileStore(const ByteReader& reader)
+{
+    const auto start = reader.bytes(0, kFileStoreFirstBitmap);
+    if (!start)
         throw Error("file of " + Bytes(reader.size()) + " is too short for a multi-bitmap file");
-    std::uint8_t start[kFileStoreFirstBitmap];
-    reader.read(0, start);
     MbmHeader header;
-    header.uid1 = LoadU32(start);
-    header.uid2 = LoadU32(start + 4);
-    header.uid3 = LoadU32(start + 8);
-    header.checksum = LoadU32(start + 12);
-    header.trailerPosition = LoadU32(start + 16);
+    header.uid1 = LoadU32(start->data());
+    header.uid2 = LoadU32(start->data() + 4);
+    header.uid3 = LoadU32(start->data() + 8);
+    header.checksum = LoadU32(start->data() + 12);
+    header.trailerPosition = LoadU32(start->data() + 16);
     CheckFileStoreHeader(header);
     MbmFile file;
     file.kind = MbmKind::FileStore;
@@ -159,25 +138,13 @@ MbmFile ReadFileStore(const Reader& reader)
         throw Error("trailer position " + std::to_string(trailer) + " lies outside the file (" + Bytes(reader.size()) +
                     ")");
     const std::vector<std::uint32_t> positions = ReadPositions(reader, *count, std::uint64_t{trailer} + 4);
-    file.bitmaps.resize(positions.size());
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        MbmBitmapRecord& record = file.bitmaps[i];
-        record.index = i;
-        record.position = positions[i];
-        if (!reader.has(record.position, kBitmapHeaderSize)) {
-            record.fault = "header position " + std::to_string(record.position) + " lies outside the file (" +
-                           Bytes(reader.size()) + ")";
-            continue;
-        }
-        std::uint8_t h[kBitmapHeaderSize];
-        reader.read(record.position, h);
-        record.header = ParseBitmapHeader(h);
-        CheckRecord(record, reader, std::uint64_t{record.position} + kBitmapHeaderSize);
-    }
+    file.bitmaps = ReadRecords(reader, positions, kBitmapHeaderSize, "header", [](const std::uint8_t* at) {
+        return RecordStart{ParseBitmapHeader(at), kBitmapHeaderSize};
+    });
     return file;
 }
 
-MbmFile ReadRomImage(const Reader& reader)
+MbmFile ReadRomImage(const ByteReader& reader)
 {
     if (!reader.has(0, 8))
         throw Error("file of " + Bytes(reader.size()) + " is too short for a ROM image");
@@ -185,20 +152,10 @@ MbmFile ReadRomImage(const Reader& reader)
     MbmFile file;
     file.kind = MbmKind::RomImage;
     const std::vector<std::uint32_t> positions = ReadPositions(reader, header.count, 8);
-    file.bitmaps.resize(positions.size());
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        MbmBitmapRecord& record = file.bitmaps[i];
-        record.index = i;
-        record.position = positions[i];
-        if (!reader.has(record.position, kRomObjectSize)) {
-            record.fault = "object position " + std::to_string(record.position) + " lies outside the file (" +
-                           Bytes(reader.size()) + ")";
-            continue;
-        }
-        const MbmRomObject object = ReadRomObject(reader, record.position);
-        record.header = object.header;
-        CheckRecord(record, reader, std::uint64_t{record.position} + object.dataOffset);
-    }
+    file.bitmaps = ReadRecords(reader, positions, kRomObjectSize, "object", [](const std::uint8_t* at) {
+        const MbmRomObject object = ParseRomObject(at);
+        return RecordStart{object.header, object.dataOffset};
+    });
     return file;
 }
 
@@ -265,11 +222,10 @@ void DecodeRle12(std::span<const std::uint8_t> stream, std::span<std::uint8_t> o
 
 } // namespace
 
-MbmFile ReadMbm(std::span<const std::uint8_t> bytes) { return ReadMbm(SpanBytes(bytes)); }
+MbmFile ReadMbm(std::span<const std::uint8_t> bytes) { return ReadMbm(ByteReader(bytes)); }
 
-MbmFile ReadMbm(const MbmBytes& bytes)
+MbmFile ReadMbm(const ByteReader& reader)
 {
-    const Reader reader(bytes);
     const auto first = reader.u32(0);
     if (!first)
         throw Error("file of " + Bytes(reader.size()) + " is too short for a multi-bitmap file");
@@ -333,22 +289,18 @@ void DecompressInto(MbmImage& image, const MbmBitmapRecord& record, std::span<co
 
 MbmImage DecodeBitmap(std::span<const std::uint8_t> bytes, const MbmBitmapRecord& record)
 {
-    return DecodeBitmap(SpanBytes(bytes), record);
+    return DecodeBitmap(ByteReader(bytes), record);
 }
 
-MbmImage DecodeBitmap(const MbmBytes& bytes, const MbmBitmapRecord& record)
+MbmImage DecodeBitmap(const ByteReader& reader, const MbmBitmapRecord& record)
 {
-    MbmImage image = StartImage(record, bytes.size());
-    if (const auto data = bytes.held(record.dataOffset, record.dataSize)) {
-        DecompressInto(image, record, *data);
-    } else if (record.header.compression == static_cast<std::uint32_t>(Compression::None) &&
-               record.dataSize == image.pixels.size()) {
-        bytes.read(record.dataOffset, image.pixels); // stored as they are: read straight into place
-    } else {
-        std::vector<std::uint8_t> stream(record.dataSize);
-        bytes.read(record.dataOffset, stream);
-        DecompressInto(image, record, stream);
+    MbmImage image = StartImage(record, reader.size());
+    if (record.header.compression == static_cast<std::uint32_t>(Compression::None) &&
+        record.dataSize == image.pixels.size()) {
+        reader.read(record.dataOffset, image.pixels); // stored as they are: read straight into place
+        return image;
     }
+    DecompressInto(image, record, *reader.bytes(record.dataOffset, record.dataSize));
     return image;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Reading multi-bitmap files: first the container and every bitmap header into plain
-// records (ReadMbm), then the pixels of one bitmap at a time (DecodeBitmap). The file is
-// either held in memory whole or read piece by piece (MbmBytes): then only the header, the
+// records (ReadMbm), then the pixels of one bitmap at a time (DecodeBitmap). The file is read
+// through a ByteReader, from memory or piece by piece from a file: then only the header, the
 // table of positions, the bitmap headers and the bitmap being decoded are read.
 //
 // Both forms are read: the file store and the ROM image. Stored positions are followed
@@ -9,11 +9,11 @@
 // header fails a check is marked with the reason; the other bitmaps stay readable.
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "base/ByteReader.h"
 #include "mbm/MbmFormat.h"
 
 namespace vexaro::mbm {
@@ -35,24 +35,12 @@ struct MbmFile {
     std::vector<MbmBitmapRecord> bitmaps;
 };
 
-// Random access to the bytes of a multi-bitmap file.
-class MbmBytes {
-public:
-    virtual ~MbmBytes() = default;
-    virtual std::uint64_t size() const = 0;
-    // Fills `out` with the bytes at `offset`; the caller has made sure that they lie inside
-    // size(). Throws vexaro::Error when they cannot be read.
-    virtual void read(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
-    // The `length` bytes at `offset` where they are held in memory already (valid until the
-    // next call), else nothing: then they are to be read.
-    virtual std::optional<std::span<const std::uint8_t>> held(std::uint64_t offset, std::size_t length) const = 0;
-};
-
-// Reads the container of an MBM held in `bytes`. Throws vexaro::Error when the bytes are
+// Reads the container of the multi-bitmap file in `in`. Throws vexaro::Error when the bytes are
 // no multi-bitmap file or the bitmap table does not fit them ("trailer position 900 lies
-// outside the file (870 bytes)"). Bitmap-level faults are recorded, not thrown.
+// outside the file (870 bytes)"), and what the reader throws. Bitmap-level faults are recorded,
+// not thrown.
+MbmFile ReadMbm(const ByteReader& in);
 MbmFile ReadMbm(std::span<const std::uint8_t> bytes);
-MbmFile ReadMbm(const MbmBytes& bytes);
 
 // What the bitmaps of one theme may come to when decoded, all together: 16 Mi pixels. The
 // largest multi-bitmap file we know of decodes to 0.64 Mi pixels, and a phone theme of a few
@@ -69,11 +57,11 @@ std::uint64_t DecodedPixels(const MbmFile& file, std::size_t count);
 // decode to more than kMaxThemePixels.
 void CheckThemePixels(const MbmFile& file, std::size_t count, const std::string& name);
 
-// Decodes bitmap `record` of the file `bytes` (the same bytes given to ReadMbm) into its
-// pixels. Throws vexaro::Error("bitmap 3: ...") when the record carries a fault or the
-// stored data does not decode to exactly the bitmap's pixels.
+// Decodes bitmap `record` of the file in `in` (the bytes given to ReadMbm) into its pixels.
+// Throws vexaro::Error("bitmap 3: ...") when the record carries a fault or the stored data does
+// not decode to exactly the bitmap's pixels, and what the reader throws.
+MbmImage DecodeBitmap(const ByteReader& in, const MbmBitmapRecord& record);
 MbmImage DecodeBitmap(std::span<const std::uint8_t> bytes, const MbmBitmapRecord& record);
-MbmImage DecodeBitmap(const MbmBytes& bytes, const MbmBitmapRecord& record);
 
 // Decompresses `stream` into `out`, which it must fill exactly; throws vexaro::Error naming
 // the stream offset where it went wrong. For codes 5 and 6 `out` holds 4 bytes per pixel

@@ -30,8 +30,9 @@ void CheckShape(const MbmBitmapHeader& h)
     if (!IsValidPair(h.bitsPerPixel, h.colourMode))
         throw Error(std::to_string(h.bitsPerPixel) + " bits per pixel do not go with colour mode " +
                     std::to_string(h.colourMode));
-    CheckDimensions(h);
-    CheckDecodedSize(h);
+    for (const std::string& fault : {DimensionsFault(h), DecodedSizeFault(h)})
+        if (!fault.empty())
+            throw Error(fault);
 }
 
 std::array<std::uint8_t, kBitmapHeaderSize> HeaderBytes(const MbmBitmapHeader& h)

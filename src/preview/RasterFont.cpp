@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "base/Bytes.h"
+#include "base/ByteReader.h"
 #include "base/Error.h"
 
 namespace vexaro {

@@ -4,14 +4,9 @@
 
 #include "resize/AverageResize.h"
 #include "bitmap/BmpCodec.h"
+#include "tool/FieldDefaults.h"
 
 namespace vexaro::detail {
-
-namespace {
-constexpr int kAreaWidth = 176;
-constexpr int kStatusHeight = 50;
-constexpr int kMainHeight = 150;
-} // namespace
 
 void DrawSourceItem(const Workspace& workspace, const WindowSeam& window, WorkingBitmaps& work, Bitmap& picture,
                     const SourceItem& item)
@@ -20,17 +15,13 @@ void DrawSourceItem(const Workspace& workspace, const WindowSeam& window, Workin
     if (!path)
         return;
     LoadBmpFile(path->string(), work.loader);
-    switch (item.how) {
-    case ItemDraw::Resize50:
-        AverageResize(work.loader, work.resized, kAreaWidth, kStatusHeight);
-        Draw(picture, work.resized, item.x, item.y);
-        break;
-    case ItemDraw::Resize150:
-        AverageResize(work.loader, work.resized, kAreaWidth, kMainHeight);
-        Draw(picture, work.resized, item.x, item.y);
-        break;
-    case ItemDraw::Loaded: Draw(picture, work.loader, item.x, item.y, work.transparent); break;
+    const PixelSize drawn = ThemeFieldOf(item.field).drawn;
+    if (drawn == PixelSize{}) {
+        Draw(picture, work.loader, item.x, item.y, work.transparent);
+        return;
     }
+    AverageResize(work.loader, work.resized, drawn.width, drawn.height);
+    Draw(picture, work.resized, item.x, item.y);
 }
 
 } // namespace vexaro::detail

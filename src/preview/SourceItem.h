@@ -8,16 +8,12 @@
 
 namespace vexaro::detail {
 
-enum class ItemDraw {
-    Resize50,  // AverageResize to 176 x 50, the result drawn opaque (status area)
-    Resize150, // AverageResize to 176 x 150, the result drawn opaque (main area)
-    Loaded,    // the loaded bitmap at its own size, opaque or transparent by the loader's state
-};
-
+// Where a field's bitmap is drawn. A field with a size to be drawn at (the status and main
+// areas) is resized to it with AverageResize and drawn opaque; any other bitmap is drawn at its
+// own size, opaque or transparent by the loader's state.
 struct SourceItem {
     int field; // bitmap number field, 1 to 15
     int x, y;
-    ItemDraw how;
 };
 
 // The working bitmaps of one redraw, released with it (also when it ends with an error).

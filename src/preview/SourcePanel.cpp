@@ -9,7 +9,6 @@ namespace vexaro {
 
 namespace {
 
-using detail::ItemDraw;
 using detail::SourceItem;
 
 enum class Panel { Screen, Menu, Submenu };
@@ -21,21 +20,21 @@ struct PanelItem {
 
 // The first-form icons sit 47 pixels apart, the second-form icons 49; both rows start at (0, 0).
 constexpr std::array<PanelItem, 15> kItems = {{
-    {Panel::Screen, {1, 0, 0, ItemDraw::Resize50}},
-    {Panel::Screen, {2, 0, 50, ItemDraw::Resize150}},
-    {Panel::Screen, {3, 0, 200, ItemDraw::Loaded}},
-    {Panel::Menu, {4, 0, 0, ItemDraw::Loaded}},
-    {Panel::Menu, {5, 47, 0, ItemDraw::Loaded}},
-    {Panel::Menu, {6, 94, 0, ItemDraw::Loaded}},
-    {Panel::Menu, {7, 141, 0, ItemDraw::Loaded}},
-    {Panel::Menu, {8, 188, 0, ItemDraw::Loaded}},
-    {Panel::Menu, {9, 235, 0, ItemDraw::Loaded}},
-    {Panel::Submenu, {10, 0, 0, ItemDraw::Loaded}},
-    {Panel::Submenu, {11, 49, 0, ItemDraw::Loaded}},
-    {Panel::Submenu, {12, 98, 0, ItemDraw::Loaded}},
-    {Panel::Submenu, {13, 147, 0, ItemDraw::Loaded}},
-    {Panel::Submenu, {14, 196, 0, ItemDraw::Loaded}},
-    {Panel::Submenu, {15, 245, 0, ItemDraw::Loaded}},
+    {Panel::Screen, {1, 0, 0}},
+    {Panel::Screen, {2, 0, 50}},
+    {Panel::Screen, {3, 0, 200}},
+    {Panel::Menu, {4, 0, 0}},
+    {Panel::Menu, {5, 47, 0}},
+    {Panel::Menu, {6, 94, 0}},
+    {Panel::Menu, {7, 141, 0}},
+    {Panel::Menu, {8, 188, 0}},
+    {Panel::Menu, {9, 235, 0}},
+    {Panel::Submenu, {10, 0, 0}},
+    {Panel::Submenu, {11, 49, 0}},
+    {Panel::Submenu, {12, 98, 0}},
+    {Panel::Submenu, {13, 147, 0}},
+    {Panel::Submenu, {14, 196, 0}},
+    {Panel::Submenu, {15, 245, 0}},
 }};
 
 // Items after this one (the control area) are drawn transparent.

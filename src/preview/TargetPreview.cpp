@@ -9,7 +9,6 @@ namespace vexaro {
 
 namespace {
 
-using detail::ItemDraw;
 using detail::SourceItem;
 
 constexpr int kWidth = 280, kHeight = 385;
@@ -17,24 +16,24 @@ constexpr int kWidth = 280, kHeight = 385;
 // Icons of both rows stand 44 pixels apart from x = 5; the first-form row at y = 290, the
 // second-form row at y = 321.
 constexpr std::array<SourceItem, 3> kAreas = {{
-    {1, 5, 45, ItemDraw::Resize50},
-    {2, 5, 95, ItemDraw::Resize150},
-    {3, 5, 245, ItemDraw::Loaded},
+    {1, 5, 45},
+    {2, 5, 95},
+    {3, 5, 245},
 }};
 
 constexpr std::array<SourceItem, 12> kIcons = {{
-    {4, 5, 290, ItemDraw::Loaded},
-    {5, 49, 290, ItemDraw::Loaded},
-    {6, 93, 290, ItemDraw::Loaded},
-    {7, 137, 290, ItemDraw::Loaded},
-    {8, 181, 290, ItemDraw::Loaded},
-    {9, 225, 290, ItemDraw::Loaded},
-    {10, 5, 321, ItemDraw::Loaded},
-    {11, 49, 321, ItemDraw::Loaded},
-    {12, 93, 321, ItemDraw::Loaded},
-    {13, 137, 321, ItemDraw::Loaded},
-    {14, 181, 321, ItemDraw::Loaded},
-    {15, 225, 321, ItemDraw::Loaded},
+    {4, 5, 290},
+    {5, 49, 290},
+    {6, 93, 290},
+    {7, 137, 290},
+    {8, 181, 290},
+    {9, 225, 290},
+    {10, 5, 321},
+    {11, 49, 321},
+    {12, 93, 321},
+    {13, 137, 321},
+    {14, 181, 321},
+    {15, 225, 321},
 }};
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "bitmap/BmpCodec.h"
 #include "tool/ConverterInstall.h"
 #include "base/Error.h"
+#include "tool/FieldDefaults.h"
 #include "tool/FileHelpers.h"
 
 namespace vexaro {
@@ -70,6 +71,17 @@ bool LoadSource(const Workspace& workspace, WindowSeam& window, int n, Bitmap& l
         return false;
     }
     LoadBmpFile(path->string(), loader);
+    return true;
+}
+
+// Loads the area of field `n` and resizes it to the size it takes on the Siemens screen. False
+// when there is none, as LoadSource.
+bool LoadArea(const Workspace& workspace, WindowSeam& window, int n, WorkingBitmaps& bitmaps, TargetOutcome& outcome)
+{
+    if (!LoadSource(workspace, window, n, bitmaps.loader, outcome))
+        return false;
+    const PixelSize drawn = ThemeFieldOf(n).drawn;
+    AverageResize(bitmaps.loader, bitmaps.resized, drawn.width, drawn.height);
     return true;
 }
 
@@ -174,10 +186,8 @@ TargetOutcome BuildBackgroundImage(const Workspace& workspace, WindowSeam& windo
     // Picture: rows 18 to 149 of the main area resized to 176 x 150, on white.
     bitmaps.canvas.setWidth(176);
     bitmaps.canvas.setHeight(132);
-    if (LoadSource(workspace, window, 2, bitmaps.loader, outcome)) {
-        AverageResize(bitmaps.loader, bitmaps.resized, 176, 150);
+    if (LoadArea(workspace, window, kMainAreaField, bitmaps, outcome))
         Draw(bitmaps.canvas, bitmaps.resized, 0, -18);
-    }
     Save(bitmaps.canvas, workspace, "Siemens\\Backgroundimage.bmp");
     Advance(window);
 
@@ -196,14 +206,10 @@ TargetOutcome BuildIdlePicture(const Workspace& workspace, WindowSeam& window, W
     // The canvas keeps its top 68 rows: rows 0 to 67 of the background picture.
     bitmaps.canvas.setWidth(176);
     bitmaps.canvas.setHeight(68);
-    if (LoadSource(workspace, window, 1, bitmaps.loader, outcome)) {
-        AverageResize(bitmaps.loader, bitmaps.resized, 176, 50);
+    if (LoadArea(workspace, window, kStatusAreaField, bitmaps, outcome))
         Draw(bitmaps.canvas, bitmaps.resized, 0, 0);
-    }
-    if (LoadSource(workspace, window, 2, bitmaps.loader, outcome)) {
-        AverageResize(bitmaps.loader, bitmaps.resized, 176, 150);
-        Draw(bitmaps.canvas, bitmaps.resized, 0, 50);
-    }
+    if (LoadArea(workspace, window, kMainAreaField, bitmaps, outcome))
+        Draw(bitmaps.canvas, bitmaps.resized, 0, ThemeFieldOf(kStatusAreaField).drawn.height);
     Save(bitmaps.canvas, workspace, "Siemens\\EidPic.bmp");
     Advance(window);
 
@@ -227,19 +233,19 @@ TargetOutcome BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& windo
     WriteCommandFile(workspace, lines);
     Advance(window);
 
-    // Fields 4 to 9 are the first-form icons, 10 to 15 the second-form ones, Camera to Setup.
-    // Position p's first form goes to indices 4p and 4p + 1, its second form to 4p + 2 and 4p + 3.
-    for (int k = 0; k < 12; ++k) {
-        const int field = 4 + k;
-        const int position = k % 6;
-        const int colourIndex = 4 * position + (k < 6 ? 0 : 2);
-        if (LoadSource(workspace, window, field, bitmaps.loader, outcome)) {
+    // The icon of column c goes to indices 4c and 4c + 1 in its first form, 4c + 2 and 4c + 3 in
+    // its second; the icons are taken in field order.
+    for (const ThemeField& icon : kThemeFields) {
+        if (!icon.isIcon())
+            continue;
+        const int colourIndex = 4 * icon.column + (icon.form == 1 ? 0 : 2);
+        if (LoadSource(workspace, window, icon.number, bitmaps.loader, outcome)) {
             // Every icon gets its true mask, the Camera first form included.
             bitmaps.canvas = IconMask(bitmaps.loader);
             Save(bitmaps.loader, workspace, "Siemens\\menu" + std::to_string(colourIndex) + ".bmp");
             Save(bitmaps.canvas, workspace, "Siemens\\menu" + std::to_string(colourIndex + 1) + ".bmp");
         }
-        if (k < 11)
+        if (icon.number < kFieldCount)
             Advance(window);
     }
 

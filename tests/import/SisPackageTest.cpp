@@ -184,6 +184,31 @@ TEST_F(SisReaderTest, LaterEntryOfTheSameOutputNameWins)
     EXPECT_EQ(run.files, Files({{"temp.mbm", "second"}, {"dup.txt", "dup two"}}));
 }
 
+// Read into memory, the theme's multi-bitmap file is what extraction leaves as "temp.mbm".
+TEST_F(SisReaderTest, MultiBitmapEntryInMemoryIsWhatExtractionLeaves)
+{
+    const std::vector<std::vector<std::uint8_t>> packages{
+        PackageBuilder()
+            .addFile("a\\first.mbm", Bytes("first"))
+            .addFile("b\\readme.txt", Bytes("read me"))
+            .addFile("a\\second.mbm", Bytes(std::string(5000, 's')), SisStorage::Compressed)
+            .bytes(),
+        PackageBuilder().addFile("skin.mbm", Bytes("skin"), SisStorage::Stored).addFile("icon.MBM", Bytes("i")).bytes(),
+        PackageBuilder().addFile("readme.txt", Bytes("no theme")).bytes(),
+    };
+    for (const std::vector<std::uint8_t>& package : packages) {
+        fs::remove_all(source);
+        const Outcome run = Extract(package);
+        ASSERT_FALSE(run.error) << *run.error;
+        const auto extracted = run.files.find("temp.mbm");
+        const auto inMemory = sis::ReadMultiBitmapEntry(ByteReader(package), "Theme.sis");
+        ASSERT_EQ(inMemory.has_value(), extracted != run.files.end());
+        if (inMemory) {
+            EXPECT_EQ(*inMemory, extracted->second);
+        }
+    }
+}
+
 TEST_F(SisReaderTest, EqualLengthsAreCopiedAsTheyAreAndDifferentLengthsInflated)
 {
     // The stored bytes of the first entry form a valid zlib stream; equal lengths mean they are

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "base/Bytes.h"
+#include "base/ByteReader.h"
 #include "bitmap/BmpCodec.h"
 #include "mbm/MbmReduce.h"
 #include "mbm/MbmWriter.h"
