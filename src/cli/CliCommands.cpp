@@ -39,16 +39,6 @@ std::string LowerExtension(const std::string& file)
     return ext.empty() ? ext : Lower(ext.substr(1));
 }
 
-int CountBitmaps(const fs::path& folder)
-{
-    std::error_code ec;
-    int count = 0;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (LowerExtension(it->path().filename().string()) == "bmp")
-            ++count;
-    return count;
-}
-
 } // namespace
 
 FieldOverride ParseFieldOverride(const std::string& text)
@@ -189,8 +179,8 @@ ThemeOutcome JudgeSave(const SaveOutcome& save)
 ThemeOutcome SaveCommand(const Workspace& workspace, ConsoleWindow& window)
 {
     std::error_code ec;
-    if (CountBitmaps(workspace.unpacked()) == 0)
-        throw Error("No theme is open in " + Quoted(workspace.folder().string()) + ": open one first");
+    if (!ThemeIsOpen(workspace))
+        throw Error(NoThemeOpenMessage(workspace));
     fs::create_directories(workspace.folder(), ec);
     if (!ConverterBesideProgram())
         InstallConverter(workspace.folder());
@@ -291,7 +281,8 @@ ThemeOutcome ConvertTheme(const std::string& file, const std::string& typeOption
 std::vector<fs::path> ThemeFolders(const std::vector<std::string>& files, const fs::path& outFolder)
 {
     std::vector<fs::path> folders;
-    std::set<std::string> seen;
+    // The report page keeps its name: a theme called "index.html.sis" goes to "index.html-2".
+    std::set<std::string> seen{"index.html"};
     for (const std::string& file : files) {
         std::string name = PathFromUtf8(file).stem().string();
         if (name.empty() || name == "." || name == "..")

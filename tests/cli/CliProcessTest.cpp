@@ -309,6 +309,11 @@ TEST(BadInputProcess, MessagesAndStatus)
     auto sample = ReadBytes(kSample);
     sample.resize(sample.size() / 2);
     WriteBytes(t / "half.sis", sample);
+    WriteBytes(t / "none.mbm", test::PaintMbm(0));
+    WriteBytes(t / "e\x1B[2J.mbm", Bytes("no multi-bitmap file"));
+    const std::vector<std::uint8_t> bomb = test::PixelBombMbm(1000);
+    WriteBytes(t / "bomb.sis", test::PackageBuilder().addFile("C:\\t\\skin.mbm", bomb).bytes());
+    const std::string tooLarge = "The theme \"bomb.sis\" is too large";
     const std::vector<Case> cases{
         {{}, 2, ""},
         {{"frobnicate"}, 2, ""},
@@ -319,6 +324,12 @@ TEST(BadInputProcess, MessagesAndStatus)
          "Cannot open file \"" + (t / "missing.sis").string() + "\". "},
         {{"--workspace", ws, "open", (t / "text.mbm").string()}, 1, "File temp.mbm damaged !"},
         {{"--workspace", ws, "open", (t / "half.sis").string()}, 1, ""},
+        {{"--workspace", ws, "open", (t / "none.mbm").string()}, 1, "\"none.mbm\" holds no bitmaps"},
+        {{"--workspace", ws, "open", (t / "e\x1B[2J.mbm").string()},
+         1,
+         "File temp.mbm damaged !\n\"e\\x1B[2J.mbm\" is no multi-bitmap file"},
+        {{"--workspace", ws, "open", (t / "bomb.sis").string()}, 1, tooLarge},
+        {{"info", (t / "bomb.sis").string()}, 1, "The theme \"" + (t / "bomb.sis").string() + "\" is too large"},
         {{"--workspace", ws, "--set", "16=1", "save"}, 1, "--set needs N=TEXT with N from 1 to 15: \"16=1\""},
         {{"--workspace", ws, "save"}, 1, "No theme is open in \"" + ws + "\": open one first"},
         {{"--workspace", ws, "preview", (t / "p.gif").string()}, 1, "Cannot tell the picture type"},
