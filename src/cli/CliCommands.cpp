@@ -39,6 +39,16 @@ std::string LowerExtension(const std::string& file)
     return ext.empty() ? ext : Lower(ext.substr(1));
 }
 
+// Makes the workspace folder where it is missing. Throws Error("Cannot create folder "PATH".
+// REASON") with the system's reason (a read-only file system, no permission).
+void MakeWorkspaceFolder(const Workspace& workspace)
+{
+    std::error_code ec;
+    fs::create_directories(workspace.folder(), ec);
+    if (ec)
+        throw Error("Cannot create folder " + Quoted(workspace.folder().string()) + ". " + ec.message());
+}
+
 } // namespace
 
 FieldOverride ParseFieldOverride(const std::string& text)
@@ -103,7 +113,7 @@ OpenOutcome OpenCommand(const Workspace& workspace, const std::string& file, The
     // The commands make the workspace the current directory: hold the theme by its full name.
     std::error_code ec;
     const fs::path theme = fs::absolute(PathFromUtf8(file), ec);
-    fs::create_directories(workspace.folder(), ec);
+    MakeWorkspaceFolder(workspace);
     if (!ConverterBesideProgram())
         InstallConverter(workspace.folder());
 
@@ -178,10 +188,9 @@ ThemeOutcome JudgeSave(const SaveOutcome& save)
 
 ThemeOutcome SaveCommand(const Workspace& workspace, ConsoleWindow& window)
 {
-    std::error_code ec;
     if (!ThemeIsOpen(workspace))
         throw Error(NoThemeOpenMessage(workspace));
-    fs::create_directories(workspace.folder(), ec);
+    MakeWorkspaceFolder(workspace);
     if (!ConverterBesideProgram())
         InstallConverter(workspace.folder());
     window.setActivity("save");
@@ -256,7 +265,7 @@ ThemeOutcome ConvertTheme(const std::string& file, const std::string& typeOption
     ThemeOutcome outcome;
     try {
         const ThemeFileType type = ThemeTypeOf(file, typeOption);
-        fs::create_directories(workspace.folder(), ec);
+        MakeWorkspaceFolder(workspace);
         RemoveEarlierResults(workspace);
         ConsoleWindow window(fields, progress);
         const OpenOutcome open = OpenCommand(workspace, file, type, window);
