@@ -14,6 +14,13 @@
 #include "TestSupport.h"
 #include "ThemePainter.h"
 
+#ifdef __linux__
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
+
 namespace vexaro::test {
 namespace {
 
@@ -385,6 +392,59 @@ TEST(BadInputProcess, HostilePackageActsOnlyInsideItsWorkspace)
     EXPECT_EQ(beside.count("absolute.bmp") + beside.count("escaped.bmp"), 0u);
     EXPECT_FALSE(fs::exists(t.path().parent_path() / "escaped.bmp"));
 }
+
+#ifdef __linux__
+// A small file system of its own, mounted for the test (root only) and gone with it.
+struct SmallMount {
+    fs::path at;
+    bool mounted = false;
+    int error = 0;
+    SmallMount(const fs::path& folder, unsigned long flags) : at(folder)
+    {
+        fs::create_directories(folder);
+        mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", flags, "size=4m") == 0;
+        error = mounted ? 0 : errno;
+    }
+    ~SmallMount()
+    {
+        if (mounted)
+            ::umount(at.c_str());
+    }
+};
+
+// A read-only or full disk is named by the system's own words, with the file; a save that
+// fails on a full disk leaves no empty file behind.
+TEST(FullDiskProcess, SystemReasonAndNoEmptyFile)
+{
+    TempDir t;
+    const SmallMount readOnly(t / "ro", MS_RDONLY);
+    const SmallMount small(t / "small", 0);
+    if (!readOnly.mounted || !small.mounted)
+        GTEST_SKIP() << "cannot mount a small file system here: "
+                     << std::strerror(readOnly.mounted ? small.error : readOnly.error);
+
+    CliResult r = RunCli({"convert", kSample, "--out", (t / "ro" / "out").string()}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot create folder \"" + (t / "ro" / "out").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Read-only file system"), std::string::npos) << r.err;
+
+    const std::string ws = (t / "small" / "ws").string();
+    ASSERT_EQ(RunCli({"--workspace", ws, "open", kSample}, t.path()).status, 0);
+    {
+        // Whatever room is left goes to a filler file.
+        std::ofstream filler(t / "small" / "filler", std::ios::binary);
+        const std::vector<char> block(64 << 10, 'x');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())))
+            ;
+    }
+    r = RunCli({"--workspace", ws, "save"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(StartsWith(r.err, "Cannot create file \"" + ws)) << r.err;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    for (const auto& entry : fs::recursive_directory_iterator(ws))
+        EXPECT_FALSE(entry.is_regular_file() && entry.file_size() == 0) << entry.path();
+}
+#endif
 
 } // namespace
 } // namespace vexaro::test
