@@ -213,27 +213,9 @@ std::error_code NewFile::truncate(std::uint64_t length)
     return error == 0 ? std::error_code() : Errno(error);
 }
 
-std::error_code NewFile::close()
-{
-    if (fd_ < 0)
-        return {};
-    const int closed = _close(std::exchange(fd_, -1));
-    const std::error_code ec = closed == 0 ? std::error_code() : LastErrno();
-    if (ec)
-        folder_->remove(name_);
-    folder_ = nullptr;
-    return ec;
-}
-
-void NewFile::discard()
-{
-    if (folder_ == nullptr)
-        return;
-    if (fd_ >= 0)
-        _close(std::exchange(fd_, -1));
-    folder_->remove(name_);
-    folder_ = nullptr;
-}
+namespace {
+int CloseDescriptor(int fd) { return _close(fd); }
+} // namespace
 
 #else
 
@@ -382,11 +364,17 @@ std::error_code NewFile::truncate(std::uint64_t length)
     return ::ftruncate(fd_, static_cast<off_t>(length)) == 0 ? std::error_code() : LastErrno();
 }
 
+namespace {
+int CloseDescriptor(int fd) { return ::close(fd); }
+} // namespace
+
+#endif
+
 std::error_code NewFile::close()
 {
     if (fd_ < 0)
         return {};
-    const std::error_code ec = ::close(std::exchange(fd_, -1)) == 0 ? std::error_code() : LastErrno();
+    const std::error_code ec = CloseDescriptor(std::exchange(fd_, -1)) == 0 ? std::error_code() : LastErrno();
     if (ec)
         folder_->remove(name_);
     folder_ = nullptr;
@@ -398,12 +386,10 @@ void NewFile::discard()
     if (folder_ == nullptr)
         return;
     if (fd_ >= 0)
-        ::close(std::exchange(fd_, -1));
+        CloseDescriptor(std::exchange(fd_, -1));
     folder_->remove(name_);
     folder_ = nullptr;
 }
-
-#endif
 
 bool NewFile::isOpen() const { return fd_ >= 0; }
 
