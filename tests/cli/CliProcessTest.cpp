@@ -321,6 +321,8 @@ TEST(BadInputProcess, MessagesAndStatus)
     const std::vector<std::uint8_t> bomb = test::PixelBombMbm(1000);
     WriteBytes(t / "bomb.sis", test::PackageBuilder().addFile("C:\\t\\skin.mbm", bomb).bytes());
     const std::string tooLarge = "The theme \"bomb.sis\" is too large";
+    WriteBytes(t / "odd.sis",
+               PackageBuilder().addFile("C:\\t\\Mbm", Bytes("x")).addFile("C:\\t\\t.mbm", PaintMbm(2)).bytes());
     const std::vector<Case> cases{
         {{}, 2, ""},
         {{"frobnicate"}, 2, ""},
@@ -342,6 +344,8 @@ TEST(BadInputProcess, MessagesAndStatus)
         {{"--workspace", ws, "preview", (t / "p.gif").string()}, 1, "Cannot tell the picture type"},
         {{"--workspace", ws, "open", "--type", "zip", kSample}, 2, ""},
         {{"convert", "--jobs", "0", kSample}, 2, ""},
+        // Opened (after all the others: a theme is open from here), with a file passed over.
+        {{"--workspace", ws, "open", (t / "odd.sis").string()}, 0, "\"Mbm\": no file may have that name here"},
     };
     for (const Case& c : cases) {
         std::string shown;

@@ -379,6 +379,7 @@ TEST(OpenTheme, PlantedNamesAndOddEntriesAreToldAndPassedOver)
                                             .addFile("C:\\t\\MBM", test::Bytes("not a folder"))
                                             .addFile("C:\\t\\" + longName, test::Bytes("long"))
                                             .addFile("C:\\t\\skin.mbm", SmallMbm(3))
+                                            .addFile("C:\\t\\\x1B]0;t\a.txt", test::Bytes("title"))
                                             .bytes());
     fs::create_directories(w.workspace.unpacked() / "150.bmp");
     test::WriteBytes(w.workspace.unpacked() / "150.bmp" / "inside.txt", test::Bytes("x"));
@@ -391,12 +392,15 @@ TEST(OpenTheme, PlantedNamesAndOddEntriesAreToldAndPassedOver)
     const OpenOutcome outcome = w.open(w.dir / "odd.sis", ThemeFileType::Package);
     EXPECT_TRUE(outcome.complete()) << outcome.problems();
     EXPECT_EQ(outcome.unpacked, 3);
-    ASSERT_EQ(outcome.warnings.size(), 3u);
+    ASSERT_EQ(outcome.warnings.size(), 4u);
     EXPECT_EQ(outcome.warnings[0], "\"MBM\": no file may have that name here");
     EXPECT_TRUE(outcome.warnings[1].starts_with(Quoted(longName) + ": ")) << outcome.warnings[1];
+    EXPECT_EQ(outcome.warnings[2], "\"\\x1B]0;t\\x07.txt\": no file may have that name here");
+    const auto& captions = w.window.openCaptions;
+    EXPECT_NE(std::find(captions.begin(), captions.end(), "Process : \\x1B]0;t\\x07.txt"), captions.end());
     EXPECT_TRUE(
-        outcome.warnings[2].starts_with("Cannot delete " + Quoted((w.workspace.unpacked() / "150.bmp").string())))
-        << outcome.warnings[2];
+        outcome.warnings[3].starts_with("Cannot delete " + Quoted((w.workspace.unpacked() / "150.bmp").string())))
+        << outcome.warnings[3];
     EXPECT_TRUE(fs::is_directory(w.workspace.unpacked()));
     EXPECT_EQ(test::ReadBytes(victim), test::Bytes("precious"));
     EXPECT_FALSE(fs::is_symlink(w.unpacked(0)));
