@@ -7,6 +7,7 @@
 #include <set>
 
 #include "MiniJson.h"
+#include "base/Error.h"
 #include "bitmap/BmpCodec.h"
 #include "CliRun.h"
 #include "tool/Workspace.h"
@@ -317,7 +318,7 @@ TEST(BadInputProcess, MessagesAndStatus)
     sample.resize(sample.size() / 2);
     WriteBytes(t / "half.sis", sample);
     WriteBytes(t / "none.mbm", test::PaintMbm(0));
-    WriteBytes(t / "e\x1B[2J.mbm", Bytes("no multi-bitmap file"));
+    const std::string clearScreen = (t / "e\x1B[2J.mbm").string(); // no file may have this name on Windows
     const std::vector<std::uint8_t> bomb = test::PixelBombMbm(1000);
     WriteBytes(t / "bomb.sis", test::PackageBuilder().addFile("C:\\t\\skin.mbm", bomb).bytes());
     const std::string tooLarge = "The theme \"bomb.sis\" is too large";
@@ -334,9 +335,7 @@ TEST(BadInputProcess, MessagesAndStatus)
         {{"--workspace", ws, "open", (t / "text.mbm").string()}, 1, "File temp.mbm damaged !"},
         {{"--workspace", ws, "open", (t / "half.sis").string()}, 1, ""},
         {{"--workspace", ws, "open", (t / "none.mbm").string()}, 1, "\"none.mbm\" holds no bitmaps"},
-        {{"--workspace", ws, "open", (t / "e\x1B[2J.mbm").string()},
-         1,
-         "File temp.mbm damaged !\n\"e\\x1B[2J.mbm\" is no multi-bitmap file"},
+        {{"--workspace", ws, "open", clearScreen}, 1, "Cannot open file \"" + VisibleText(clearScreen) + "\". "},
         {{"--workspace", ws, "open", (t / "bomb.sis").string()}, 1, tooLarge},
         {{"info", (t / "bomb.sis").string()}, 1, "The theme \"" + (t / "bomb.sis").string() + "\" is too large"},
         {{"--workspace", ws, "--set", "16=1", "save"}, 1, "--set needs N=TEXT with N from 1 to 15: \"16=1\""},
