@@ -782,9 +782,13 @@ void TForm1::openChosen(const QString& path, int type)
     });
     if (opened)
         rememberTheme(path);
-    // The bitmaps that could not be unpacked, and why; the others are shown.
-    if (const std::string problems = outcome.problems(); !problems.empty())
-        boxes_->showMessage(this, QString::fromStdString(problems));
+    // The bitmaps that could not be unpacked, and why, and what was passed over; the others are
+    // shown.
+    std::string told = outcome.problems();
+    for (const std::string& warning : outcome.warnings)
+        told += (told.empty() ? "" : "\n") + warning;
+    if (!told.empty())
+        boxes_->showMessage(this, QString::fromStdString(told));
 }
 
 void TForm1::SpeedButton1Click()

@@ -1,6 +1,6 @@
 #pragma once
 // The one error type of the system: it carries the text that the user is shown
-// ("Bitmap image is not valid", "Cannot create file \"%s\". %s", "Error", ...), and the two
+// ("Bitmap image is not valid", "Cannot create file \"%s\". %s", "Error", ...), and the
 // helpers its messages are built with.
 #include <stdexcept>
 #include <string>
@@ -19,13 +19,14 @@ inline constexpr const char* kBitmapNotValid = "Bitmap image is not valid";
 // The system's reason for the last failed C library or OS call (errno).
 std::string SystemReason(int errorNumber);
 
-// `text` in double quotes, as messages name files and values: "Theme.sis".
-inline std::string Quoted(std::string_view text)
-{
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted.append(1, '"').append(text).append(1, '"');
-    return quoted;
-}
+// `text` as it may reach a terminal or a window: every control character (C0, DEL and C1) and
+// every byte that is no part of a UTF-8 character becomes a visible escape ("\x1B", "\u009B",
+// "\xE9"); all else is kept. Names come from packages, file systems and settings, and are
+// shown through this, so that none can move a terminal's cursor, set its title or write its
+// clipboard.
+std::string VisibleText(std::string_view text);
+
+// `text` in double quotes, made visible, as messages name files and values: "Theme.sis".
+inline std::string Quoted(std::string_view text) { return '"' + VisibleText(text) + '"'; }
 
 } // namespace vexaro

@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Folder.h"
 #include "base/Unicode.h"
 
 namespace vexaro {
@@ -521,18 +519,6 @@ void ReadRle(std::span<const std::uint8_t> stream, const BmpLayout& l, Bitmap& o
     RleDecoder(stream, l, out).run();
 }
 
-// --- writing -------------------------------------------------------------------------------
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-[[noreturn]] void ThrowFileError(const char* what, const std::string& path, int errorNumber)
-{
-    throw Error(std::string(what) + " file \"" + path + "\". " + SystemReason(errorNumber));
-}
-
 } // namespace
 
 void DecodeBmp(std::span<const std::uint8_t> bytes, Bitmap& bitmap)
@@ -625,14 +611,8 @@ std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap)
 
 void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes)
 {
-    std::FILE* raw = OpenStdioFile(PathFromUtf8(path), "wb");
-    if (raw == nullptr)
-        ThrowFileError("Cannot create", path, errno);
-    FilePtr f(raw);
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
-        ThrowFileError("Cannot create", path, errno);
-    if (std::fclose(f.release()) != 0)
-        ThrowFileError("Cannot create", path, errno);
+    if (const std::error_code ec = WriteNewFile(PathFromUtf8(path), bytes))
+        throw Error("Cannot create file " + Quoted(path) + ". " + ec.message());
 }
 
 void LoadBmpFile(const std::string& path, Bitmap& bitmap)

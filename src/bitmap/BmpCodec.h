@@ -38,7 +38,8 @@ inline constexpr std::size_t kMaxBmpFileBytes = std::size_t{300} << 20;
 void LoadBmpFile(const std::string& path, Bitmap& bitmap);
 void SaveBmpFile(const Bitmap& bitmap, const std::string& path);
 
-// Writes the whole file, replacing one of that name; throws as SaveBmpFile does.
+// Writes the whole file new, in place of a file or link of that name (never through it); throws
+// as SaveBmpFile does, and leaves no file of that name when writing fails.
 void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
 } // namespace vexaro

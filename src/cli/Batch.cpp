@@ -80,7 +80,7 @@ void Report(const BatchStreams& streams, const BatchTheme& theme, const ThemeOut
     streams.out << (SummaryLine(theme, outcome) + "\n") << std::flush;
     if (outcome.status != ThemeStatus::Failed)
         return;
-    std::string text = theme.file + ":";
+    std::string text = VisibleText(theme.file) + ":";
     for (std::size_t k = 0; k < outcome.problems.size(); ++k)
         text += (k == 0 ? " " : "\n") + outcome.problems[k];
     streams.err << (text + "\n") << std::flush;
@@ -150,9 +150,9 @@ std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jo
 std::string SummaryLine(const BatchTheme& theme, const ThemeOutcome& outcome)
 {
     if (outcome.status == ThemeStatus::Failed)
-        return "failed    " + theme.file;
-    std::string line = (outcome.status == ThemeStatus::Converted ? "converted " : "partial   ") + theme.file + " -> " +
-                       theme.folder.string() + ":";
+        return "failed    " + VisibleText(theme.file);
+    std::string line = (outcome.status == ThemeStatus::Converted ? "converted " : "partial   ") +
+                       VisibleText(theme.file) + " -> " + VisibleText(theme.folder.string()) + ":";
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         if (outcome.built[i])
             line.append(" ").append(NativePath(kTargetFiles[i]).string());
@@ -171,7 +171,7 @@ std::string TallyLine(const std::vector<ThemeOutcome>& outcomes, const fs::path&
                              [&](const ThemeOutcome& o) { return o.status == status; });
     };
     std::string line = std::to_string(count(ThemeStatus::Converted)) + " of " + std::to_string(outcomes.size()) +
-                       " themes converted into " + outFolder.string();
+                       " themes converted into " + VisibleText(outFolder.string());
     if (const auto partial = count(ThemeStatus::Partial))
         line += ", " + std::to_string(partial) + " partial";
     if (const auto failed = count(ThemeStatus::Failed))
@@ -199,7 +199,7 @@ std::string ProgressText(std::size_t done, std::size_t total, long seconds, cons
     std::string line = "[";
     line.append(filled, '#').append(kProgressBarCells - filled, '.');
     line += "] " + std::to_string(done) + "/" + std::to_string(total) + " " + clock + " ";
-    std::string name = current;
+    std::string name = VisibleText(current);
     const std::size_t room = kProgressWidth > line.size() ? kProgressWidth - line.size() : 0;
     if (name.size() > room) {
         // Cut at a character's start, never inside a UTF-8 character.

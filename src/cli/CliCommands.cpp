@@ -39,14 +39,14 @@ std::string LowerExtension(const std::string& file)
     return ext.empty() ? ext : Lower(ext.substr(1));
 }
 
-int CountBitmaps(const fs::path& folder)
+// Makes the workspace folder where it is missing. Throws Error("Cannot create folder "PATH".
+// REASON") with the system's reason (a read-only file system, no permission).
+void MakeWorkspaceFolder(const Workspace& workspace)
 {
     std::error_code ec;
-    int count = 0;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (LowerExtension(it->path().filename().string()) == "bmp")
-            ++count;
-    return count;
+    fs::create_directories(workspace.folder(), ec);
+    if (ec)
+        throw Error("Cannot create folder " + Quoted(workspace.folder().string()) + ". " + ec.message());
 }
 
 } // namespace
@@ -113,7 +113,7 @@ OpenOutcome OpenCommand(const Workspace& workspace, const std::string& file, The
     // The commands make the workspace the current directory: hold the theme by its full name.
     std::error_code ec;
     const fs::path theme = fs::absolute(PathFromUtf8(file), ec);
-    fs::create_directories(workspace.folder(), ec);
+    MakeWorkspaceFolder(workspace);
     if (!ConverterBesideProgram())
         InstallConverter(workspace.folder());
 
@@ -188,10 +188,9 @@ ThemeOutcome JudgeSave(const SaveOutcome& save)
 
 ThemeOutcome SaveCommand(const Workspace& workspace, ConsoleWindow& window)
 {
-    std::error_code ec;
-    if (CountBitmaps(workspace.unpacked()) == 0)
-        throw Error("No theme is open in " + Quoted(workspace.folder().string()) + ": open one first");
-    fs::create_directories(workspace.folder(), ec);
+    if (!ThemeIsOpen(workspace))
+        throw Error(NoThemeOpenMessage(workspace));
+    MakeWorkspaceFolder(workspace);
     if (!ConverterBesideProgram())
         InstallConverter(workspace.folder());
     window.setActivity("save");
@@ -266,7 +265,7 @@ ThemeOutcome ConvertTheme(const std::string& file, const std::string& typeOption
     ThemeOutcome outcome;
     try {
         const ThemeFileType type = ThemeTypeOf(file, typeOption);
-        fs::create_directories(workspace.folder(), ec);
+        MakeWorkspaceFolder(workspace);
         RemoveEarlierResults(workspace);
         ConsoleWindow window(fields, progress);
         const OpenOutcome open = OpenCommand(workspace, file, type, window);
@@ -291,7 +290,8 @@ ThemeOutcome ConvertTheme(const std::string& file, const std::string& typeOption
 std::vector<fs::path> ThemeFolders(const std::vector<std::string>& files, const fs::path& outFolder)
 {
     std::vector<fs::path> folders;
-    std::set<std::string> seen;
+    // The report page keeps its name: a theme called "index.html.sis" goes to "index.html-2".
+    std::set<std::string> seen{"index.html"};
     for (const std::string& file : files) {
         std::string name = PathFromUtf8(file).stem().string();
         if (name.empty() || name == "." || name == "..")

@@ -69,8 +69,10 @@ int OpenMain(const Arguments& a, const Context& c)
 {
     ConsoleWindow window(c.fields, ProgressStream());
     const OpenOutcome outcome = OpenCommand(c.workspace, a.file, ThemeTypeOf(a.file, a.type), window);
-    std::cout << "Opened " << a.file << ": " << outcome.unpacked << " bitmaps in " << c.workspace.unpacked().string()
-              << std::endl;
+    std::cout << "Opened " << VisibleText(a.file) << ": " << outcome.unpacked << " bitmaps in "
+              << VisibleText(c.workspace.unpacked().string()) << std::endl;
+    for (const std::string& warning : outcome.warnings)
+        std::cerr << warning << "\n";
     if (outcome.complete())
         return kExitDone;
     std::cerr << outcome.problems() << std::endl;
@@ -83,7 +85,7 @@ int SaveMain(const Arguments&, const Context& c)
     const ThemeOutcome outcome = SaveCommand(c.workspace, window);
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         if (outcome.built[i])
-            std::cout << (c.workspace.folder() / NativePath(kTargetFiles[i])).string() << "\n";
+            std::cout << VisibleText((c.workspace.folder() / NativePath(kTargetFiles[i])).string()) << "\n";
     std::cout << std::flush;
     for (const std::string& line : outcome.problems)
         std::cerr << line << "\n";
@@ -145,7 +147,7 @@ int ConvertMain(const Arguments& a, const Context& c)
         RunBatch(themes, jobs, runner, BatchStreams{std::cout, std::cerr, one ? nullptr : ProgressStream()});
     if (a.reportWanted) {
         WriteBatchReport(report, themes, results);
-        std::cout << "Report: " << shownReport.string() << "\n";
+        std::cout << "Report: " << VisibleText(shownReport.string()) << "\n";
     }
     std::cout << TallyLine(results, PathFromUtf8(a.out)) << std::endl;
     return BatchStatus(results);

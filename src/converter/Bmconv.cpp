@@ -259,6 +259,7 @@ DecompileResult Decompile(const DecompileRequest& request)
     const ByteReader reader(input.source());
     const mbm::MbmFile file = ReadSourceMbm(request.source, reader);
     const std::size_t count = std::min(file.bitmaps.size(), request.targets.size());
+    mbm::CheckThemePixels(file, count, request.source);
     for (std::size_t k = 0; k < count; ++k) {
         const std::string& target = request.targets[k];
         mbm::MbmImage image;

@@ -38,8 +38,9 @@ struct DecompileResult {
 // others are written. Every target that is not written, and every alpha companion that does
 // not belong to its target, is removed, so that the files left under the targets' names are
 // all this run's. The source is read piece by piece: its header and table of positions, then
-// one bitmap at a time. Throws vexaro::Error when the source cannot be opened or its table
-// cannot be read (the targets are then all removed).
+// one bitmap at a time. Throws vexaro::Error, before anything is written (the targets are
+// then all removed), when the source cannot be opened, its table cannot be read, or the
+// bitmaps asked for would decode to more than mbm::kMaxThemePixels in all.
 DecompileResult Decompile(const DecompileRequest& request);
 
 // Lists the bitmaps of the file, one line each. Throws vexaro::Error like Decompile.

@@ -8,10 +8,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "base/ByteReader.h"
 #include "base/Files.h"
+#include "base/Folder.h"
 
 namespace vexaro::converter {
 
@@ -43,30 +45,9 @@ private:
     PositionedFile file_;
 };
 
-// An open file written at chosen positions: the platform's handle and the few operations the
-// two writers below share. Each returns 0, or the errno of its failure. Closed when it goes.
-class WriteHandle {
-public:
-    WriteHandle() = default;
-    ~WriteHandle() { close(); }
-    WriteHandle(const WriteHandle&) = delete;
-    WriteHandle& operator=(const WriteHandle&) = delete;
-
-    // Creates the file when missing. `keep`: an existing file keeps its bytes until they are
-    // written over or cut (POSIX; on Windows the file always starts empty).
-    int open(const std::filesystem::path& path, bool keep);
-    bool isOpen() const;
-    int writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
-    int truncate(std::uint64_t length);
-    int close();
-
-private:
-#ifdef _WIN32
-    std::FILE* file_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
-};
+// Output files are made new, never written through a file or link that was there, in a folder
+// reached without following links (Folder::ParentOf): a link planted in the workspace, or a
+// folder swapped for one while the converter runs, cannot send its output anywhere else.
 
 // A file written through a temporary file in the same folder, which replaces `path` when it
 // is committed; until then (and when the object goes uncommitted) `path` is not touched and
@@ -75,7 +56,6 @@ private:
 class ReplacingFile {
 public:
     explicit ReplacingFile(std::string_view path);
-    ~ReplacingFile();
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
@@ -87,24 +67,25 @@ public:
     void commit();
 
 private:
-    [[noreturn]] void fail(int error);
+    [[noreturn]] void fail(const std::error_code& ec);
     std::string path_;
+    std::filesystem::path name_; // before folder_, which is found with it
+    Folder folder_;
     std::filesystem::path temp_;
     std::uint64_t size_ = 0;
-    WriteHandle file_;
+    NewFile file_;
 };
 
 // Writes the file through a ReplacingFile, so a failure leaves no partial file. Throws
 // vexaro::Error("cannot write \"NAME\": REASON").
 void WriteFileAtomically(std::string_view path, std::span<const std::uint8_t> bytes);
 
-// A file written directly, piece by piece: an existing file is overwritten in place and cut to
-// its new length at close(). On a failure, or when the object goes without close(), what was
-// written is removed. Throws as ReplacingFile does.
+// A file written directly, piece by piece, made new in place of whatever had its name. On a
+// failure, or when the object goes without close(), what was written is removed. Throws as
+// ReplacingFile does.
 class OutputFile {
 public:
     explicit OutputFile(std::string_view path);
-    ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -112,16 +93,18 @@ public:
     void close();
 
 private:
-    [[noreturn]] void fail(int error);
+    [[noreturn]] void fail(const std::error_code& ec);
     std::string path_;
+    Folder folder_;
     std::uint64_t size_ = 0;
-    WriteHandle file_;
+    NewFile file_;
 };
 
 // Writes the whole file through an OutputFile.
 void WriteFile(std::string_view path, std::span<const std::uint8_t> bytes);
 
-// Removes the file if it exists; errors are ignored.
+// Removes the file if it exists (a link as itself, in a folder reached as outputs are); errors
+// are ignored.
 void RemoveFile(std::string_view path);
 
 } // namespace vexaro::converter

@@ -1,17 +1,21 @@
 #include "import/ImportCommands.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
+#include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Folder.h"
+#include "base/Unicode.h"
 #include "import/SisPackage.h"
 #include "import/UnpackJob.h"
+#include "mbm/MbmFormat.h"
+#include "mbm/MbmReader.h"
 #include "tool/ConverterInstall.h"
 #include "tool/FileHelpers.h"
-#include "base/Unicode.h"
 
 namespace vexaro {
 
@@ -35,49 +39,138 @@ private:
     WindowSeam& window_;
 };
 
-// The chosen file must be there to be read before anything of the current theme goes.
-void CheckThemeFile(const std::string& chosenPath)
+[[noreturn]] void CannotOpen(const std::string& chosenPath, const std::string& reason)
 {
-    const FileBytes probe = ReadFileCapped(PathFromUtf8(chosenPath), 0);
-    if (probe.failure == ReadFailure::CannotOpen || probe.failure == ReadFailure::NotAFile)
-        throw Error("Cannot open file " + Quoted(chosenPath) + ". " + ReadFailureReason(probe, 0));
+    throw Error("Cannot open file " + Quoted(chosenPath) + ". " + reason);
 }
 
-void RemoveIfThere(const fs::path& path)
+// The theme as it was read and checked, before anything was written: a package with its
+// multi-bitmap file in memory, or the multi-bitmap file chosen, open for reading.
+struct CheckedTheme {
+    std::optional<SisExtraction> package;
+    PositionedFile file;
+    mbm::MbmFile mbm;
+};
+
+// Opens the chosen multi-bitmap file; nothing of it is read yet.
+void OpenMultiBitmapFile(const std::string& chosenPath, PositionedFile& file)
+{
+    int error = 0;
+    if (const ReadFailure failure = file.open(PathFromUtf8(chosenPath), error); failure != ReadFailure::None)
+        CannotOpen(chosenPath, ReadFailureReason(failure, error, 0));
+    if (file.size() > mbm::kMaxMbmFileBytes)
+        CannotOpen(chosenPath, ReadFailureReason(ReadFailure::TooLarge, 0, mbm::kMaxMbmFileBytes));
+}
+
+// Reads the theme's container and bitmap table and checks what unpacking it would take. False
+// when the multi-bitmap file is damaged: the window has been told.
+bool CheckTheme(const std::string& chosenPath, ThemeFileType type, const std::string& shown, WindowSeam& window,
+                CheckedTheme& theme)
+{
+    if (type == ThemeFileType::Package) {
+        // A file that cannot be opened would read as an empty package: say why instead.
+        const FileBytes probe = ReadFileCapped(PathFromUtf8(chosenPath), 0);
+        if (probe.failure == ReadFailure::CannotOpen || probe.failure == ReadFailure::NotAFile)
+            CannotOpen(chosenPath, ReadFailureReason(probe, 0));
+        theme.package.emplace(chosenPath);
+        if (!theme.package->multiBitmap())
+            throw Error(NoMultiBitmapMessage(shown));
+    } else {
+        OpenMultiBitmapFile(chosenPath, theme.file);
+    }
+    const ByteReader reader = theme.package
+                                  ? ByteReader(*theme.package->multiBitmap())
+                                  : ByteReader(ByteSource(theme.file, "Cannot read file " + Quoted(chosenPath) + ". "));
+    try {
+        theme.mbm = mbm::ReadMbm(reader);
+    } catch (const Error& e) {
+        window.showMessage("File " + std::string(sis::kMultiBitmapName) + " damaged !\n" +
+                           UnreadableMultiBitmapMessage(shown, e.what()) + "\n" + kNothingChanged);
+        return false;
+    }
+    if (theme.mbm.bitmaps.empty())
+        throw Error(NoBitmapsMessage(shown));
+    mbm::CheckThemePixels(theme.mbm, kMaxUnpackedBitmaps, shown);
+    return true;
+}
+
+[[noreturn]] void CannotCreateFolder(const fs::path& path, const std::error_code& ec)
+{
+    throw Error("Cannot create folder " + Quoted(path.string()) + ". " + ec.message());
+}
+
+[[noreturn]] void CannotCreateFile(const fs::path& path, const std::error_code& ec)
+{
+    throw Error("Cannot create file " + Quoted(path.string()) + ". " + ec.message());
+}
+
+// The workspace's folder `name` inside `parent`, a real folder made when missing.
+Folder RealFolder(const Folder& parent, const fs::path& name)
 {
     std::error_code ec;
-    fs::remove(path, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory)
-        throw Error("Cannot delete file " + Quoted(path.string()) + ". " + ec.message());
+    Folder folder = parent.ensureSub(name, ec);
+    if (ec)
+        CannotCreateFolder(parent.path() / name, ec);
+    return folder;
+}
+
+void RemoveFrom(const Folder& folder, const fs::path& name)
+{
+    if (const std::error_code ec = folder.remove(name))
+        throw Error("Cannot delete file " + Quoted((folder.path() / name).string()) + ". " + ec.message());
+}
+
+// Copies the chosen multi-bitmap file as "temp.mbm", piece by piece.
+void CopyMultiBitmapFile(const PositionedFile& from, const std::string& chosenPath, const Folder& nokia)
+{
+    const fs::path name = sis::kMultiBitmapName;
+    NewFile file;
+    if (const std::error_code ec = file.create(nokia, name))
+        CannotCreateFile(nokia.path() / name, ec);
+    const ByteReader reader(ByteSource(from, "Cannot read file " + Quoted(chosenPath) + ". "));
+    std::vector<std::uint8_t> piece(sis::kChunkBytes);
+    for (std::uint64_t at = 0; at < from.size(); at += piece.size()) {
+        const std::span<std::uint8_t> part =
+            std::span(piece).first(std::min<std::uint64_t>(piece.size(), from.size() - at));
+        reader.read(at, part);
+        if (const std::error_code ec = file.writeAt(at, part))
+            CannotCreateFile(nokia.path() / name, ec);
+    }
+    if (const std::error_code ec = file.close())
+        CannotCreateFile(nokia.path() / name, ec);
 }
 
 // Removes the numbered files (and their alpha companions) numbered `keep` and above: those of
-// an earlier, larger theme, or all of them when `keep` is 0.
-void RemoveNumberedFilesFrom(const fs::path& folder, int keep)
+// an earlier, larger theme, or all of them when `keep` is 0. What cannot be removed (a folder
+// named like a bitmap, with files in it) stays and is told in `warnings`.
+void RemoveNumberedFilesFrom(const Folder& folder, int keep, std::vector<std::string>& warnings)
 {
     std::error_code ec;
-    std::vector<fs::path> stale;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (NumberedFileNumber(it->path().filename().string()) >= keep)
-            stale.push_back(it->path());
-    for (const fs::path& path : stale)
-        RemoveIfThere(path);
+    for (const fs::path& name : folder.names(ec)) {
+        if (NumberedFileNumber(name.string()) < keep)
+            continue;
+        if (const std::error_code removed = folder.remove(name))
+            warnings.push_back("Cannot delete " + Quoted((folder.path() / name).string()) + ". " + removed.message());
+    }
 }
 
-bool IsNumberedBitmap(const fs::path& folder, int n) { return IsRegularFile(folder / (BitmapNumberText(n) + ".bmp")); }
+bool IsNumberedBitmap(const Folder& folder, int n)
+{
+    return folder.type(BitmapNumberText(n) + ".bmp") == EntryType::File;
+}
 
 // Runs the converter on the command file just written and settles "Nokia\MBM\": the numbered
 // files of this theme, nothing else. The converter removes every file it was asked for and
 // could not write, so that what stays under a number is this run's; a run that ended any other
 // way than by its own judgement (a crash, a bad command) leaves nothing to trust.
-void Unpack(const Workspace& workspace, OpenOutcome& outcome)
+void Unpack(const Folder& unpacked, OpenOutcome& outcome)
 {
     const ChildResult run = RunConverter("Nokia\\mbm.txt");
     const int named = std::clamp(outcome.announced, 0, kMaxUnpackedBitmaps);
     const bool judged = run.exitStatus == 0 || run.exitStatus == 1;
-    RemoveNumberedFilesFrom(workspace.unpacked(), judged ? named : 0);
+    RemoveNumberedFilesFrom(unpacked, judged ? named : 0, outcome.warnings);
     for (int n = 0; n < named; ++n) {
-        if (IsNumberedBitmap(workspace.unpacked(), n))
+        if (IsNumberedBitmap(unpacked, n))
             ++outcome.unpacked;
         else
             outcome.lost.push_back(n);
@@ -90,6 +183,36 @@ void Redrawn(const Redraw& redraw)
 {
     if (redraw)
         redraw();
+}
+
+// Writes the checked theme into the workspace and unpacks it.
+void WriteAndUnpack(const Workspace& workspace, const std::string& chosenPath, const CheckedTheme& theme,
+                    WindowSeam& window, const Folder& nokia, const Folder& unpacked, OpenOutcome& outcome)
+{
+    // The new theme replaces the old one, and the converter never meets a command file it was
+    // not just given: a package can carry a "mbm.txt" of its own.
+    RemoveFrom(nokia, sis::kMultiBitmapName);
+    RemoveFrom(nokia, "mbm.txt");
+    if (theme.package) {
+        const std::vector<std::string> skipped = theme.package->writeInto(nokia, window);
+        outcome.warnings.insert(outcome.warnings.end(), skipped.begin(), skipped.end());
+    } else {
+        CopyMultiBitmapFile(theme.file, chosenPath, nokia);
+    }
+
+    window.setOpenCaption("Opening mbm file...");
+    window.processMessages();
+    MakeCurrentFolder(workspace.folder());
+    const std::optional<MbmBitmapCount> bitmaps =
+        WriteUnpackCommandFile("Nokia\\temp.mbm", "Nokia\\mbm.txt", "", "Nokia\\MBM\\", window);
+    if (!bitmaps) {
+        // The file changed since it was checked.
+        outcome.damaged = true;
+        RemoveNumberedFilesFrom(unpacked, 0, outcome.warnings);
+        return;
+    }
+    outcome.announced = std::max(bitmaps->count, 0);
+    Unpack(unpacked, outcome);
 }
 
 } // namespace
@@ -120,72 +243,66 @@ std::string OpenOutcome::problems() const
     return text;
 }
 
-int NumberedFileNumber(const std::string& name)
+std::string AfterFailureLine(int unpacked, const std::string& themeName)
 {
-    const bool plain = name.size() == 7 && name.ends_with(".bmp");
-    const bool alpha = name.size() == 13 && name.ends_with("-alpha.bmp");
-    if ((!plain && !alpha) ||
-        !std::all_of(name.begin(), name.begin() + 3, [](unsigned char c) { return std::isdigit(c); }))
-        return -1;
-    return (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
+    if (unpacked == 0)
+        return "No theme is open now: the one opened before was removed";
+    return "Open now: the " + std::to_string(unpacked) + " bitmaps unpacked of " + Quoted(themeName);
+}
+
+std::string NoMultiBitmapMessage(const std::string& themeName)
+{
+    return Quoted(themeName) + " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file";
+}
+
+std::string NoBitmapsMessage(const std::string& themeName)
+{
+    return Quoted(themeName) + " holds no bitmaps\nIts multi-bitmap file lists none";
+}
+
+std::string UnreadableMultiBitmapMessage(const std::string& themeName, const std::string& reason)
+{
+    return Quoted(themeName) + " is no multi-bitmap file that can be read\n" + reason;
 }
 
 OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type, WindowSeam& window,
                       const Redraw& redraw)
 {
     const OpenAtRest atRest(window);
-    CheckThemeFile(chosenPath);
-
-    // Folders that are links are replaced by real ones: nothing is ever written through them.
-    const fs::path source = workspace.source();
-    EnsureRealFolder(source);
-    // The new theme replaces the old one, and the converter never meets a command file it was
-    // not just given: a package can carry a "mbm.txt" of its own.
-    RemoveIfThere(source / "temp.mbm");
-    RemoveIfThere(source / "mbm.txt");
-
-    if (type == ThemeFileType::Package) {
-        ExtractSisPackage(chosenPath, (source / "").string(), window);
-    } else {
-        std::error_code ec;
-        CopyFileReplacing(PathFromUtf8(chosenPath), source / "temp.mbm", ec);
-        if (ec) {
-            RemoveIfThere(source / "temp.mbm");
-            throw Error("Cannot create file " + Quoted((source / "temp.mbm").string()) + ". " + ec.message());
-        }
-    }
-
+    const std::string shown = PathFromUtf8(chosenPath).filename().string();
     OpenOutcome outcome;
-    EnsureRealFolder(workspace.unpacked());
-    if (!IsRegularFile(source / "temp.mbm")) {
-        RemoveNumberedFilesFrom(workspace.unpacked(), 0);
-        Redrawn(redraw);
-        throw Error(Quoted(PathFromUtf8(chosenPath).filename().string()) + " holds no theme bitmaps\n"
-                                                                           "It has no multi-bitmap (.mbm) file");
+    CheckedTheme theme;
+    try {
+        if (!CheckTheme(chosenPath, type, shown, window, theme)) {
+            outcome.damaged = true;
+            return outcome;
+        }
+    } catch (const Error& e) {
+        throw Error(std::string(e.what()) + "\n" + kNothingChanged);
     }
 
-    window.setOpenCaption("Opening mbm file...");
-    window.processMessages();
     std::error_code ec;
-    fs::current_path(workspace.folder(), ec);
+    const Folder folder = Folder::Open(workspace.folder(), ec);
     if (ec)
-        ThrowIoError(ec.value());
-    const std::optional<MbmBitmapCount> bitmaps =
-        WriteUnpackCommandFile("Nokia\\temp.mbm", "Nokia\\mbm.txt", "", "Nokia\\MBM\\", window);
-    if (!bitmaps) {
-        outcome.damaged = true;
-        RemoveNumberedFilesFrom(workspace.unpacked(), 0);
-    } else {
-        outcome.announced = std::max(bitmaps->count, 0);
-        try {
-            Unpack(workspace, outcome);
-        } catch (const Error&) {
-            RemoveNumberedFilesFrom(workspace.unpacked(), 0);
-            Redrawn(redraw);
-            throw;
-        }
+        throw Error("Cannot open folder " + Quoted(workspace.folder().string()) + ". " + ec.message() + "\n" +
+                    kNothingChanged);
+    std::optional<Folder> unpacked;
+    try {
+        const Folder nokia = RealFolder(folder, "Nokia");
+        unpacked.emplace(RealFolder(nokia, "MBM"));
+        WriteAndUnpack(workspace, chosenPath, theme, window, nokia, *unpacked, outcome);
+    } catch (const Error& e) {
+        // What the converter did not finish is not the theme: none is open then.
+        if (unpacked)
+            RemoveNumberedFilesFrom(*unpacked, 0, outcome.warnings);
+        Redrawn(redraw);
+        throw Error(std::string(e.what()) + "\n" + AfterFailureLine(0, shown));
     }
-    Redrawn(redraw);
+    try {
+        Redrawn(redraw);
+    } catch (const Error& e) {
+        throw Error(std::string(e.what()) + "\n" + AfterFailureLine(outcome.unpacked, shown));
+    }
     return outcome;
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -17,14 +16,9 @@
 #include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
-#include "tool/Workspace.h"
+#include "base/Folder.h"
 #include "base/Unicode.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "tool/Workspace.h"
 
 namespace vexaro {
 namespace sis {
@@ -204,7 +198,9 @@ void ReadSourceName(const ByteReader& in, const SisHeader& h, std::size_t index,
     if (r.sourceNameLength > kMaxNameBytes)
         Damaged(packageName, what + " is " + std::to_string(r.sourceNameLength) + " bytes long; at most " +
                                  std::to_string(kMaxNameBytes) + " are read");
-    r.sourceName = DecodeName(*in.bytes(r.sourceNamePosition, r.sourceNameLength), h.release);
+    // An empty name may give any position, also one past the end: nothing is read for it.
+    if (r.sourceNameLength != 0)
+        r.sourceName = DecodeName(*in.bytes(r.sourceNamePosition, r.sourceNameLength), h.release);
 }
 
 void CheckEntryData(const ByteReader& in, std::size_t index, const SisFileRecord& r, const std::string& packageName)
@@ -252,97 +248,6 @@ SisPackage Parse(const ByteReader& in, const std::string& packageName)
 }
 
 // --- extraction --------------------------------------------------------------------------------
-
-[[noreturn]] void CannotCreate(const std::string& path, int error)
-{
-    throw Error("Cannot create file " + Quoted(path) + ". " + SystemReason(error != 0 ? error : EIO));
-}
-
-// A new file in the source folder. Until commit() has succeeded, a failure or the destructor
-// removes it, so that nothing half-written stays under its name.
-class OutputFile {
-public:
-    explicit OutputFile(std::string path) : path_(std::move(path))
-    {
-        errno = 0;
-        file_ = Create(path_);
-        if (file_ == nullptr)
-            CannotCreate(path_, errno);
-    }
-    ~OutputFile() { abandon(); }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    void write(std::span<const std::uint8_t> bytes)
-    {
-        errno = 0;
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-            fail(errno);
-    }
-
-    void commit()
-    {
-        errno = 0;
-        std::FILE* file = std::exchange(file_, nullptr);
-        if (std::fclose(file) != 0) {
-            const int error = errno;
-            Remove(path_);
-            CannotCreate(path_, error);
-        }
-    }
-
-private:
-    // A new file; an earlier file, link or FIFO of that name is removed first, so that nothing
-    // is written through it. Null with errno set when it cannot be made.
-    static std::FILE* Create(const std::string& path)
-    {
-#ifdef _WIN32
-        const fs::path file = PathFromUtf8(path);
-        std::error_code ec;
-        const fs::file_type type = fs::symlink_status(file, ec).type();
-        if (!ec && type != fs::file_type::not_found && type != fs::file_type::directory)
-            fs::remove(file, ec); // a failure shows when the file is opened
-        return _wfopen(file.c_str(), L"wb");
-#else
-        auto createNew = [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); };
-        int fd = createNew();
-        if (fd < 0 && errno == EEXIST && ::unlink(path.c_str()) == 0) // a folder stays: EISDIR
-            fd = createNew();
-        if (fd < 0)
-            return nullptr;
-        std::FILE* file = ::fdopen(fd, "wb");
-        if (file == nullptr) {
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-        }
-        return file;
-#endif
-    }
-
-    static void Remove(const std::string& path)
-    {
-        std::error_code ignored;
-        fs::remove(PathFromUtf8(path), ignored);
-    }
-
-    void abandon()
-    {
-        if (file_ == nullptr)
-            return;
-        std::fclose(std::exchange(file_, nullptr));
-        Remove(path_);
-    }
-
-    [[noreturn]] void fail(int error)
-    {
-        abandon();
-        CannotCreate(path_, error);
-    }
-
-    std::string path_;
-    std::FILE* file_ = nullptr;
-};
 
 // Where the bytes of an entry go, piece by piece in order.
 using EntrySink = std::function<void(std::span<const std::uint8_t>)>;
@@ -444,19 +349,71 @@ void TakeEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, 
         CopyEntry(entry);
 }
 
-// Writes the entry's file, or only checks its data when the reader refuses its name.
-void WriteEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, const std::string& sourceFolder,
-                const std::string& packageName)
+// The entry that extraction leaves as kMultiBitmapName: the last one of that name, or none.
+std::optional<std::size_t> MultiBitmapRecord(const SisPackage& package)
 {
-    const std::string name = OutputName(r.sourceName);
-    if (name.empty()) {
-        TakeEntry(in, index, r, nullptr, packageName);
+    for (std::size_t i = package.records.size(); i-- > 0;) {
+        const SisFileRecord& r = package.records[i];
+        if (r.forkCount != 0 && OutputName(r.sourceName) == kMultiBitmapName)
+            return i;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::uint8_t> TakeIntoMemory(const ByteReader& in, std::size_t index, const SisFileRecord& r,
+                                         const std::string& packageName)
+{
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(r.originalLength);
+    const EntrySink sink = [&bytes](std::span<const std::uint8_t> piece) {
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
+    };
+    TakeEntry(in, index, r, &sink, packageName);
+    return bytes;
+}
+
+[[noreturn]] void CannotCreate(const fs::path& path, const std::error_code& ec)
+{
+    throw Error("Cannot create file " + Quoted(path.string()) + ". " + ec.message());
+}
+
+// Whether the file system refused a file for its name: one too long, a folder of that name, a
+// name it cannot spell. A package may carry one odd file; a disk that cannot be written is
+// another matter.
+bool IsNameRefused(const std::error_code& ec)
+{
+    return ec == std::errc::filename_too_long || ec == std::errc::is_a_directory || ec == std::errc::invalid_argument ||
+           ec == std::errc::illegal_byte_sequence || ec == std::errc::no_such_file_or_directory;
+}
+
+// Writes the entry's file `name` into `folder`: the bytes in memory when given, else taken
+// from the package. A file whose name the file system refuses is left out and told in
+// `skipped`, unless it is the theme's own; any other failure throws, and no file stays under
+// that name.
+void WriteEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, const Folder& folder,
+                const std::string& name, const std::vector<std::uint8_t>* memory, const std::string& packageName,
+                std::vector<std::string>& skipped)
+{
+    const fs::path path = folder.path() / PathFromUtf8(name);
+    NewFile file;
+    if (const std::error_code ec = file.create(folder, PathFromUtf8(name))) {
+        if (name == kMultiBitmapName || !IsNameRefused(ec))
+            CannotCreate(path, ec);
+        skipped.push_back(Quoted(DisplayName(r.sourceName)) + ": " + ec.message());
         return;
     }
-    OutputFile file(sourceFolder + name);
-    const EntrySink sink = [&file](std::span<const std::uint8_t> piece) { file.write(piece); };
-    TakeEntry(in, index, r, &sink, packageName);
-    file.commit();
+    std::uint64_t written = 0;
+    const EntrySink sink = [&](std::span<const std::uint8_t> piece) {
+        if (const std::error_code ec = file.writeAt(written, piece))
+            CannotCreate(path, ec);
+        written += piece.size();
+    };
+    if (memory != nullptr)
+        sink(*memory);
+    else
+        TakeEntry(in, index, r, &sink, packageName);
+    if (const std::error_code ec = file.close())
+        CannotCreate(path, ec);
 }
 
 } // namespace
@@ -469,19 +426,10 @@ SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::strin
 std::optional<std::vector<std::uint8_t>> ReadMultiBitmapEntry(const ByteReader& in, const std::string& packageName)
 {
     const SisPackage package = Parse(in, packageName);
-    for (std::size_t i = package.records.size(); i-- > 0;) {
-        const SisFileRecord& r = package.records[i];
-        if (r.forkCount == 0 || OutputName(r.sourceName) != kMultiBitmapName)
-            continue;
-        std::vector<std::uint8_t> bytes;
-        bytes.reserve(r.originalLength);
-        const EntrySink sink = [&bytes](std::span<const std::uint8_t> piece) {
-            bytes.insert(bytes.end(), piece.begin(), piece.end());
-        };
-        TakeEntry(in, i, r, &sink, packageName);
-        return bytes;
-    }
-    return std::nullopt;
+    const std::optional<std::size_t> theme = MultiBitmapRecord(package);
+    if (!theme)
+        return std::nullopt;
+    return TakeIntoMemory(in, *theme, package.records[*theme], packageName);
 }
 
 std::string DisplayName(std::string_view sourceName)
@@ -500,37 +448,69 @@ std::string OutputName(std::string_view sourceName)
     const bool unusable = std::any_of(display.begin(), display.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos;
     });
-    if (display.empty() || display == "." || display == ".." || unusable || IsWindowsDeviceName(display))
+    // "MBM" would stand where the unpacked bitmaps folder goes (in any case on Windows).
+    const bool folderName = display.size() == 3 && std::tolower(static_cast<unsigned char>(display[0])) == 'm' &&
+                            std::tolower(static_cast<unsigned char>(display[1])) == 'b' &&
+                            std::tolower(static_cast<unsigned char>(display[2])) == 'm';
+    if (display.empty() || display == "." || display == ".." || unusable || IsWindowsDeviceName(display) || folderName)
         return {};
     return display;
 }
 
 } // namespace sis
 
-void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window)
+SisExtraction::SisExtraction(const std::string& packagePath)
+    : packageName_(PathFromUtf8(packagePath).filename().string())
 {
-    const std::string packageName = PathFromUtf8(packagePath).filename().string();
-    PositionedFile file;
     int error = 0;
-    const ReadFailure failure = file.open(PathFromUtf8(packagePath), error);
+    const ReadFailure failure = file_.open(PathFromUtf8(packagePath), error);
     if (failure == ReadFailure::NotAFile)
         throw Error("Cannot open file " + Quoted(packagePath) + ". Not a regular file");
     // A file that cannot be opened is read as an empty package.
-    const ByteReader in(failure == ReadFailure::None
-                            ? ByteSource(file, "Cannot read file " + Quoted(packagePath) + ". ")
-                            : ByteSource(std::span<const std::uint8_t>()));
-    const sis::SisPackage package = sis::Parse(in, packageName);
+    reader_.emplace(failure == ReadFailure::None ? ByteSource(file_, "Cannot read file " + Quoted(packagePath) + ". ")
+                                                 : ByteSource(std::span<const std::uint8_t>()));
+    package_ = sis::Parse(*reader_, packageName_);
+    theme_ = sis::MultiBitmapRecord(package_);
+    for (std::size_t i = 0; i < package_.records.size(); ++i) {
+        const sis::SisFileRecord& r = package_.records[i];
+        if (theme_ && i == *theme_)
+            multiBitmap_ = sis::TakeIntoMemory(*reader_, i, r, packageName_);
+        else if (r.forkCount != 0)
+            sis::TakeEntry(*reader_, i, r, nullptr, packageName_);
+    }
+}
 
-    window.setProgressMax(static_cast<int>(package.records.size()));
-    for (std::size_t i = 0; i < package.records.size(); ++i) {
-        const sis::SisFileRecord& r = package.records[i];
-        window.setOpenCaption("Process : " + sis::DisplayName(r.sourceName));
+std::vector<std::string> SisExtraction::writeInto(const Folder& folder, WindowSeam& window) const
+{
+    std::vector<std::string> skipped;
+    window.setProgressMax(static_cast<int>(package_.records.size()));
+    for (std::size_t i = 0; i < package_.records.size(); ++i) {
+        const sis::SisFileRecord& r = package_.records[i];
+        window.setOpenCaption("Process : " + VisibleText(sis::DisplayName(r.sourceName)));
         window.processMessages();
-        if (r.forkCount != 0)
-            sis::WriteEntry(in, i, r, sourceFolder, packageName);
+        const std::string name = sis::OutputName(r.sourceName);
+        if (r.forkCount != 0 && name.empty() && !sis::DisplayName(r.sourceName).empty())
+            skipped.push_back(Quoted(sis::DisplayName(r.sourceName)) + ": no file may have that name here");
+        // Of the entries named as the theme's multi-bitmap file only the last stays: it is written
+        // from the bytes that were checked.
+        const bool theme = theme_ && i == *theme_;
+        if (r.forkCount != 0 && !name.empty() && (name != sis::kMultiBitmapName || theme))
+            sis::WriteEntry(*reader_, i, r, folder, name, theme ? &*multiBitmap_ : nullptr, packageName_, skipped);
         window.setProgressPosition(static_cast<int>(i + 1));
         window.processMessages();
     }
+    return skipped;
+}
+
+std::vector<std::string> ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder,
+                                           WindowSeam& window)
+{
+    const SisExtraction package(packagePath);
+    std::error_code ec;
+    const Folder folder = Folder::Open(PathFromUtf8(sourceFolder), ec);
+    if (ec)
+        throw Error("Cannot open folder " + Quoted(sourceFolder) + ". " + ec.message());
+    return package.writeInto(folder, window);
 }
 
 } // namespace vexaro

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "base/ByteReader.h"
+#include "base/Files.h"
+#include "base/Folder.h"
 #include "tool/WindowSeam.h"
 
 namespace vexaro {
@@ -23,10 +25,14 @@ namespace vexaro {
 // with a separator. Every file is written directly in that folder under its display name (the
 // source name after its last "\", "/" or ":"); a name with the extension ".mbm" (exact case)
 // becomes "temp.mbm". Files are written in table order; a later file replaces an earlier one of
-// the same name (the earlier file is removed, never written through). An entry whose name the
-// reader refuses (empty, ".", "..", a NUL character, a Windows device name) writes no file and
-// no message. The package is read by positioned reads and every entry is copied or inflated in
-// chunks of kChunkBytes, so extracting holds a few chunks in memory whatever the sizes.
+// the same name (the earlier file is removed, never written through). The whole package is read
+// and checked before anything is written (see SisExtraction); every entry is then copied or
+// inflated in chunks of kChunkBytes, the multi-bitmap file written from the bytes checked.
+//
+// Returns the files left out, one line each ("NAME": REASON): an entry whose name the reader
+// refuses (".", "..", a control character, a Windows device name, "MBM") or whose file cannot
+// be made (a name too long for the file system, a folder of that name). An entry without a
+// name is left out without a word.
 //
 // A file that cannot be opened (missing, no permission) or is shorter than 22 bytes extracts
 // nothing and reports nothing (progress maximum 0).
@@ -41,16 +47,18 @@ namespace vexaro {
 //                                                          the stored length can produce
 //   "Package "NAME" would unpack to N bytes; ..."          original lengths summing to more
 //                                                          than kMaxUnpackedBytes
-// Throws Error part-way, after the caption of the failing entry; the files of the entries before
-// it stay, and no file is left under that entry's name:
 //   "Error\nPackage "NAME" is damaged: file record I (DISPLAY): the compressed data ..."
 //                                         a zlib stream that is corrupt (zlib's reason follows),
 //                                         ends early or yields more than its original length
-//   "Cannot create file "PATH". REASON"   the output file cannot be created or written (a
-//                                         read-only or full disk, a folder in the way)
+//   "Cannot read file "PATH". REASON"     the package cannot be read
+// Throws Error part-way, after the caption of the failing entry; the files of the entries before
+// it stay, and no file is left under that entry's name:
+//   "Cannot create file "PATH". REASON"   the multi-bitmap file cannot be made, or a file cannot
+//                                         be written (a read-only or full disk)
 //   "Cannot read file "PATH". REASON"     the package cannot be read any more
 // std::bad_alloc passes through.
-void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window);
+std::vector<std::string> ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder,
+                                           WindowSeam& window);
 
 namespace sis {
 
@@ -176,9 +184,34 @@ std::optional<std::vector<std::uint8_t>> ReadMultiBitmapEntry(const ByteReader& 
 // The source name after its last "\", "/" or ":".
 std::string DisplayName(std::string_view sourceName);
 // The name the entry is written under in the source folder, or "" when it writes no file
-// (empty, ".", "..", a control character or one of < > " | ? *, or a Windows device name such
-// as "CON" or "nul.txt").
+// (empty, ".", "..", a control character or one of < > " | ? *, a Windows device name such
+// as "CON" or "nul.txt", or "MBM" in any case, the unpacked bitmaps folder's name).
 std::string OutputName(std::string_view sourceName);
 
 } // namespace sis
+
+// A package read through before anything of it is written: header, table and names (as
+// ParseSisPackage), then the data of every entry, compressed entries inflated and dropped, and
+// the theme's multi-bitmap file (the entry extraction leaves as "temp.mbm") kept in memory, at
+// most kMaxUnpackedBytes. The constructor throws what ExtractSisPackage throws before writing.
+class SisExtraction {
+public:
+    explicit SisExtraction(const std::string& packagePath);
+    SisExtraction(const SisExtraction&) = delete;
+    SisExtraction& operator=(const SisExtraction&) = delete;
+
+    // The theme's multi-bitmap file; nothing when the package holds none.
+    const std::optional<std::vector<std::uint8_t>>& multiBitmap() const { return multiBitmap_; }
+    // Writes the files into `folder` as ExtractSisPackage does, and returns the files left out.
+    std::vector<std::string> writeInto(const Folder& folder, WindowSeam& window) const;
+
+private:
+    std::string packageName_;
+    PositionedFile file_;
+    std::optional<ByteReader> reader_;
+    sis::SisPackage package_;
+    std::optional<std::size_t> theme_;
+    std::optional<std::vector<std::uint8_t>> multiBitmap_;
+};
+
 } // namespace vexaro

@@ -10,6 +10,7 @@
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Unicode.h"
+#include "import/ImportCommands.h"
 #include "import/SisPackage.h"
 #include "import/UnpackJob.h"
 #include "mbm/MbmFormat.h"
@@ -60,7 +61,17 @@ std::optional<PixelSize> WantedSize(const ThemeFacts& facts, const ThemeField& f
     return CommonIconSize(facts, field.form == 1 ? 2 : 1);
 }
 
-void Suggest(ThemeFacts& facts)
+// Whether `b` unpacks, decoding it the first time it is asked.
+bool Unpacks(BitmapFacts& b, const DecodeCheck& decode)
+{
+    if (b.fault.empty() && !b.decoded && decode) {
+        b.fault = decode(b);
+        b.decoded = true;
+    }
+    return b.fault.empty();
+}
+
+void Suggest(ThemeFacts& facts, const DecodeCheck& decode)
 {
     std::set<int> named;
     for (const FieldFacts& f : facts.fields)
@@ -70,12 +81,12 @@ void Suggest(ThemeFacts& facts)
         if (f.fits)
             continue;
         f.wanted = WantedSize(facts, ThemeFieldOf(f.field));
-        for (const BitmapFacts& b : facts.bitmaps) {
-            const bool offered = b.fault.empty() && b.number < kMaxUnpackedBitmaps && b.colourMode != mbm::kGrey &&
-                                 named.count(b.number) == 0;
+        for (BitmapFacts& b : facts.bitmaps) {
+            const bool offered =
+                b.number < kMaxUnpackedBitmaps && b.colourMode != mbm::kGrey && named.count(b.number) == 0;
             const bool sized = f.wanted ? (PixelSize{b.width, b.height} == *f.wanted)
                                         : (b.width <= kLargestIcon.width && b.height <= kLargestIcon.height);
-            if (offered && sized)
+            if (offered && sized && Unpacks(b, decode))
                 f.suggestions.push_back(b.number);
         }
     }
@@ -98,13 +109,18 @@ void Suggest(ThemeFacts& facts)
     throw Error("Cannot open file " + Quoted(file) + ". " + reason);
 }
 
-std::vector<BitmapFacts> ReadNamedFacts(std::span<const std::uint8_t> bytes, const std::string& shown)
+BitmapFacts FactsOf(const mbm::MbmBitmapRecord& record)
 {
-    try {
-        return ReadBitmapFacts(bytes);
-    } catch (const Error& e) {
-        throw Error(Quoted(shown) + " is no multi-bitmap file that can be read\n" + e.what());
-    }
+    BitmapFacts b;
+    b.number = static_cast<int>(record.index);
+    b.width = record.header.width;
+    b.height = record.header.height;
+    b.bitsPerPixel = record.header.bitsPerPixel;
+    b.colourMode = record.header.colourMode;
+    b.compression = record.header.compression;
+    b.bytes = record.header.size;
+    b.fault = record.fault;
+    return b;
 }
 
 ThemeFacts InspectMultiBitmapFile(const fs::path& path, const std::string& shown, const FieldTexts& fields)
@@ -112,38 +128,21 @@ ThemeFacts InspectMultiBitmapFile(const fs::path& path, const std::string& shown
     const FileBytes file = ReadFileCapped(path, mbm::kMaxMbmFileBytes);
     if (!file)
         CannotOpen(shown, ReadFailureReason(file, mbm::kMaxMbmFileBytes));
-    return DescribeTheme(shown, ReadNamedFacts(file.bytes, shown), fields);
+    return InspectMultiBitmap(shown, file.bytes, fields);
 }
 
 } // namespace
 
 std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes)
 {
-    const mbm::MbmFile file = mbm::ReadMbm(bytes);
     std::vector<BitmapFacts> facts;
-    for (const mbm::MbmBitmapRecord& record : file.bitmaps) {
-        BitmapFacts b;
-        b.number = static_cast<int>(record.index);
-        b.width = record.header.width;
-        b.height = record.header.height;
-        b.bitsPerPixel = record.header.bitsPerPixel;
-        b.colourMode = record.header.colourMode;
-        b.compression = record.header.compression;
-        b.bytes = record.header.size;
-        b.fault = record.fault;
-        if (b.fault.empty()) {
-            try {
-                (void)mbm::DecodeBitmap(bytes, record);
-            } catch (const Error& e) {
-                b.fault = e.what();
-            }
-        }
-        facts.push_back(std::move(b));
-    }
+    for (const mbm::MbmBitmapRecord& record : mbm::ReadMbm(bytes).bitmaps)
+        facts.push_back(FactsOf(record));
     return facts;
 }
 
-ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitmaps, const FieldTexts& fields)
+ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitmaps, const FieldTexts& fields,
+                         const DecodeCheck& decode)
 {
     ThemeFacts facts{name, std::move(bitmaps), {}, {}};
     for (const ThemeField& field : kThemeFields) {
@@ -152,7 +151,7 @@ ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitma
         f.text = fields[static_cast<std::size_t>(field.number - 1)];
         f.bitmap = NamedBitmap(f.text);
         f.exists = f.bitmap >= 0 && static_cast<std::size_t>(f.bitmap) < facts.bitmaps.size() &&
-                   facts.bitmaps[static_cast<std::size_t>(f.bitmap)].fault.empty();
+                   Unpacks(facts.bitmaps[static_cast<std::size_t>(f.bitmap)], decode);
         if (!field.isIcon())
             f.expected = field.size;
         if (f.exists) {
@@ -160,8 +159,31 @@ ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitma
             f.fits = !f.expected || *f.expected == PixelSize{b.width, b.height};
         }
     }
-    Suggest(facts);
+    Suggest(facts, decode);
     return facts;
+}
+
+ThemeFacts InspectMultiBitmap(const std::string& name, std::span<const std::uint8_t> bytes, const FieldTexts& fields)
+{
+    mbm::MbmFile file;
+    try {
+        file = mbm::ReadMbm(bytes);
+    } catch (const Error& e) {
+        throw Error(UnreadableMultiBitmapMessage(name, e.what()));
+    }
+    mbm::CheckThemePixels(file, kMaxUnpackedBitmaps, name);
+    std::vector<BitmapFacts> bitmaps;
+    for (const mbm::MbmBitmapRecord& record : file.bitmaps)
+        bitmaps.push_back(FactsOf(record));
+    const DecodeCheck decode = [&](const BitmapFacts& b) -> std::string {
+        try {
+            (void)mbm::DecodeBitmap(bytes, file.bitmaps[static_cast<std::size_t>(b.number)]);
+            return "";
+        } catch (const Error& e) {
+            return e.what();
+        }
+    };
+    return DescribeTheme(name, std::move(bitmaps), fields, decode);
 }
 
 ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields)
@@ -177,16 +199,15 @@ ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const F
     const std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(
         ByteReader(ByteSource(package, "Cannot read file " + Quoted(file) + ". ")), packageName);
     if (!mbm)
-        throw Error(Quoted(packageName) + " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
-    return DescribeTheme(file, ReadNamedFacts(*mbm, file), fields);
+        throw Error(NoMultiBitmapMessage(packageName));
+    return InspectMultiBitmap(file, *mbm, fields);
 }
 
 ThemeFacts InspectWorkspace(const Workspace& workspace, const FieldTexts& fields)
 {
     const fs::path mbm = workspace.source() / sis::kMultiBitmapName;
     if (!IsRegularFile(mbm))
-        throw Error("No theme is open in " + Quoted(workspace.folder().string()) +
-                    ": open one first, or name a theme file");
+        throw Error(NoThemeOpenMessage(workspace) + ", or name a theme file");
     return InspectMultiBitmapFile(mbm, mbm.string(), fields);
 }
 

@@ -13,6 +13,7 @@
 // already names, and only numbers the unpacking writes (below kMaxUnpackedBitmaps).
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,7 +35,9 @@ struct BitmapFacts {
     std::uint32_t colourMode = 0;  // 0 grey, 1 colour, 2 alpha, 3 premultiplied alpha
     std::uint32_t compression = 0; // 0 none, 1 byte RLE, 2 12-bit, 3 16-bit, 4 24-bit, 5 32-bit, 6 32-bit alpha
     std::int64_t bytes = 0;        // what the bitmap takes in the file: its header and stored data
-    std::string fault;             // why it cannot be unpacked; empty when it can
+    // Why it cannot be unpacked; empty when it can, or when its pixels were never decoded.
+    std::string fault;
+    bool decoded = false; // its pixels were decoded (to find whether it unpacks)
 };
 
 struct FieldFacts {
@@ -57,20 +60,35 @@ struct ThemeFacts {
     std::string setLine; // "--set 2=005 --set 4=170", "" when nothing to offer
 };
 
-// The bitmaps of the multi-bitmap file `bytes`, each one decoded to find whether it can be
-// unpacked. Throws Error when the bytes are no multi-bitmap file.
+// The bitmaps of the multi-bitmap file `bytes` as their headers declare them; a header that
+// fails its checks gives the fault, no pixels are decoded. Throws Error when the bytes are no
+// multi-bitmap file.
 std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes);
 
+// Decodes the pixels of `bitmap`: "" when it unpacks, else why not.
+using DecodeCheck = std::function<std::string(const BitmapFacts& bitmap)>;
+
 // The fifteen fields against `bitmaps`, with the suggestions and the --set line (rules above).
-ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitmaps, const FieldTexts& fields);
+// Only the bitmaps a field names, and those of a size a field would be offered, are decoded,
+// each once, through `decode` (none without it), and their facts keep the result.
+ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitmaps, const FieldTexts& fields,
+                         const DecodeCheck& decode = {});
+
+// The multi-bitmap file `bytes`, named `name` in messages, against the fields, its bitmaps
+// decoded only where DescribeTheme asks. Throws Error when the bytes are no multi-bitmap file
+// (UnreadableMultiBitmapMessage) or its bitmaps, as an Open would unpack them, come to more than
+// mbm::kMaxThemePixels (mbm::CheckThemePixels); nothing is decoded then.
+ThemeFacts InspectMultiBitmap(const std::string& name, std::span<const std::uint8_t> bytes, const FieldTexts& fields);
 
 // The theme file `file`; a package's multi-bitmap entry is read into memory. Throws Error when
 // the file cannot be read ("Cannot open file "NAME". REASON"), the package is damaged or holds no
-// multi-bitmap file, or that file is no multi-bitmap file.
+// multi-bitmap file (NoMultiBitmapMessage), that file is no multi-bitmap file
+// (UnreadableMultiBitmapMessage), or the bitmaps an Open would unpack come to more than
+// mbm::kMaxThemePixels (mbm::CheckThemePixels).
 ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields);
 
-// The theme opened in `workspace` ("Nokia\temp.mbm"). Throws Error when none is, and as
-// InspectThemeFile does.
+// The theme opened in `workspace` ("Nokia\temp.mbm"). Throws Error when none is
+// (NoThemeOpenMessage, ", or name a theme file"), and as InspectThemeFile does.
 ThemeFacts InspectWorkspace(const Workspace& workspace, const FieldTexts& fields);
 
 } // namespace vexaro

@@ -1,14 +1,13 @@
 #include "import/UnpackJob.h"
 
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Folder.h"
 #include "tool/Workspace.h"
 
 namespace vexaro {
@@ -62,23 +61,16 @@ void CreateOutputFolder(std::string folder)
     fs::create_directories(NativePath(folder), ignored);
 }
 
-// Writes `text` as the whole of `path`. A file that fails while being written is removed
+// Writes `text` as the whole of `path`, a new file (never written through a link that was there
+// or into a folder reached through one). A file that fails while being written is removed
 // again, so that the converter never runs half a command file.
 void WriteCommandFile(const fs::path& path, const std::string& text)
 {
-    errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) {
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (out)
-            return;
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    if (const std::error_code ec = WriteNewFile(path, bytes)) {
+        std::error_code ignored;
+        throw Error("Cannot create file " + Quoted(fs::absolute(path, ignored).string()) + ". " + ec.message());
     }
-    const int error = errno != 0 ? errno : EIO;
-    std::error_code ec;
-    if (fs::is_regular_file(fs::symlink_status(path, ec)))
-        fs::remove(path, ec);
-    throw Error("Cannot create file " + Quoted(fs::absolute(path, ec).string()) + ". " + SystemReason(error));
 }
 
 } // namespace

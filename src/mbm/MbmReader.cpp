@@ -323,7 +323,8 @@ void CheckThemePixels(const MbmFile& file, std::size_t count, const std::string&
     const std::uint64_t pixels = DecodedPixels(file, count);
     if (pixels > kMaxThemePixels)
         throw Error("The theme " + Quoted(name) + " is too large: its bitmaps would unpack to " +
-                    std::to_string(pixels) + " pixels, more than the limit of " + std::to_string(kMaxThemePixels));
+                    std::to_string(pixels) + " pixels, more than the limit of " + std::to_string(kMaxThemePixels) +
+                    " pixels");
 }
 
 } // namespace vexaro::mbm

@@ -1,10 +1,8 @@
 #include "siemens/ThemeBuild.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -14,6 +12,7 @@
 #include "bitmap/BmpCodec.h"
 #include "tool/ConverterInstall.h"
 #include "base/Error.h"
+#include "base/Folder.h"
 #include "tool/FieldDefaults.h"
 #include "tool/FileHelpers.h"
 
@@ -37,27 +36,19 @@ fs::path InWorkspace(const Workspace& workspace, const std::string& systemPath)
     return workspace.folder() / NativePath(systemPath);
 }
 
-// Creates or truncates "Siemens\mbm.txt" and writes one line per item, each ended by CR LF.
-// The converter runs only after this has written the whole file (a failure throws), so it never
-// meets a command file that its build did not just write.
+// Writes "Siemens\mbm.txt" anew, one line per item, each ended by CR LF. The converter runs
+// only after this has written the whole file (a failure throws, and leaves no file), so it never
+// meets a command file that its build did not just write. The path is taken from the workspace,
+// the current directory, no link followed.
 void WriteCommandFile(const Workspace& workspace, const std::vector<std::string>& lines)
 {
     std::string text;
     for (const std::string& line : lines)
         text += line + "\r\n";
-    const fs::path path = InWorkspace(workspace, kCommandFile);
-    errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) {
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-    }
-    if (!out) {
-        const int error = errno != 0 ? errno : EIO;
-        std::error_code ec;
-        fs::remove(path, ec);
-        ThrowIoError(error);
-    }
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    if (const std::error_code ec = WriteNewFile(NativePath(kCommandFile), bytes))
+        throw Error("Cannot create file " + Quoted(InWorkspace(workspace, kCommandFile).string()) + ". " +
+                    ec.message());
 }
 
 // Looks up the source bitmap named by field `n` and loads it into `loader`. False when there
@@ -256,6 +247,9 @@ TargetOutcome BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& windo
 
 SaveOutcome SaveTheme(const Workspace& workspace, WindowSeam& window)
 {
+    // Without a theme a save would only replace the user's last Siemens files with blank ones.
+    if (!ThemeIsOpen(workspace))
+        throw Error(NoThemeOpenMessage(workspace));
     struct ProgressAtRest {
         WindowSeam& window;
         ~ProgressAtRest() { window.setProgressPosition(0); }
@@ -265,11 +259,9 @@ SaveOutcome SaveTheme(const Workspace& workspace, WindowSeam& window)
 
     ClearFolder(workspace.target());
     EnsureRealFolder(workspace.target());
-    std::error_code ec;
-    fs::current_path(workspace.folder(), ec);
-    if (ec)
-        ThrowIoError(ec.value());
+    MakeCurrentFolder(workspace.folder());
 
+    std::error_code ec;
     SaveOutcome outcome;
     {
         WorkingBitmaps bitmaps;

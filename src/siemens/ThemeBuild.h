@@ -65,7 +65,8 @@ TargetOutcome BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& windo
 
 // The theme save command: clears and recreates "Siemens\" (a "Siemens" that is a link goes as a
 // link and a real folder takes its place), runs the three builds, and deletes any target that
-// came out empty. The progress bar ends at 0 on every path. Returns how each file came out; a
+// came out empty. With no theme open ("Nokia\MBM\" holds no numbered bitmap) it changes nothing
+// and throws Error(NoThemeOpenMessage). The progress bar ends at 0 on every path. Returns how each file came out; a
 // converter run that fails is reported there with its messages, never passed over.
 SaveOutcome SaveTheme(const Workspace& workspace, WindowSeam& window);
 

@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "tool/ConverterImage.h"
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Unicode.h"
 
 #ifdef _WIN32
 #include <cstdio>
@@ -141,13 +143,37 @@ bool InstallConverter(const fs::path& folder, ExistingConverter existing)
 
 namespace vexaro {
 
+namespace {
+
+// Why no converter was found to run: a file of its name that is there, beside the program or in
+// the workspace (the current directory), but cannot be run; else that there is none.
+std::string WhyNoConverterRuns()
+{
+    const fs::path self = ProgramFile();
+    std::vector<fs::path> places;
+    if (self.has_parent_path())
+        places.push_back(self.parent_path() / kConverterFileName);
+    std::error_code ec;
+    places.push_back(fs::current_path(ec) / kConverterFileName);
+    for (const fs::path& place : places) {
+        const fs::file_status status = fs::status(place, ec);
+        if (!fs::exists(status))
+            continue;
+        if (!fs::is_regular_file(status))
+            return Quoted(place.string()) + " is no regular file";
+        return Quoted(place.string()) + " is there but is not executable";
+    }
+    return "It is neither beside the program nor in the workspace";
+}
+
+} // namespace
+
 ChildResult RunConverter(const std::string& commandFile)
 {
     ChildResult run = RunChildProcess(std::string(kConverterFileName) + " " + commandFile, kShowHidden);
     if (!run.started)
-        throw Error(
-            "Cannot run the converter " + Quoted(kConverterFileName) + "\n" +
-            (run.failure == "not found" ? "It is neither beside the program nor in the workspace" : run.failure));
+        throw Error("Cannot run the converter " + Quoted(kConverterFileName) + "\n" +
+                    (run.failure == "not found" ? WhyNoConverterRuns() : run.failure));
     return run;
 }
 

@@ -34,7 +34,8 @@ bool InstallConverter(const std::filesystem::path& folder, std::span<const unsig
 
 // Runs "bmconv.exe COMMANDFILE" hidden, from the current directory (the workspace), and returns
 // how it ended. Throws Error("Cannot run the converter \"bmconv.exe\"\nREASON") when it cannot be
-// started (missing beside the program and in the workspace, or not runnable).
+// started: missing beside the program and in the workspace, there but no regular file or not
+// executable (REASON names which), or the system's reason.
 ChildResult RunConverter(const std::string& commandFile);
 
 // The converter's messages for the user: its standard error without the "bmconv: " before each

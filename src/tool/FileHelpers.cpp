@@ -17,20 +17,6 @@ namespace vexaro {
 
 namespace fs = std::filesystem;
 
-// Whether `path` is a link of any kind, which goes as itself and is never followed. MinGW's
-// std::filesystem does not tell links apart on Windows, so there the reparse-point mark of
-// symbolic links and junctions is asked for directly.
-bool IsLink(const fs::path& path)
-{
-#ifdef _WIN32
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-#else
-    std::error_code ec;
-    return fs::is_symlink(fs::symlink_status(path, ec));
-#endif
-}
-
 namespace {
 
 bool HasFullStop(const fs::path& name)
@@ -151,11 +137,12 @@ std::int32_t FileSizeOf(const fs::path& path)
     return static_cast<std::int32_t>(size < kLargest ? size : kLargest);
 }
 
-void ThrowIoError(int errorNumber)
+void MakeCurrentFolder(const fs::path& folder)
 {
-    if (errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS)
-        throw Error("File access denied");
-    throw Error("I/O error " + std::to_string(errorNumber));
+    std::error_code ec;
+    fs::current_path(folder, ec);
+    if (ec)
+        throw Error("Cannot make " + Quoted(folder.string()) + " the current folder. " + ec.message());
 }
 
 } // namespace vexaro

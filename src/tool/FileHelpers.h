@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/Folder.h"
+
 namespace vexaro {
 
 // Deletes every file in `folder` and, at any depth, in the sub-folders whose names hold no full
@@ -26,9 +28,6 @@ std::vector<std::string> ClearFolder(const std::filesystem::path& folder);
 // Error("Cannot create folder \"PATH\". REASON") when it cannot be made.
 void EnsureRealFolder(const std::filesystem::path& folder);
 
-// Whether `path` is a symbolic link or junction (not followed).
-bool IsLink(const std::filesystem::path& path);
-
 // Size in bytes of the file at `path`, or -1 when it cannot be opened for reading (missing,
 // unreadable, or not a file). A file of 2 GiB or more gives INT32_MAX, so that it never
 // passes for an empty or missing one.
@@ -39,8 +38,8 @@ std::int32_t FileSizeOf(const std::filesystem::path& path);
 // refuses to replace.)
 void CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec);
 
-// Throws the runtime's input/output message for an operating-system error number: "File access
-// denied" for a permission error, otherwise "I/O error N".
-[[noreturn]] void ThrowIoError(int errorNumber);
+// Makes `folder` the current directory. Throws Error("Cannot make \"FOLDER\" the current
+// folder. REASON") when it cannot.
+void MakeCurrentFolder(const std::filesystem::path& folder);
 
 } // namespace vexaro

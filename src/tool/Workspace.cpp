@@ -4,6 +4,7 @@
 #include <cctype>
 #include <utility>
 
+#include "base/Error.h"
 #include "base/Unicode.h"
 
 namespace vexaro {
@@ -42,6 +43,30 @@ std::optional<std::filesystem::path> Workspace::findSourceBitmap(const std::stri
     if (!ec && status.type() != std::filesystem::file_type::regular)
         return std::nullopt;
     return path;
+}
+
+int NumberedFileNumber(const std::string& name)
+{
+    const bool plain = name.size() == 7 && name.ends_with(".bmp");
+    const bool alpha = name.size() == 13 && name.ends_with("-alpha.bmp");
+    if ((!plain && !alpha) ||
+        !std::all_of(name.begin(), name.begin() + 3, [](unsigned char c) { return std::isdigit(c); }))
+        return -1;
+    return (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
+}
+
+bool ThemeIsOpen(const Workspace& workspace)
+{
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(workspace.unpacked(), ec), end; !ec && it != end; it.increment(ec))
+        if (NumberedFileNumber(it->path().filename().string()) >= 0 && it->is_regular_file(ec))
+            return true;
+    return false;
+}
+
+std::string NoThemeOpenMessage(const Workspace& workspace)
+{
+    return "No theme is open in " + Quoted(workspace.folder().string()) + ": open one first";
 }
 
 std::string BitmapNumberText(int number)

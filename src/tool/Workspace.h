@@ -32,6 +32,15 @@ private:
     std::filesystem::path folder_;
 };
 
+// Whether `name` is one of the converter's numbered files: three digits and ".bmp", or the
+// alpha companion "NNN-alpha.bmp". Gives the number, or -1.
+int NumberedFileNumber(const std::string& name);
+
+// Whether a theme is open in `workspace`: "Nokia\MBM\" holds a numbered BMP file.
+bool ThemeIsOpen(const Workspace& workspace);
+// "No theme is open in "FOLDER": open one first", for the commands that need one.
+std::string NoThemeOpenMessage(const Workspace& workspace);
+
 // The text of a bitmap number as the unpacking names its file: three digits with leading zeros
 // (7 -> "007"; numbers stop at 999).
 std::string BitmapNumberText(int number);

@@ -708,6 +708,15 @@ private slots:
         QVERIFY2(h.messages.front().startsWith("1 of 4 bitmaps could not be unpacked: 001\n"),
                  qPrintable(h.messages.front()));
         QVERIFY(h.errors.empty());
+        // A package's file that may not be written is passed over, and told.
+        vexaro::test::WriteBytes(dir / "odd.sis", vexaro::test::PackageBuilder()
+                                                      .addFile("C:\\t\\mbm", vexaro::test::Bytes("x"))
+                                                      .addFile("C:\\t\\t.mbm", vexaro::test::PaintMbm(4, {}, {1}))
+                                                      .bytes());
+        form.openChosen(QString::fromStdString((dir / "odd.sis").string()), 1);
+        QCOMPARE(h.messages.size(), std::size_t{2});
+        QVERIFY2(h.messages.back().endsWith("\n\"mbm\": no file may have that name here"),
+                 qPrintable(h.messages.back()));
         form.SpeedButton7Click();
         QCOMPARE(h.errors.size(), std::size_t{1});
         QVERIFY2(h.errors.front().startsWith("The Siemens theme is incomplete\n"), qPrintable(h.errors.front()));
@@ -808,8 +817,10 @@ private slots:
             QTRY_COMPARE(clicked.count(), 1);
         }
         QCOMPARE(h.started.size(), std::size_t{1}); // Ctrl+O asked for a theme
-        QVERIFY(fs::exists(dir / "Siemens"));       // Ctrl+S built
-        QCOMPARE(form.paneState(), 1);              // Alt+P opened the pane
+        // Ctrl+S saved, and with no theme open said so, changing nothing.
+        QVERIFY(!h.errors.empty() && h.errors.back().startsWith("No theme is open in "));
+        QVERIFY(!fs::exists(dir / "Siemens"));
+        QCOMPARE(form.paneState(), 1); // Alt+P opened the pane
     }
 
     // Once a theme is open, a field naming a bitmap it lacks is marked; the mark follows edits.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Error.h"
 #include "base/Files.h"
 #include "base/Unicode.h"
 #include "TestSupport.h"
@@ -47,6 +48,26 @@ TEST(Unicode, TextFilesAreReadAsUtf8)
 #else
     EXPECT_EQ(TextAsUtf8("Caf\xE9.mbm"), "Caf\xE9.mbm"); // names need not be UTF-8 here
 #endif
+}
+
+// Names reach terminals: no control character, nor a byte outside UTF-8, goes out as it is.
+TEST(VisibleText, EscapesControlsAndStrayBytesKeepsTheRest)
+{
+    const struct {
+        std::string text, shown;
+    } cases[] = {
+        {"Тёмы 主.sis", "Тёмы 主.sis"},
+        {"a\x1B]0;title\a", "a\\x1B]0;title\\x07"},
+        {"line\nnext\x7F", "line\\x0Anext\\x7F"},
+        {"csi\xC2\x9B"
+         "2J",
+         "csi\\u009B2J"},
+        {"Caf\xE9 \xE4\xB8", "Caf\\xE9 \\xE4\\xB8"},
+        {"\xC0\xAF", "\\xC0\\xAF"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(VisibleText(c.text), c.shown) << c.shown;
+    EXPECT_EQ(Quoted("a\x1B"), "\"a\\x1B\"");
 }
 
 } // namespace

@@ -79,8 +79,10 @@ TEST(Types, FromOptionOrExtension)
 
 TEST(ThemeFolders, NamedAfterTheThemesWithoutClashes)
 {
-    const auto folders = ThemeFolders({"a/Blue.sis", "b/blue.mbm", "c/Blue-2.sis", "Red.sis", "d/BLUE.sis"}, "out");
-    const std::vector<fs::path> expected{"out/Blue", "out/blue-2", "out/Blue-2-2", "out/Red", "out/BLUE-3"};
+    const auto folders =
+        ThemeFolders({"a/Blue.sis", "b/blue.mbm", "c/Blue-2.sis", "Red.sis", "d/BLUE.sis", "INDEX.html.sis"}, "out");
+    const std::vector<fs::path> expected{"out/Blue", "out/blue-2", "out/Blue-2-2",
+                                         "out/Red",  "out/BLUE-3", "out/INDEX.html-2"};
     EXPECT_EQ(folders, expected);
 }
 
@@ -292,6 +294,7 @@ TEST(Batch, StatusAndProgressText)
     EXPECT_EQ(with({ThemeStatus::Converted, ThemeStatus::Partial}), kExitPartial);
     EXPECT_EQ(with({ThemeStatus::Partial, ThemeStatus::Failed, ThemeStatus::Converted}), kExitFailed);
     EXPECT_EQ(ProgressText(3, 12, 75, "Blue.sis"), "[#####...............] 3/12 1:15 Blue.sis");
+    EXPECT_EQ(ProgressText(3, 12, 75, "\x1B]0;x\a.sis"), "[#####...............] 3/12 1:15 \\x1B]0;x\\x07.sis");
     EXPECT_EQ(ProgressText(0, 1, 0, std::string(100, 'x')).size(), 79u);
     // A long name is cut between characters, not inside one.
     std::string chinese;
@@ -352,7 +355,7 @@ TEST(ThemeInfo, SizesAndFittingNumbers)
 {
     const std::vector<std::uint8_t> mbm = test::UnusualTheme();
     FieldTexts fields = LoadFieldTexts(fs::path("no-such-folder"), {{9, "abc"}});
-    const ThemeFacts facts = DescribeTheme("Unusual.mbm", ReadBitmapFacts(mbm), fields);
+    const ThemeFacts facts = InspectMultiBitmap("Unusual.mbm", mbm, fields);
     ASSERT_EQ(facts.bitmaps.size(), 166u);
     EXPECT_EQ(facts.bitmaps[3].width, 176);
     EXPECT_EQ(facts.bitmaps[3].height, 208);

@@ -7,12 +7,20 @@
 #include <set>
 
 #include "MiniJson.h"
+#include "base/Error.h"
 #include "bitmap/BmpCodec.h"
 #include "CliRun.h"
 #include "tool/Workspace.h"
 #include "PackageBuilder.h"
 #include "TestSupport.h"
 #include "ThemePainter.h"
+
+#ifdef __linux__
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
 
 namespace vexaro::test {
 namespace {
@@ -309,6 +317,13 @@ TEST(BadInputProcess, MessagesAndStatus)
     auto sample = ReadBytes(kSample);
     sample.resize(sample.size() / 2);
     WriteBytes(t / "half.sis", sample);
+    WriteBytes(t / "none.mbm", test::PaintMbm(0));
+    const std::string clearScreen = (t / "e\x1B[2J.mbm").string(); // no file may have this name on Windows
+    const std::vector<std::uint8_t> bomb = test::PixelBombMbm(1000);
+    WriteBytes(t / "bomb.sis", test::PackageBuilder().addFile("C:\\t\\skin.mbm", bomb).bytes());
+    const std::string tooLarge = "The theme \"bomb.sis\" is too large";
+    WriteBytes(t / "odd.sis",
+               PackageBuilder().addFile("C:\\t\\Mbm", Bytes("x")).addFile("C:\\t\\t.mbm", PaintMbm(2)).bytes());
     const std::vector<Case> cases{
         {{}, 2, ""},
         {{"frobnicate"}, 2, ""},
@@ -319,11 +334,17 @@ TEST(BadInputProcess, MessagesAndStatus)
          "Cannot open file \"" + (t / "missing.sis").string() + "\". "},
         {{"--workspace", ws, "open", (t / "text.mbm").string()}, 1, "File temp.mbm damaged !"},
         {{"--workspace", ws, "open", (t / "half.sis").string()}, 1, ""},
+        {{"--workspace", ws, "open", (t / "none.mbm").string()}, 1, "\"none.mbm\" holds no bitmaps"},
+        {{"--workspace", ws, "open", clearScreen}, 1, "Cannot open file \"" + VisibleText(clearScreen) + "\". "},
+        {{"--workspace", ws, "open", (t / "bomb.sis").string()}, 1, tooLarge},
+        {{"info", (t / "bomb.sis").string()}, 1, "The theme \"" + (t / "bomb.sis").string() + "\" is too large"},
         {{"--workspace", ws, "--set", "16=1", "save"}, 1, "--set needs N=TEXT with N from 1 to 15: \"16=1\""},
         {{"--workspace", ws, "save"}, 1, "No theme is open in \"" + ws + "\": open one first"},
         {{"--workspace", ws, "preview", (t / "p.gif").string()}, 1, "Cannot tell the picture type"},
         {{"--workspace", ws, "open", "--type", "zip", kSample}, 2, ""},
         {{"convert", "--jobs", "0", kSample}, 2, ""},
+        // Opened (after all the others: a theme is open from here), with a file passed over.
+        {{"--workspace", ws, "open", (t / "odd.sis").string()}, 0, "\"Mbm\": no file may have that name here"},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -359,7 +380,7 @@ TEST(BadInputProcess, HostilePackageActsOnlyInsideItsWorkspace)
     const CliResult open =
         RunCli({"--workspace", (t / "ws" / "one").string(), "open", (t / "hostile.sis").string()}, t.path());
     EXPECT_EQ(open.status, 1);
-    EXPECT_EQ(open.err, "File temp.mbm damaged !\n");
+    EXPECT_TRUE(open.err.starts_with("File temp.mbm damaged !\n\"hostile.sis\" is no multi-bitmap file")) << open.err;
     const CliResult convert = RunCli({"convert", "--out", (t / "ws").string(), "--jobs", "2",
                                       (t / "hostile.sis").string(), (t / "hostile.sis").string()},
                                      t.path());
@@ -374,6 +395,59 @@ TEST(BadInputProcess, HostilePackageActsOnlyInsideItsWorkspace)
     EXPECT_EQ(beside.count("absolute.bmp") + beside.count("escaped.bmp"), 0u);
     EXPECT_FALSE(fs::exists(t.path().parent_path() / "escaped.bmp"));
 }
+
+#ifdef __linux__
+// A small file system of its own, mounted for the test (root only) and gone with it.
+struct SmallMount {
+    fs::path at;
+    bool mounted = false;
+    int error = 0;
+    SmallMount(const fs::path& folder, unsigned long flags) : at(folder)
+    {
+        fs::create_directories(folder);
+        mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", flags, "size=4m") == 0;
+        error = mounted ? 0 : errno;
+    }
+    ~SmallMount()
+    {
+        if (mounted)
+            ::umount(at.c_str());
+    }
+};
+
+// A read-only or full disk is named by the system's own words, with the file; a save that
+// fails on a full disk leaves no empty file behind.
+TEST(FullDiskProcess, SystemReasonAndNoEmptyFile)
+{
+    TempDir t;
+    const SmallMount readOnly(t / "ro", MS_RDONLY);
+    const SmallMount small(t / "small", 0);
+    if (!readOnly.mounted || !small.mounted)
+        GTEST_SKIP() << "cannot mount a small file system here: "
+                     << std::strerror(readOnly.mounted ? small.error : readOnly.error);
+
+    CliResult r = RunCli({"convert", kSample, "--out", (t / "ro" / "out").string()}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot create folder \"" + (t / "ro" / "out").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Read-only file system"), std::string::npos) << r.err;
+
+    const std::string ws = (t / "small" / "ws").string();
+    ASSERT_EQ(RunCli({"--workspace", ws, "open", kSample}, t.path()).status, 0);
+    {
+        // Whatever room is left goes to a filler file.
+        std::ofstream filler(t / "small" / "filler", std::ios::binary);
+        const std::vector<char> block(64 << 10, 'x');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())))
+            ;
+    }
+    r = RunCli({"--workspace", ws, "save"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(StartsWith(r.err, "Cannot create file \"" + ws)) << r.err;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    for (const auto& entry : fs::recursive_directory_iterator(ws))
+        EXPECT_FALSE(entry.is_regular_file() && entry.file_size() == 0) << entry.path();
+}
+#endif
 
 } // namespace
 } // namespace vexaro::test

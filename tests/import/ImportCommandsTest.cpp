@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -159,13 +160,17 @@ TEST(OpenTheme, TypeDecidesNotTheExtension)
     } catch (const Error& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Package \"tfbs_file1.mbm\" is damaged: ", 0), 0u) << e.what();
     }
-    EXPECT_TRUE(fs::is_empty(w.workspace.source()));
-    EXPECT_EQ(w.redraws, 0);
-    // A package chosen as a multi-bitmap file is copied and then found damaged.
+    EXPECT_FALSE(fs::exists(w.workspace.source()));
+    // A package chosen as a multi-bitmap file is found damaged; the second line names the
+    // user's file, and nothing is written.
     w.open(Corpus("sis/er6_ngage_hotswap.sis"), ThemeFileType::MultiBitmap);
-    EXPECT_EQ(test::ReadBytes(w.nokia("temp.mbm")), test::ReadBytes(Corpus("sis/er6_ngage_hotswap.sis")));
-    EXPECT_EQ(w.window.messages, std::vector<std::string>{"File temp.mbm damaged !"});
-    EXPECT_EQ(w.redraws, 1) << "the command goes on after the damaged message";
+    ASSERT_EQ(w.window.messages.size(), 1u);
+    EXPECT_TRUE(w.window.messages[0].starts_with("File temp.mbm damaged !\n\"er6_ngage_hotswap.sis\" is no "
+                                                 "multi-bitmap file that can be read\nnot a multi-bitmap file"))
+        << w.window.messages[0];
+    EXPECT_TRUE(w.window.messages[0].ends_with(std::string("\n") + kNothingChanged));
+    EXPECT_FALSE(fs::exists(w.workspace.source()));
+    EXPECT_EQ(w.redraws, 0);
 }
 
 // A theme file that cannot be read costs nothing of the open theme.
@@ -184,7 +189,8 @@ TEST(OpenTheme, UnreadableThemeFileChangesNothing)
                 w.open(file, type);
                 ADD_FAILURE() << "no error for " << file;
             } catch (const Error& e) {
-                EXPECT_EQ(std::string(e.what()), "Cannot open file " + Quoted(file.string()) + ". " + reason);
+                EXPECT_EQ(std::string(e.what()),
+                          "Cannot open file " + Quoted(file.string()) + ". " + reason + "\n" + kNothingChanged);
             }
             EXPECT_EQ(w.unpackedCount(), 3);
             EXPECT_TRUE(fs::exists(w.nokia("temp.mbm")));
@@ -193,33 +199,10 @@ TEST(OpenTheme, UnreadableThemeFileChangesNothing)
     EXPECT_EQ(w.redraws, 0);
 }
 
-// A package without a multi-bitmap file leaves an empty theme and says so; it never shows the
-// earlier theme as its own.
-TEST(OpenTheme, PackageWithoutMultiBitmapFileLeavesAnEmptyTheme)
-{
-    Workbench w;
-    test::WriteBytes(w.dir / "theme.mbm", SmallMbm(3));
-    w.open(w.dir / "theme.mbm", ThemeFileType::MultiBitmap);
-    test::PackageBuilder builder;
-    builder.addFile("C:\\app\\readme.txt", test::Bytes("hello"));
-    test::WriteBytes(w.dir / "app.sis", builder.bytes());
-    try {
-        w.open(w.dir / "app.sis", ThemeFileType::Package);
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "\"app.sis\" holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
-    }
-    EXPECT_TRUE(fs::exists(w.nokia("readme.txt")));
-    EXPECT_FALSE(fs::exists(w.nokia("temp.mbm")));
-    EXPECT_EQ(w.unpackedCount(), 0);
-    EXPECT_EQ(w.redraws, 2);
-    EXPECT_EQ(w.window.openCaptions.back(), "Open");
-    EXPECT_EQ(w.window.position, 0);
-}
-
 // A package that carries its own command file never chooses what the converter does: with its
-// multi-bitmap file damaged the converter does not run at all, and with a sound one it runs on
-// the command file the Open command wrote. Nothing outside the workspace changes.
+// multi-bitmap file damaged nothing is written and the converter does not run at all, and with
+// a sound one it runs on the command file the Open command wrote. Nothing outside the workspace
+// changes.
 TEST(OpenTheme, PackageNeverChoosesWhatTheConverterDoes)
 {
     Workbench w;
@@ -238,11 +221,12 @@ TEST(OpenTheme, PackageNeverChoosesWhatTheConverterDoes)
             builder.addFile("C:\\t\\mbm.txt", test::Bytes(commands));
             test::WriteBytes(w.dir / "hostile.sis", builder.bytes());
             w.window.messages.clear();
+            const std::set<std::string> before = w.unpackedNames();
 
             const OpenOutcome outcome = w.open(w.dir / "hostile.sis", ThemeFileType::Package);
             EXPECT_EQ(outcome.damaged, !soundTheme);
             EXPECT_EQ(w.window.messages.size(), soundTheme ? 0u : 1u);
-            EXPECT_EQ(w.unpackedNames(), soundTheme ? std::set<std::string>{"000.bmp"} : std::set<std::string>{});
+            EXPECT_EQ(w.unpackedNames(), soundTheme ? std::set<std::string>{"000.bmp"} : before);
             EXPECT_EQ(test::ReadBytes(victim), test::Bytes("precious"));
             std::set<std::string> beside;
             for (const auto& e : fs::directory_iterator(w.dir.path()))
@@ -279,46 +263,153 @@ TEST(OpenTheme, WorkspaceFoldersThatAreLinksAreReplaced)
 #endif
 }
 
-// Without a converter the Open command says so by name, and leaves an empty theme rather than
-// the earlier one's files.
-TEST(OpenTheme, MissingConverterIsToldByName)
+// Whatever is found wrong with a theme before anything is written leaves the workspace and the
+// theme shown as they were, and the message says so.
+TEST(OpenTheme, FailureFoundBeforeWritingLeavesTheEarlierThemeWhole)
+{
+    // (A stream as long as the file it holds would read as the file: short ones are stored.)
+    auto package = [](const std::vector<std::uint8_t>& mbm) {
+        return test::PackageBuilder()
+            .addFile("C:\\t\\readme.txt", test::Bytes("hello"))
+            .addFile("C:\\t\\skin.mbm", mbm, mbm.size() < 100 ? test::SisStorage::Stored : test::SisStorage::Compressed)
+            .bytes();
+    };
+    // A corrupt stream in the entry after the theme's.
+    test::BuiltPackage spoiled = test::PackageBuilder()
+                                     .addFile("a.mbm", SmallMbm(2))
+                                     .addFile("z.txt", std::vector<std::uint8_t>(400, 'z'))
+                                     .build();
+    spoiled.bytes[spoiled.dataOffsets[1] + 4] ^= 0xFF;
+    struct Case {
+        std::string file;
+        std::vector<std::uint8_t> bytes;
+        std::string message; // how the message starts
+    };
+    const std::vector<Case> cases = {
+        {"app.sis", test::PackageBuilder().addFile("C:\\app\\readme.txt", test::Bytes("hi")).bytes(),
+         NoMultiBitmapMessage("app.sis")},
+        {"spoiled.sis", spoiled.bytes, "Error\nPackage \"spoiled.sis\" is damaged: file record 1 (z.txt)"},
+        {"none.mbm", test::PaintMbm(0), NoBitmapsMessage("none.mbm")},
+        {"none.sis", package(test::PaintMbm(0)), NoBitmapsMessage("none.sis")},
+        {"bomb8.sis", package(test::PixelBombMbm(8)),
+         "The theme \"bomb8.sis\" is too large: its bitmaps would "
+         "unpack to 536870912 pixels, more than the limit of 16777216"},
+        {"bomb1000.sis", package(test::PixelBombMbm(1000)),
+         "The theme \"bomb1000.sis\" is too large: its bitmaps would "
+         "unpack to 67108864000 pixels"},
+        {"damaged.sis", package(test::Bytes("0123456789")),
+         "File temp.mbm damaged !\n\"damaged.sis\" is no multi-bitmap file that can be read\n"},
+    };
+    Workbench w;
+    test::WriteBytes(w.dir / "theme.mbm", SmallMbm(3));
+    w.open(w.dir / "theme.mbm", ThemeFileType::MultiBitmap);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        test::WriteBytes(w.dir / c.file, c.bytes);
+        const ThemeFileType type = c.file.ends_with(".sis") ? ThemeFileType::Package : ThemeFileType::MultiBitmap;
+        w.window.messages.clear();
+        w.redraws = 0;
+        std::string message;
+        try {
+            w.open(w.dir / c.file, type);
+            ASSERT_EQ(w.window.messages.size(), 1u);
+            message = w.window.messages[0];
+        } catch (const Error& e) {
+            message = e.what();
+        }
+        EXPECT_TRUE(message.starts_with(c.message)) << message;
+        EXPECT_TRUE(message.ends_with(std::string("\n") + kNothingChanged)) << message;
+        EXPECT_EQ(w.unpackedNames(), (std::set<std::string>{"000.bmp", "001.bmp", "002.bmp"}));
+        EXPECT_EQ(test::ReadBytes(w.nokia("temp.mbm")), SmallMbm(3));
+        EXPECT_FALSE(fs::exists(w.nokia("readme.txt")));
+        EXPECT_EQ(w.redraws, 0);
+        EXPECT_EQ(w.window.openCaptions.back(), "Open");
+    }
+}
+
+// Once writing has begun, a failure leaves what was unpacked (here nothing: the converter cannot
+// run) and the message's last line says what is open now. The message says which converter is
+// there and cannot run.
+TEST(OpenTheme, FailureAfterWritingSaysWhatIsOpenNow)
 {
     Workbench w;
     test::WriteBytes(w.dir / "theme.mbm", SmallMbm(2));
-    w.open(w.dir / "theme.mbm", ThemeFileType::MultiBitmap);
-    fs::remove(w.workspace.folder() / "bmconv.exe");
-    try {
+    const fs::path converter = w.workspace.folder() / "bmconv.exe";
+    struct Case {
+        std::string what;
+        std::function<void()> spoil;
+        std::string reason; // the message's second line
+    };
+    const std::vector<Case> cases = {
+        {"missing", [&] { fs::remove(converter); }, "It is neither beside the program nor in the workspace"},
+#ifndef _WIN32
+        {"not executable", [&] { fs::permissions(converter, fs::perms::owner_read | fs::perms::owner_write); },
+         Quoted(converter.string()) + " is there but is not executable"},
+        {"a folder", [&] { fs::remove(converter), fs::create_directory(converter); },
+         Quoted(converter.string()) + " is no regular file"},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(converter);
+        InstallConverter(w.workspace.folder());
         w.open(w.dir / "theme.mbm", ThemeFileType::MultiBitmap);
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot run the converter \"bmconv.exe\"\n", 0), 0u) << e.what();
+        c.spoil();
+        w.redraws = 0;
+        try {
+            w.open(w.dir / "theme.mbm", ThemeFileType::MultiBitmap);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot run the converter \"bmconv.exe\"\n" + c.reason +
+                                                 "\nNo theme is open now: the one opened before was removed");
+        }
+        EXPECT_EQ(w.unpackedCount(), 0);
+        EXPECT_EQ(w.redraws, 1);
     }
-    EXPECT_EQ(w.unpackedCount(), 0);
-    EXPECT_EQ(w.redraws, 2);
 }
 
-TEST(OpenTheme, DamagedPackageEndsTheCommandWithItsMessage)
+// Names that were a folder's or a device's are left out with a warning, and so is a file the
+// file system cannot name; planted links and files in the workspace are replaced, never
+// followed, and a stale entry that cannot be removed is told. The theme itself opens whole.
+TEST(OpenTheme, PlantedNamesAndOddEntriesAreToldAndPassedOver)
 {
     Workbench w;
-    test::PackageBuilder builder;
-    const std::vector<std::uint8_t> first(50, 'a'), second(400, 'b');
-    builder.addFile("C:\\theme\\first.txt", first);
-    builder.addFile("C:\\theme\\skin.mbm", second);
-    test::BuiltPackage built = builder.build();
-    std::vector<std::uint8_t>& package = built.bytes;
-    // Spoil the deflate data of the second entry.
-    package[built.dataOffsets[1] + 4] ^= 0xFF;
-    package[built.dataOffsets[1] + 5] ^= 0xFF;
-    test::WriteBytes(w.dir / "bad.sis", package);
-    try {
-        w.open(w.dir / "bad.sis", ThemeFileType::Package);
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_TRUE(std::string(e.what()).starts_with("Error\n")) << e.what();
-    }
-    EXPECT_EQ(w.window.openCaptions.back(), "Open") << "the command ends at rest";
-    EXPECT_EQ(w.window.position, 0);
-    EXPECT_EQ(w.redraws, 0);
+    const std::string longName(300, 'n');
+    test::WriteBytes(w.dir / "odd.sis", test::PackageBuilder()
+                                            .addFile("C:\\t\\MBM", test::Bytes("not a folder"))
+                                            .addFile("C:\\t\\" + longName, test::Bytes("long"))
+                                            .addFile("C:\\t\\skin.mbm", SmallMbm(3))
+                                            .addFile("C:\\t\\\x1B]0;t\a.txt", test::Bytes("title"))
+                                            .bytes());
+    fs::create_directories(w.workspace.unpacked() / "150.bmp");
+    test::WriteBytes(w.workspace.unpacked() / "150.bmp" / "inside.txt", test::Bytes("x"));
+    const fs::path victim = w.dir / "victim.bmp";
+    test::WriteBytes(victim, test::Bytes("precious"));
+#ifndef _WIN32
+    fs::create_symlink(victim, w.unpacked(0));
+#endif
+
+    const OpenOutcome outcome = w.open(w.dir / "odd.sis", ThemeFileType::Package);
+    EXPECT_TRUE(outcome.complete()) << outcome.problems();
+    EXPECT_EQ(outcome.unpacked, 3);
+    ASSERT_EQ(outcome.warnings.size(), 4u);
+    EXPECT_EQ(outcome.warnings[0], "\"MBM\": no file may have that name here");
+    EXPECT_TRUE(outcome.warnings[1].starts_with(Quoted(longName) + ": ")) << outcome.warnings[1];
+    EXPECT_EQ(outcome.warnings[2], "\"\\x1B]0;t\\x07.txt\": no file may have that name here");
+    const auto& captions = w.window.openCaptions;
+    EXPECT_NE(std::find(captions.begin(), captions.end(), "Process : \\x1B]0;t\\x07.txt"), captions.end());
+    EXPECT_TRUE(
+        outcome.warnings[3].starts_with("Cannot delete " + Quoted((w.workspace.unpacked() / "150.bmp").string())))
+        << outcome.warnings[3];
+    EXPECT_TRUE(fs::is_directory(w.workspace.unpacked()));
+    EXPECT_EQ(test::ReadBytes(victim), test::Bytes("precious"));
+    EXPECT_FALSE(fs::is_symlink(w.unpacked(0)));
+
+    // A file standing where "Nokia\MBM" goes, as an older version could leave, is replaced.
+    fs::remove_all(w.workspace.unpacked());
+    test::WriteBytes(w.workspace.unpacked(), test::Bytes("a file"));
+    EXPECT_EQ(w.open(w.dir / "odd.sis", ThemeFileType::Package).unpacked, 3);
+    EXPECT_EQ(w.unpackedCount(), 3);
 }
 
 TEST(ClearTheme, RemovesTheSourceFolderOnly)

@@ -236,7 +236,7 @@ TEST(MbmReader, ThemePixelsCountEveryEntry)
         ADD_FAILURE() << "accepted";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "The theme \"t.mbm\" is too large: its bitmaps would unpack to 20971520 pixels, "
-                               "more than the limit of 16777216");
+                               "more than the limit of 16777216 pixels");
     }
 }
 

@@ -28,6 +28,16 @@ struct Fixture {
     RecordingWindow window;
     Fixture() { InstallConverter(dir.path()); }
     fs::path siemens(const std::string& name) const { return workspace.target() / name; }
+    // A theme none of whose bitmaps a field names by default.
+    void openUnnamedTheme() const
+    {
+        fs::create_directories(workspace.unpacked());
+        SaveBmpFile(test::Paint(4, 4,
+                                [](int, int) {
+                                    return Rgb{1, 2, 3};
+                                }),
+                    (workspace.unpacked() / "999.bmp").string());
+    }
     Bitmap load(const std::string& name) const
     {
         Bitmap b;
@@ -100,6 +110,7 @@ TEST(SaveTheme, ComposesTheScreenPictureWithNoRowMissingOrRepeated)
 TEST(SaveTheme, StripPictureFollowsTheChevronRule)
 {
     Fixture f;
+    f.openUnnamedTheme();
     SaveTheme(f.workspace, f.window);
     const Bitmap strip = f.load("EidPicTop.bmp");
     ASSERT_EQ(strip.width(), 176);
@@ -210,6 +221,7 @@ TEST(SaveTheme, MissingSourcesLeaveWhite)
 {
     {
         Fixture none;
+        none.openUnnamedTheme();
         SaveTheme(none.workspace, none.window);
         ExpectAll(none.load("Backgroundimage.bmp"), kWhite, "no theme: background");
         ExpectAll(none.load("EidPic.bmp"), kWhite, "no theme: idle picture");
@@ -333,9 +345,28 @@ TEST(SaveTheme, TargetsHoldTheComposedPicturesAfterConversion)
 
 // Without a theme the pictures are white and the icons missing: every missing bitmap is told,
 // and the converter's refusal of the icon file is reported, not passed over.
-TEST(SaveTheme, WithoutATheme_NoMenuFileAndEveryMissingBitmapTold)
+// With no theme open a save would only replace the last Siemens files with blank ones: it
+// changes nothing and says why.
+TEST(SaveTheme, WithoutAThemeChangesNothing)
 {
     Fixture f;
+    fs::create_directories(f.workspace.target());
+    test::WriteBytes(f.siemens("EidPic.mbm"), {'k', 'e', 'e', 'p'});
+    fs::create_directories(f.workspace.unpacked() / "not-a-bitmap");
+    try {
+        SaveTheme(f.workspace, f.window);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), NoThemeOpenMessage(f.workspace));
+    }
+    EXPECT_EQ(test::ReadBytes(f.siemens("EidPic.mbm")), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(f.workspace.target()), fs::directory_iterator()), 1);
+}
+
+TEST(SaveTheme, ThemeWithoutTheNamedBitmaps_NoMenuFileAndEveryMissingBitmapTold)
+{
+    Fixture f;
+    f.openUnnamedTheme();
     f.window.fields[6] = "";
     const SaveOutcome outcome = SaveTheme(f.workspace, f.window);
     EXPECT_TRUE(fs::exists(f.siemens("Backgroundimage.mbm")));

@@ -6,6 +6,7 @@
 
 #include "base/ByteReader.h"
 #include "bitmap/BmpCodec.h"
+#include "mbm/MbmFormat.h"
 #include "mbm/MbmReduce.h"
 #include "mbm/MbmWriter.h"
 
@@ -201,6 +202,44 @@ std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmSize>& size
         const std::uint32_t at = *in.u32(table + 4 + 4 * static_cast<std::uint32_t>(n));
         StoreU32(bytes.data() + at + 36, 99); // the bitmap header's compression field
     }
+    return bytes;
+}
+
+std::vector<std::uint8_t> PixelBombMbm(int entries)
+{
+    constexpr std::int32_t kSide = 8192;
+    constexpr std::size_t kPixelBytes = std::size_t{kSide} * kSide * 3;
+    // Every packet repeats one pixel 128 times: lead byte 127, then blue, green, red.
+    const std::size_t streamBytes = kPixelBytes / 3 / 128 * 4;
+    const std::uint32_t bitmapAt = static_cast<std::uint32_t>(mbm::kFileStoreFirstBitmap);
+    const std::uint32_t trailerAt = bitmapAt + static_cast<std::uint32_t>(mbm::kBitmapHeaderSize + streamBytes);
+    std::vector<std::uint8_t> bytes(trailerAt + 4 + 4 * static_cast<std::size_t>(entries));
+    auto put = [&bytes](std::size_t at, std::uint32_t value) { StoreU32(bytes.data() + at, value); };
+    put(0, mbm::kFileStoreUid1);
+    put(4, mbm::kMultiBitmapUid2);
+    put(12, mbm::kUidChecksum);
+    put(16, trailerAt);
+    const std::uint32_t header[] = {static_cast<std::uint32_t>(mbm::kBitmapHeaderSize + streamBytes),
+                                    static_cast<std::uint32_t>(mbm::kBitmapHeaderSize),
+                                    kSide,
+                                    kSide,
+                                    0,
+                                    0,
+                                    24,
+                                    mbm::kColour,
+                                    0,
+                                    static_cast<std::uint32_t>(mbm::Compression::Rle24)};
+    for (std::size_t i = 0; i < std::size(header); ++i)
+        put(bitmapAt + 4 * i, header[i]);
+    for (std::size_t at = bitmapAt + mbm::kBitmapHeaderSize; at < trailerAt; at += 4) {
+        bytes[at] = 127;
+        bytes[at + 1] = 0x20;
+        bytes[at + 2] = 0x40;
+        bytes[at + 3] = 0x80;
+    }
+    put(trailerAt, static_cast<std::uint32_t>(entries));
+    for (int n = 0; n < entries; ++n)
+        put(trailerAt + 4 + 4 * static_cast<std::size_t>(n), bitmapAt);
     return bytes;
 }
 

@@ -73,4 +73,9 @@ struct MbmSize {
 std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmSize>& sizes = {},
                                    const std::vector<int>& faulty = {});
 
+// A bomb made of pixels: a multi-bitmap file of about 2 MiB whose table lists `entries`
+// bitmaps that are all one 8192 x 8192 24-bit bitmap (192 MiB decoded), stored as the shortest
+// RLE that fills it. Packed into a package it takes a few kilobytes.
+std::vector<std::uint8_t> PixelBombMbm(int entries);
+
 } // namespace vexaro::test
