@@ -23,6 +23,7 @@
 #include "PackageBuilder.h"
 #include "preview/PreviewExport.h"
 #include "TestSupport.h"
+#include "ThemeFixtures.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
