@@ -11,6 +11,7 @@
 #include "base/Folder.h"
 #include "base/Unicode.h"
 #include "import/SisPackage.h"
+#include "import/PackageExtract.h"
 #include "import/UnpackJob.h"
 #include "mbm/MbmFormat.h"
 #include "mbm/MbmReader.h"
@@ -217,52 +218,11 @@ void WriteAndUnpack(const Workspace& workspace, const std::string& chosenPath, c
 
 } // namespace
 
-bool OpenOutcome::complete() const
-{
-    return !damaged && lost.empty() && announced <= kMaxUnpackedBitmaps && converterMessages.empty();
-}
-
-std::string OpenOutcome::problems() const
-{
-    std::string text;
-    auto line = [&](const std::string& l) { text += (text.empty() ? "" : "\n") + l; };
-    if (!lost.empty()) {
-        std::string numbers;
-        for (std::size_t i = 0; i < lost.size() && i < 20; ++i)
-            numbers += (i == 0 ? "" : ", ") + BitmapNumberText(lost[i]);
-        if (lost.size() > 20)
-            numbers += " and " + std::to_string(lost.size() - 20) + " more";
-        line(std::to_string(lost.size()) + " of " + std::to_string(std::min(announced, kMaxUnpackedBitmaps)) +
-             " bitmaps could not be unpacked: " + numbers);
-    }
-    if (!converterMessages.empty())
-        line(converterMessages);
-    if (announced > kMaxUnpackedBitmaps)
-        line("Bitmaps " + std::to_string(kMaxUnpackedBitmaps) + " to " + std::to_string(announced - 1) +
-             " were not unpacked: numbered names stop at 999");
-    return text;
-}
-
 std::string AfterFailureLine(int unpacked, const std::string& themeName)
 {
     if (unpacked == 0)
         return "No theme is open now: the one opened before was removed";
     return "Open now: the " + std::to_string(unpacked) + " bitmaps unpacked of " + Quoted(themeName);
-}
-
-std::string NoMultiBitmapMessage(const std::string& themeName)
-{
-    return Quoted(themeName) + " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file";
-}
-
-std::string NoBitmapsMessage(const std::string& themeName)
-{
-    return Quoted(themeName) + " holds no bitmaps\nIts multi-bitmap file lists none";
-}
-
-std::string UnreadableMultiBitmapMessage(const std::string& themeName, const std::string& reason)
-{
-    return Quoted(themeName) + " is no multi-bitmap file that can be read\n" + reason;
 }
 
 OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type, WindowSeam& window,

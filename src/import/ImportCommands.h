@@ -4,36 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "import/UnpackedTheme.h"
 #include "tool/WindowSeam.h"
 #include "tool/Workspace.h"
 
 namespace vexaro {
 
-// File types of the open dialog.
-enum class ThemeFileType { Package = 1, MultiBitmap = 2 };
-
 // The redraw the commands end with (the source panel with its preview).
 using Redraw = std::function<void()>;
-
-// What an Open unpacked. "Nokia\MBM\" then holds exactly this theme's numbered files: the
-// bitmaps numbered 0 up to min(announced, 1000) - 1, less those in `lost` (and any stale file
-// that could not be removed, which `warnings` names).
-struct OpenOutcome {
-    bool damaged = false;          // the multi-bitmap file could not be read ("File temp.mbm damaged !")
-    int announced = 0;             // bitmaps the multi-bitmap file's header announces
-    int unpacked = 0;              // numbered BMP files the converter wrote
-    std::vector<int> lost;         // numbers the converter could not unpack, in ascending order
-    std::string converterMessages; // what the converter said about them, one line each
-    // What the theme did not need but the user should know, one line each: files of the package
-    // left out, stale files in "Nokia\MBM\" that could not be removed. No failure of the Open.
-    std::vector<std::string> warnings;
-
-    // Every announced bitmap is there (numbers stop at 999: a larger file is never complete).
-    bool complete() const;
-    // For the user: which bitmaps are missing and why, one line each ("" when none are). The
-    // damaged message is not repeated: the window has shown it.
-    std::string problems() const;
-};
 
 // Brings the theme at `chosenPath` into the workspace and unpacks it.
 //
@@ -70,15 +48,6 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
 inline constexpr const char* kNothingChanged = "Nothing in the workspace has changed";
 // The last line of a failed Open's message once it had begun to write: what is open now.
 std::string AfterFailureLine(int unpacked, const std::string& themeName);
-
-// The messages of a theme that gives nothing to unpack, one function each, for every command
-// that meets them. `themeName` is the file as the user named it.
-//   ""NAME" holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file"
-std::string NoMultiBitmapMessage(const std::string& themeName);
-//   ""NAME" holds no bitmaps\nIts multi-bitmap file lists none"
-std::string NoBitmapsMessage(const std::string& themeName);
-//   ""NAME" is no multi-bitmap file that can be read\nREASON"
-std::string UnreadableMultiBitmapMessage(const std::string& themeName, const std::string& reason);
 
 // Throws the imported theme away ("Nokia\" with all it holds, as far as ClearFolder removes it),
 // then runs `redraw`. A "Nokia" that is a link goes as a link. Throws Error naming what could

@@ -1,13 +1,10 @@
 #include "import/SisPackage.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <new>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 #define ZLIB_CONST
@@ -15,16 +12,10 @@
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
-#include "base/Files.h"
-#include "base/Folder.h"
-#include "base/Unicode.h"
-#include "tool/Workspace.h"
 
 namespace vexaro {
 namespace sis {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Hex(std::uint32_t value)
 {
@@ -198,7 +189,7 @@ void ReadSourceName(const ByteReader& in, const SisHeader& h, std::size_t index,
     if (r.sourceNameLength > kMaxNameBytes)
         Damaged(packageName, what + " is " + std::to_string(r.sourceNameLength) + " bytes long; at most " +
                                  std::to_string(kMaxNameBytes) + " are read");
-    // An empty name may give any position, also one past the end: nothing is read for it.
+    // A name of no bytes may point anywhere, even past the end: it is empty.
     if (r.sourceNameLength != 0)
         r.sourceName = DecodeName(*in.bytes(r.sourceNamePosition, r.sourceNameLength), h.release);
 }
@@ -247,12 +238,9 @@ SisPackage Parse(const ByteReader& in, const std::string& packageName)
     return package;
 }
 
-// --- extraction --------------------------------------------------------------------------------
+// --- entries -----------------------------------------------------------------------------------
 
-// Where the bytes of an entry go, piece by piece in order.
-using EntrySink = std::function<void(std::span<const std::uint8_t>)>;
-
-// One entry being extracted: where its data is, where it goes, and how messages name it.
+// One entry being read: where its data is, where it goes, and how messages name it.
 struct Entry {
     const ByteReader& in;
     const SisFileRecord& record;
@@ -337,11 +325,22 @@ void CopyEntry(const Entry& e)
         (*e.sink)(NextPiece(e, position, left));
 }
 
-// Passes the entry's bytes to `sink`, or (null) only checks its data. Entry data has been found
-// inside the package before the first entry was taken out.
-void TakeEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, const EntrySink* sink,
+} // namespace
+
+SisPackage ParseSisPackage(const ByteReader& in, const std::string& packageName) { return Parse(in, packageName); }
+
+SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName)
+{
+    return Parse(ByteReader(bytes), packageName);
+}
+
+void ReadEntry(const ByteReader& in, const SisPackage& package, std::size_t index, const EntrySink* sink,
                const std::string& packageName)
 {
+    const SisFileRecord& r = package.records.at(index);
+    if (r.forkCount == 0)
+        return;
+    // Entry data has been found inside the package when the package was parsed.
     const Entry entry{in, r, sink, "Package " + Quoted(packageName) + " is damaged: " + RecordLabel(index, r)};
     if (r.compressed)
         InflateEntry(entry);
@@ -349,87 +348,34 @@ void TakeEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, 
         CopyEntry(entry);
 }
 
-// The entry that extraction leaves as kMultiBitmapName: the last one of that name, or none.
-std::optional<std::size_t> MultiBitmapRecord(const SisPackage& package)
+bool IsMultiBitmapName(std::string_view sourceName)
 {
-    for (std::size_t i = package.records.size(); i-- > 0;) {
-        const SisFileRecord& r = package.records[i];
-        if (r.forkCount != 0 && OutputName(r.sourceName) == kMultiBitmapName)
-            return i;
-    }
-    return std::nullopt;
-}
-
-std::vector<std::uint8_t> TakeIntoMemory(const ByteReader& in, std::size_t index, const SisFileRecord& r,
-                                         const std::string& packageName)
-{
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(r.originalLength);
-    const EntrySink sink = [&bytes](std::span<const std::uint8_t> piece) {
-        bytes.insert(bytes.end(), piece.begin(), piece.end());
-    };
-    TakeEntry(in, index, r, &sink, packageName);
-    return bytes;
-}
-
-[[noreturn]] void CannotCreate(const fs::path& path, const std::error_code& ec)
-{
-    throw Error("Cannot create file " + Quoted(path.string()) + ". " + ec.message());
-}
-
-// Whether the file system refused a file for its name: one too long, a folder of that name, a
-// name it cannot spell. A package may carry one odd file; a disk that cannot be written is
-// another matter.
-bool IsNameRefused(const std::error_code& ec)
-{
-    return ec == std::errc::filename_too_long || ec == std::errc::is_a_directory || ec == std::errc::invalid_argument ||
-           ec == std::errc::illegal_byte_sequence || ec == std::errc::no_such_file_or_directory;
-}
-
-// Writes the entry's file `name` into `folder`: the bytes in memory when given, else taken
-// from the package. A file whose name the file system refuses is left out and told in
-// `skipped`, unless it is the theme's own; any other failure throws, and no file stays under
-// that name.
-void WriteEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, const Folder& folder,
-                const std::string& name, const std::vector<std::uint8_t>* memory, const std::string& packageName,
-                std::vector<std::string>& skipped)
-{
-    const fs::path path = folder.path() / PathFromUtf8(name);
-    NewFile file;
-    if (const std::error_code ec = file.create(folder, PathFromUtf8(name))) {
-        if (name == kMultiBitmapName || !IsNameRefused(ec))
-            CannotCreate(path, ec);
-        skipped.push_back(Quoted(DisplayName(r.sourceName)) + ": " + ec.message());
-        return;
-    }
-    std::uint64_t written = 0;
-    const EntrySink sink = [&](std::span<const std::uint8_t> piece) {
-        if (const std::error_code ec = file.writeAt(written, piece))
-            CannotCreate(path, ec);
-        written += piece.size();
-    };
-    if (memory != nullptr)
-        sink(*memory);
-    else
-        TakeEntry(in, index, r, &sink, packageName);
-    if (const std::error_code ec = file.close())
-        CannotCreate(path, ec);
-}
-
-} // namespace
-
-SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName)
-{
-    return Parse(ByteReader(bytes), packageName);
+    const std::string display = DisplayName(sourceName);
+    const std::size_t dot = display.rfind('.');
+    return dot != std::string::npos && display.compare(dot, std::string::npos, ".mbm") == 0;
 }
 
 std::optional<std::vector<std::uint8_t>> ReadMultiBitmapEntry(const ByteReader& in, const std::string& packageName)
 {
     const SisPackage package = Parse(in, packageName);
-    const std::optional<std::size_t> theme = MultiBitmapRecord(package);
-    if (!theme)
-        return std::nullopt;
-    return TakeIntoMemory(in, *theme, package.records[*theme], packageName);
+    std::optional<std::size_t> theme;
+    for (std::size_t i = 0; i < package.records.size(); ++i)
+        if (package.records[i].forkCount != 0 && IsMultiBitmapName(package.records[i].sourceName))
+            theme = i;
+    std::optional<std::vector<std::uint8_t>> bytes;
+    const EntrySink keep = [&bytes](std::span<const std::uint8_t> piece) {
+        bytes->insert(bytes->end(), piece.begin(), piece.end());
+    };
+    for (std::size_t i = 0; i < package.records.size(); ++i) {
+        if (i != theme) {
+            ReadEntry(in, package, i, nullptr, packageName);
+            continue;
+        }
+        bytes.emplace();
+        bytes->reserve(package.records[i].originalLength);
+        ReadEntry(in, package, i, &keep, packageName);
+    }
+    return bytes;
 }
 
 std::string DisplayName(std::string_view sourceName)
@@ -438,79 +384,6 @@ std::string DisplayName(std::string_view sourceName)
     return std::string(cut == std::string_view::npos ? sourceName : sourceName.substr(cut + 1));
 }
 
-std::string OutputName(std::string_view sourceName)
-{
-    const std::string display = DisplayName(sourceName);
-    const std::size_t dot = display.rfind('.');
-    if (dot != std::string::npos && display.compare(dot, std::string::npos, ".mbm") == 0)
-        return kMultiBitmapName;
-    // Names no file system of the platforms takes alike are skipped the same way everywhere.
-    const bool unusable = std::any_of(display.begin(), display.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos;
-    });
-    // "MBM" would stand where the unpacked bitmaps folder goes (in any case on Windows).
-    const bool folderName = display.size() == 3 && std::tolower(static_cast<unsigned char>(display[0])) == 'm' &&
-                            std::tolower(static_cast<unsigned char>(display[1])) == 'b' &&
-                            std::tolower(static_cast<unsigned char>(display[2])) == 'm';
-    if (display.empty() || display == "." || display == ".." || unusable || IsWindowsDeviceName(display) || folderName)
-        return {};
-    return display;
-}
-
 } // namespace sis
-
-SisExtraction::SisExtraction(const std::string& packagePath)
-    : packageName_(PathFromUtf8(packagePath).filename().string())
-{
-    int error = 0;
-    const ReadFailure failure = file_.open(PathFromUtf8(packagePath), error);
-    if (failure == ReadFailure::NotAFile)
-        throw Error("Cannot open file " + Quoted(packagePath) + ". Not a regular file");
-    // A file that cannot be opened is read as an empty package.
-    reader_.emplace(failure == ReadFailure::None ? ByteSource(file_, "Cannot read file " + Quoted(packagePath) + ". ")
-                                                 : ByteSource(std::span<const std::uint8_t>()));
-    package_ = sis::Parse(*reader_, packageName_);
-    theme_ = sis::MultiBitmapRecord(package_);
-    for (std::size_t i = 0; i < package_.records.size(); ++i) {
-        const sis::SisFileRecord& r = package_.records[i];
-        if (theme_ && i == *theme_)
-            multiBitmap_ = sis::TakeIntoMemory(*reader_, i, r, packageName_);
-        else if (r.forkCount != 0)
-            sis::TakeEntry(*reader_, i, r, nullptr, packageName_);
-    }
-}
-
-std::vector<std::string> SisExtraction::writeInto(const Folder& folder, WindowSeam& window) const
-{
-    std::vector<std::string> skipped;
-    window.setProgressMax(static_cast<int>(package_.records.size()));
-    for (std::size_t i = 0; i < package_.records.size(); ++i) {
-        const sis::SisFileRecord& r = package_.records[i];
-        window.setOpenCaption("Process : " + VisibleText(sis::DisplayName(r.sourceName)));
-        window.processMessages();
-        const std::string name = sis::OutputName(r.sourceName);
-        if (r.forkCount != 0 && name.empty() && !sis::DisplayName(r.sourceName).empty())
-            skipped.push_back(Quoted(sis::DisplayName(r.sourceName)) + ": no file may have that name here");
-        // Of the entries named as the theme's multi-bitmap file only the last stays: it is written
-        // from the bytes that were checked.
-        const bool theme = theme_ && i == *theme_;
-        if (r.forkCount != 0 && !name.empty() && (name != sis::kMultiBitmapName || theme))
-            sis::WriteEntry(*reader_, i, r, folder, name, theme ? &*multiBitmap_ : nullptr, packageName_, skipped);
-        window.setProgressPosition(static_cast<int>(i + 1));
-        window.processMessages();
-    }
-    return skipped;
-}
-
-std::vector<std::string> ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder,
-                                           WindowSeam& window)
-{
-    const SisExtraction package(packagePath);
-    std::error_code ec;
-    const Folder folder = Folder::Open(PathFromUtf8(sourceFolder), ec);
-    if (ec)
-        throw Error("Cannot open folder " + Quoted(sourceFolder) + ". " + ec.message());
-    return package.writeInto(folder, window);
-}
 
 } // namespace vexaro

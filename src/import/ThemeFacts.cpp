@@ -2,23 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <map>
 #include <set>
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
-#include "base/Unicode.h"
-#include "import/ImportCommands.h"
+#include "import/UnpackedTheme.h"
 #include "import/SisPackage.h"
-#include "import/UnpackJob.h"
 #include "mbm/MbmFormat.h"
 #include "mbm/MbmReader.h"
 
 namespace vexaro {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -104,11 +99,6 @@ void Suggest(ThemeFacts& facts, const DecodeCheck& decode)
     }
 }
 
-[[noreturn]] void CannotOpen(const std::string& file, const std::string& reason)
-{
-    throw Error("Cannot open file " + Quoted(file) + ". " + reason);
-}
-
 BitmapFacts FactsOf(const mbm::MbmBitmapRecord& record)
 {
     BitmapFacts b;
@@ -123,20 +113,12 @@ BitmapFacts FactsOf(const mbm::MbmBitmapRecord& record)
     return b;
 }
 
-ThemeFacts InspectMultiBitmapFile(const fs::path& path, const std::string& shown, const FieldTexts& fields)
-{
-    const FileBytes file = ReadFileCapped(path, mbm::kMaxMbmFileBytes);
-    if (!file)
-        CannotOpen(shown, ReadFailureReason(file, mbm::kMaxMbmFileBytes));
-    return InspectMultiBitmap(shown, file.bytes, fields);
-}
-
 } // namespace
 
-std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes)
+std::vector<BitmapFacts> ReadBitmapFacts(const ByteReader& mbm)
 {
     std::vector<BitmapFacts> facts;
-    for (const mbm::MbmBitmapRecord& record : mbm::ReadMbm(bytes).bitmaps)
+    for (const mbm::MbmBitmapRecord& record : mbm::ReadMbm(mbm).bitmaps)
         facts.push_back(FactsOf(record));
     return facts;
 }
@@ -163,11 +145,11 @@ ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitma
     return facts;
 }
 
-ThemeFacts InspectMultiBitmap(const std::string& name, std::span<const std::uint8_t> bytes, const FieldTexts& fields)
+ThemeFacts InspectMultiBitmap(const std::string& name, const ByteReader& mbm, const FieldTexts& fields)
 {
     mbm::MbmFile file;
     try {
-        file = mbm::ReadMbm(bytes);
+        file = mbm::ReadMbm(mbm);
     } catch (const Error& e) {
         throw Error(UnreadableMultiBitmapMessage(name, e.what()));
     }
@@ -177,7 +159,7 @@ ThemeFacts InspectMultiBitmap(const std::string& name, std::span<const std::uint
         bitmaps.push_back(FactsOf(record));
     const DecodeCheck decode = [&](const BitmapFacts& b) -> std::string {
         try {
-            (void)mbm::DecodeBitmap(bytes, file.bitmaps[static_cast<std::size_t>(b.number)]);
+            (void)mbm::DecodeBitmap(mbm, file.bitmaps[static_cast<std::size_t>(b.number)]);
             return "";
         } catch (const Error& e) {
             return e.what();
@@ -186,29 +168,19 @@ ThemeFacts InspectMultiBitmap(const std::string& name, std::span<const std::uint
     return DescribeTheme(name, std::move(bitmaps), fields, decode);
 }
 
-ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields)
+ThemeFacts InspectTheme(const ByteSource& theme, ThemeFileType type, const std::string& name,
+                        const std::string& fileName, const FieldTexts& fields)
 {
-    if (type == ThemeFileType::MultiBitmap)
-        return InspectMultiBitmapFile(PathFromUtf8(file), file, fields);
-
-    PositionedFile package;
-    int error = 0;
-    if (const ReadFailure failure = package.open(PathFromUtf8(file), error); failure != ReadFailure::None)
-        CannotOpen(file, ReadFailureReason(failure, error, 0));
-    const std::string packageName = PathFromUtf8(file).filename().string();
-    const std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(
-        ByteReader(ByteSource(package, "Cannot read file " + Quoted(file) + ". ")), packageName);
+    if (type == ThemeFileType::MultiBitmap) {
+        if (theme.size() > mbm::kMaxMbmFileBytes)
+            throw Error("Cannot open file " + Quoted(name) + ". " +
+                        ReadFailureReason(ReadFailure::TooLarge, 0, mbm::kMaxMbmFileBytes));
+        return InspectMultiBitmap(name, ByteReader(theme), fields);
+    }
+    const std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(ByteReader(theme), fileName);
     if (!mbm)
-        throw Error(NoMultiBitmapMessage(packageName));
-    return InspectMultiBitmap(file, *mbm, fields);
-}
-
-ThemeFacts InspectWorkspace(const Workspace& workspace, const FieldTexts& fields)
-{
-    const fs::path mbm = workspace.source() / sis::kMultiBitmapName;
-    if (!IsRegularFile(mbm))
-        throw Error(NoThemeOpenMessage(workspace) + ", or name a theme file");
-    return InspectMultiBitmapFile(mbm, mbm.string(), fields);
+        throw Error(NoMultiBitmapMessage(fileName));
+    return InspectMultiBitmap(name, ByteReader(*mbm), fields);
 }
 
 } // namespace vexaro

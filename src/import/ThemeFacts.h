@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "import/ImportCommands.h"
+#include "base/ByteReader.h"
+#include "import/UnpackedTheme.h"
 #include "tool/FieldDefaults.h"
-#include "tool/Workspace.h"
 
 namespace vexaro {
 
@@ -60,10 +60,10 @@ struct ThemeFacts {
     std::string setLine; // "--set 2=005 --set 4=170", "" when nothing to offer
 };
 
-// The bitmaps of the multi-bitmap file `bytes` as their headers declare them; a header that
+// The bitmaps of the multi-bitmap file in `mbm` as their headers declare them; a header that
 // fails its checks gives the fault, no pixels are decoded. Throws Error when the bytes are no
 // multi-bitmap file.
-std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes);
+std::vector<BitmapFacts> ReadBitmapFacts(const ByteReader& mbm);
 
 // Decodes the pixels of `bitmap`: "" when it unpacks, else why not.
 using DecodeCheck = std::function<std::string(const BitmapFacts& bitmap)>;
@@ -74,21 +74,18 @@ using DecodeCheck = std::function<std::string(const BitmapFacts& bitmap)>;
 ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitmaps, const FieldTexts& fields,
                          const DecodeCheck& decode = {});
 
-// The multi-bitmap file `bytes`, named `name` in messages, against the fields, its bitmaps
+// The multi-bitmap file in `mbm`, named `name` in messages, against the fields, its bitmaps
 // decoded only where DescribeTheme asks. Throws Error when the bytes are no multi-bitmap file
 // (UnreadableMultiBitmapMessage) or its bitmaps, as an Open would unpack them, come to more than
 // mbm::kMaxThemePixels (mbm::CheckThemePixels); nothing is decoded then.
-ThemeFacts InspectMultiBitmap(const std::string& name, std::span<const std::uint8_t> bytes, const FieldTexts& fields);
+ThemeFacts InspectMultiBitmap(const std::string& name, const ByteReader& mbm, const FieldTexts& fields);
 
-// The theme file `file`; a package's multi-bitmap entry is read into memory. Throws Error when
-// the file cannot be read ("Cannot open file "NAME". REASON"), the package is damaged or holds no
-// multi-bitmap file (NoMultiBitmapMessage), that file is no multi-bitmap file
-// (UnreadableMultiBitmapMessage), or the bitmaps an Open would unpack come to more than
-// mbm::kMaxThemePixels (mbm::CheckThemePixels).
-ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields);
-
-// The theme opened in `workspace` ("Nokia\temp.mbm"). Throws Error when none is
-// (NoThemeOpenMessage, ", or name a theme file"), and as InspectThemeFile does.
-ThemeFacts InspectWorkspace(const Workspace& workspace, const FieldTexts& fields);
+// The theme in `theme`, of `type`, shown as `name`, whose file is called `fileName`; a package's
+// multi-bitmap entry is read as a conversion reads it (import/UnpackedTheme.h). Throws Error when
+// the package is refused or damaged or holds no multi-bitmap file, or that file is no
+// multi-bitmap file; a multi-bitmap file longer than mbm::kMaxMbmFileBytes is refused as a file
+// that cannot be opened ("Cannot open file "NAME". Larger than N bytes").
+ThemeFacts InspectTheme(const ByteSource& theme, ThemeFileType type, const std::string& name,
+                        const std::string& fileName, const FieldTexts& fields);
 
 } // namespace vexaro

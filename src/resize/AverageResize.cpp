@@ -222,7 +222,9 @@ void Resize(const Bitmap& source, Bitmap& target, int width, int height)
         target.setSize(width, height);
         return;
     }
-    thread_local AverageTables tables; // kept between calls: the counts in use are few
+    // Made for each call: the counts in use are few, and a thread-local table's destructor at a
+    // thread's end is not safe with MinGW's threads (conversions run on worker threads).
+    AverageTables tables;
     Plan plan;
     try {
         MakePlan(source, width, height, tables, plan);

@@ -1,6 +1,8 @@
 #include "tool/FileHelpers.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <limits>
@@ -8,9 +10,14 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "base/Files.h"
 
 #ifdef _WIN32
+#include <process.h>
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace vexaro {
@@ -105,10 +112,11 @@ void EnsureRealFolder(const fs::path& given)
     std::error_code ec;
     if (IsLink(folder))
         fs::remove(folder, ec);
-    fs::create_directories(folder, ec);
+    std::error_code made;
+    fs::create_directories(folder, made);
     if (!fs::is_directory(fs::symlink_status(folder, ec)) || IsLink(folder))
         throw Error("Cannot create folder " + Quoted(folder.string()) + ". " +
-                    (ec ? ec.message() : SystemReason(EEXIST)));
+                    (made ? made.message() : ec ? ec.message() : SystemReason(EEXIST)));
 }
 
 void CopyFileReplacing(const fs::path& from, const fs::path& to, std::error_code& ec)
@@ -143,6 +151,61 @@ void MakeCurrentFolder(const fs::path& folder)
     fs::current_path(folder, ec);
     if (ec)
         throw Error("Cannot make " + Quoted(folder.string()) + " the current folder. " + ec.message());
+}
+
+namespace {
+
+[[noreturn]] void CannotCreateFile(const fs::path& path, const std::string& reason)
+{
+    throw Error("Cannot create file " + Quoted(path.string()) + ". " + reason);
+}
+
+// Puts `temporary` in the place of `path`; the system's reason when it cannot.
+std::string ReplaceWith(const fs::path& temporary, const fs::path& path)
+{
+#ifdef _WIN32
+    if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return {};
+    return std::system_category().message(static_cast<int>(GetLastError()));
+#else
+    if (::rename(temporary.c_str(), path.c_str()) == 0)
+        return {};
+    return SystemReason(errno);
+#endif
+}
+
+} // namespace
+
+void WriteFileReplacing(const fs::path& path, std::span<const std::uint8_t> bytes)
+{
+    // Names unique within the process and among processes: threads may write beside each other.
+    static std::atomic<unsigned> counter{0};
+#ifdef _WIN32
+    const int pid = _getpid();
+#else
+    const int pid = static_cast<int>(::getpid());
+#endif
+    fs::path temporary = path;
+    temporary += ".vexaro-" + std::to_string(pid) + "-" + std::to_string(counter++) + ".tmp";
+    errno = 0;
+    std::FILE* file = CreateNewFile(temporary);
+    if (file == nullptr)
+        CannotCreateFile(path, SystemReason(errno != 0 ? errno : EIO));
+    errno = 0;
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    int error = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (written && !closed)
+        error = errno;
+    std::error_code ec;
+    if (!written || !closed) {
+        fs::remove(temporary, ec);
+        CannotCreateFile(path, SystemReason(error != 0 ? error : EIO));
+    }
+    if (const std::string reason = ReplaceWith(temporary, path); !reason.empty()) {
+        fs::remove(temporary, ec);
+        CannotCreateFile(path, reason);
+    }
 }
 
 } // namespace vexaro

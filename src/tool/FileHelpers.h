@@ -2,6 +2,7 @@
 // The two file-system helpers of the workspace: emptying a folder tree and taking a file's size.
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -41,5 +42,12 @@ void CopyFileReplacing(const std::filesystem::path& from, const std::filesystem:
 // Makes `folder` the current directory. Throws Error("Cannot make \"FOLDER\" the current
 // folder. REASON") when it cannot.
 void MakeCurrentFolder(const std::filesystem::path& folder);
+
+// Writes `bytes` as the file at `path` through a new temporary file in the same folder, which
+// replaces `path` (a file, or a link as a link) in one step when it is complete, so that no half
+// file ever stands under that name and nothing is written through a link. Throws
+// Error("Cannot create file \"PATH\". REASON") when it cannot be written; no temporary file
+// stays then.
+void WriteFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 } // namespace vexaro

@@ -6,6 +6,8 @@
 
 #include "base/Error.h"
 #include "base/Unicode.h"
+#include "bitmap/BmpCodec.h"
+#include "tool/FieldDefaults.h"
 
 namespace vexaro {
 
@@ -45,16 +47,6 @@ std::optional<std::filesystem::path> Workspace::findSourceBitmap(const std::stri
     return path;
 }
 
-int NumberedFileNumber(const std::string& name)
-{
-    const bool plain = name.size() == 7 && name.ends_with(".bmp");
-    const bool alpha = name.size() == 13 && name.ends_with("-alpha.bmp");
-    if ((!plain && !alpha) ||
-        !std::all_of(name.begin(), name.begin() + 3, [](unsigned char c) { return std::isdigit(c); }))
-        return -1;
-    return (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
-}
-
 bool ThemeIsOpen(const Workspace& workspace)
 {
     std::error_code ec;
@@ -69,10 +61,13 @@ std::string NoThemeOpenMessage(const Workspace& workspace)
     return "No theme is open in " + Quoted(workspace.folder().string()) + ": open one first";
 }
 
-std::string BitmapNumberText(int number)
+bool Workspace::loadSourceBitmap(const std::string& fieldText, Bitmap& loader) const
 {
-    const std::string digits = std::to_string(number);
-    return digits.size() >= 3 ? digits : std::string(3 - digits.size(), '0') + digits;
+    const std::optional<std::filesystem::path> path = findSourceBitmap(fieldText);
+    if (!path)
+        return false;
+    LoadBmpFile(path->string(), loader);
+    return true;
 }
 
 bool IsBitmapName(const std::string& text)

@@ -13,6 +13,7 @@
 #include "tool/Workspace.h"
 #include "PackageBuilder.h"
 #include "TestSupport.h"
+#include "ThemeFixtures.h"
 #include "ThemePainter.h"
 
 #ifdef __linux__
