@@ -116,7 +116,9 @@ void EnsureRealFolder(const fs::path& given)
     fs::create_directories(folder, made);
     if (!fs::is_directory(fs::symlink_status(folder, ec)) || IsLink(folder))
         throw Error("Cannot create folder " + Quoted(folder.string()) + ". " +
-                    (made ? made.message() : ec ? ec.message() : SystemReason(EEXIST)));
+                    (made ? made.message()
+                     : ec ? ec.message()
+                          : SystemReason(EEXIST)));
 }
 
 void CopyFileReplacing(const fs::path& from, const fs::path& to, std::error_code& ec)
