@@ -14,7 +14,7 @@
 #include "cli/BatchReport.h"
 #include "cli/CliCommands.h"
 #include "cli/TemporaryFolder.h"
-#include "cli/ThemeInfo.h"
+#include "import/ThemeInfo.h"
 #include "cli/Wildcards.h"
 #include "cli/Workers.h"
 #include "base/Unicode.h"

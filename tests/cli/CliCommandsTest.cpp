@@ -13,7 +13,7 @@
 #include "cli/Batch.h"
 #include "cli/BatchReport.h"
 #include "cli/CliCommands.h"
-#include "cli/ThemeInfo.h"
+#include "import/ThemeInfo.h"
 #include "cli/Wildcards.h"
 #include "cli/Workers.h"
 #include "CliRun.h"

@@ -1,11 +1,11 @@
 #pragma once
-// The info command's output: the facts of a theme (import/ThemeFacts.h) for people and for
+// The info command's output: the facts of a theme (ThemeFacts.h) for people and for
 // scripts.
 #include <string>
 
 #include "import/ThemeFacts.h"
 
-namespace vexaro::cli {
+namespace vexaro {
 
 // For people: the bitmap table, the field table, the fitting bitmaps and the --set line.
 std::string FactsText(const ThemeFacts& facts);
@@ -13,4 +13,4 @@ std::string FactsText(const ThemeFacts& facts);
 // For scripts: one JSON object {"file", "bitmaps": [...], "fields": [...], "set"}.
 std::string FactsJson(const ThemeFacts& facts);
 
-} // namespace vexaro::cli
+} // namespace vexaro

@@ -1,10 +1,10 @@
-#include "cli/ThemeInfo.h"
+#include "import/ThemeInfo.h"
 
 #include <cstdio>
 
 #include "tool/Workspace.h"
 
-namespace vexaro::cli {
+namespace vexaro {
 
 namespace {
 
@@ -179,4 +179,4 @@ std::string FactsJson(const ThemeFacts& facts)
     return text + "\n  ],\n  \"set\": " + JsonString(facts.setLine) + "\n}\n";
 }
 
-} // namespace vexaro::cli
+} // namespace vexaro
