@@ -126,9 +126,10 @@ ThemeFacts Inspect(std::span<const std::uint8_t> theme, const Request& request)
 {
     if (request.type == ThemeFileType::MultiBitmap)
         return DescribeTheme(request.name, ReadBitmapFacts(theme), request.fields);
-    const std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(ByteReader(theme), request.name);
+    const std::string packageName = request.name.substr(request.name.find_last_of("/\\") + 1);
+    const std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(ByteReader(theme), packageName);
     if (!mbm)
-        throw Error(Quoted(request.name) + " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
+        throw Error(Quoted(packageName) + " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
     return DescribeTheme(request.name, ReadBitmapFacts(*mbm), request.fields);
 }
 

@@ -1,6 +1,6 @@
 // The worker: runs the core's calls (WebCalls.cpp) for the page. A message
 // {id, call, theme: Uint8Array, name, type, fields: [15 texts]} is answered with
-// {id, header, parts: {name: Uint8Array}} or {id, error}. A call that traps (a failed allocation
+// {id, header, parts: {name: Uint8Array}}, or {id, error} when the call failed. A call that traps (a failed allocation
 // beyond what the core can catch) leaves the module unusable, so the next call starts a new one.
 let vexaroCore = null;
 const vexaroEncoder = new TextEncoder();
@@ -55,6 +55,7 @@ onmessage = async (event) => {
       vexaroCore = null;
       throw e;
     }
+    if (answer.header.error !== undefined) throw new Error(answer.header.error);
     postMessage({ id, header: answer.header, parts: answer.parts }, Object.values(answer.parts).map((p) => p.buffer));
   } catch (e) {
     postMessage({ id, error: String((e && e.message) || e) });

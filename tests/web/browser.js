@@ -23,8 +23,10 @@ class Browser {
       "--remote-debugging-pipe",
     ];
     if (process.getuid && process.getuid() === 0) args.push("--no-sandbox");
+    // A process group of its own, so that closing ends Chromium's helpers too.
     const child = spawn(process.env.CHROMIUM || "chromium", args.concat("about:blank"), {
       stdio: ["ignore", "ignore", "pipe", "pipe", "pipe"],
+      detached: true,
     });
     let stderr = "";
     child.stderr.on("data", (d) => (stderr += d));
@@ -105,7 +107,12 @@ class Browser {
       this.child.kill();
       await exited;
     }
-    fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 5 });
+    try {
+      process.kill(-this.child.pid, "SIGKILL");
+    } catch {
+      // the group has ended
+    }
+    fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
   }
 }
 
@@ -164,8 +171,11 @@ class Page {
     return result.value === undefined ? undefined : JSON.parse(result.value);
   }
 
+  // The whole page, as tall as its content.
   async screenshot(file) {
-    const { data } = await this.send("Page.captureScreenshot", { format: "png", captureBeyondViewport: true });
+    const { cssContentSize: size } = await this.send("Page.getLayoutMetrics");
+    const clip = { x: 0, y: 0, width: size.width, height: size.height, scale: 1 };
+    const { data } = await this.send("Page.captureScreenshot", { format: "png", captureBeyondViewport: true, clip });
     fs.writeFileSync(file, Buffer.from(data, "base64"));
   }
 
