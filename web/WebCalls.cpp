@@ -58,26 +58,6 @@ Request ReadRequest(const char* text, std::span<const std::uint8_t> theme)
     return request;
 }
 
-std::string JsonText(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 struct Part {
     std::string name;
     std::vector<std::uint8_t> bytes;
@@ -89,7 +69,7 @@ std::uint8_t* Block(std::string header, const std::vector<Part>& parts)
     std::string list;
     std::size_t offset = 0;
     for (const Part& part : parts) {
-        list += (list.empty() ? "" : ", ") + std::string("{\"name\": ") + JsonText(part.name) +
+        list += (list.empty() ? "" : ", ") + std::string("{\"name\": ") + JsonString(part.name) +
                 ", \"offset\": " + std::to_string(offset) + ", \"size\": " + std::to_string(part.bytes.size()) + "}";
         offset += part.bytes.size();
     }
@@ -118,7 +98,7 @@ std::uint8_t* Guarded(Call call)
     } catch (const std::bad_alloc&) {
         return Block("{\"error\": \"Out of memory\"}", {});
     } catch (const std::exception& e) {
-        return Block("{\"error\": " + JsonText(e.what()) + "}", {});
+        return Block("{\"error\": " + JsonString(e.what()) + "}", {});
     }
 }
 
@@ -154,8 +134,8 @@ std::uint8_t* vexaro_fields(const std::uint8_t*, std::size_t, const char*)
         std::string list;
         for (const ThemeField& f : kThemeFields)
             list += (list.empty() ? "" : ", ") + std::string("{\"field\": ") + std::to_string(f.number) +
-                    ", \"name\": " + JsonText(FieldName(f.number)) + ", \"text\": " + JsonText(FieldDefault(f.number)) +
-                    "}";
+                    ", \"name\": " + JsonString(FieldName(f.number)) +
+                    ", \"text\": " + JsonString(FieldDefault(f.number)) + "}";
         return Block("{\"fields\": [" + list + "]}", {});
     });
 }

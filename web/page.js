@@ -269,14 +269,16 @@
   }
 
   function bitmapTable(theme, header, parts) {
-    const rows = header.bitmaps.map((b) => {
+    const thumbnails = new Map(header.thumbnails.map((t) => [t.name, t]));
+    const rows = header.facts.bitmaps.map((b) => {
       const cell = make("td");
-      if (b.thumbnail) {
+      const thumbnail = thumbnails.get("thumb-" + b.number);
+      if (thumbnail) {
         const canvas = make("canvas", { "aria-hidden": "true" });
-        paint(canvas, b.thumbnail, parts["thumb-" + b.number]);
+        paint(canvas, thumbnail, parts[thumbnail.name]);
         cell.append(canvas);
       } else {
-        cell.append(make("span", { text: b.fault ? "cannot be unpacked" : "" }));
+        cell.append(make("span", { text: b.fault ? "cannot be unpacked: " + b.fault : "" }));
       }
       const number = String(b.number).padStart(3, "0");
       const depth = b.bpp + (b.mode === "colour" ? "" : " " + b.mode);
@@ -285,7 +287,7 @@
     return make(
       "table",
       { class: "bitmaps" },
-      make("caption", { text: header.bitmaps.length + " bitmaps in the theme" }),
+      make("caption", { text: header.facts.bitmaps.length + " bitmaps in the theme" }),
       make("thead", {}, make("tr", {}, make("th", { scope: "col", text: "picture" }), make("th", { scope: "col", text: "number" }), make("th", { scope: "col", text: "size" }), make("th", { scope: "col", text: "bits" }))),
       make("tbody", {}, ...rows)
     );

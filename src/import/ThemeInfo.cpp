@@ -93,6 +93,8 @@ std::string SuggestionRow(const FieldFacts& f)
     return line + numbers;
 }
 
+} // namespace
+
 std::string JsonString(const std::string& text)
 {
     std::string out = "\"";
@@ -111,6 +113,8 @@ std::string JsonString(const std::string& text)
     }
     return out + "\"";
 }
+
+namespace {
 
 std::string BitmapJson(const BitmapFacts& b)
 {
