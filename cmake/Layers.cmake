@@ -14,16 +14,21 @@ function(vexaro_layer_headers target layer)
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
 
-# vexaro_layer_header(<target> <layer> <header>): the one header <layer>/<header> for a target
-# that uses it alone (constants) without linking the layer: the target's include folder holds a
-# link to that file only, so the layer's other headers stay out of its sight.
+# vexaro_layer_header(<target> <layer> <header> [PUBLIC]): the one header <layer>/<header> for a
+# target that uses it alone (constants, a type) without linking the layer: the target's include
+# folder holds a link to that file only, so the layer's other headers stay out of its sight.
+# PUBLIC when the target's own headers include it, so that the targets linking it see it too.
 function(vexaro_layer_header target layer header)
+  set(scope PRIVATE)
+  if(ARGN STREQUAL "PUBLIC")
+    set(scope PUBLIC)
+  endif()
   set(root ${PROJECT_BINARY_DIR}/layers/${target}-${layer})
   file(MAKE_DIRECTORY ${root}/${layer})
   if(NOT IS_SYMLINK ${root}/${layer}/${header})
     file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${layer}/${header} ${root}/${layer}/${header} SYMBOLIC)
   endif()
-  target_include_directories(${target} PRIVATE ${root})
+  target_include_directories(${target} ${scope} ${root})
 endfunction()
 
 # The gate's one way round: an include that names its own path out of its folder

@@ -12,7 +12,7 @@
 
 #include "bitmap/Bitmap.h"
 #include "base/Error.h"
-#include "import/SisPackage.h"
+#include "import/PackageExtract.h"
 #include "tool/QuietWindow.h"
 
 namespace {

@@ -4,16 +4,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 #include <ostream>
-#include <sstream>
 #include <system_error>
 #include <thread>
 
-#include "base/Error.h"
-#include "base/Files.h"
-#include "cli/Workers.h"
 #include "tool/Workspace.h"
 #include "base/Unicode.h"
 
@@ -65,18 +60,19 @@ private:
 
 ThemeOutcome RunOne(const ThemeRunner& runner, const BatchTheme& theme)
 {
+    ThemeOutcome failed;
     try {
         return runner(theme);
     } catch (const std::exception& e) {
-        ThemeOutcome failed;
         AppendLines(failed.problems, e.what());
-        return failed;
+    } catch (...) {
+        failed.problems.push_back("The conversion failed");
     }
+    return failed;
 }
 
 void Report(const BatchStreams& streams, const BatchTheme& theme, const ThemeOutcome& outcome)
 {
-    // Copies of this program may share the streams: each line goes out in one piece.
     streams.out << (SummaryLine(theme, outcome) + "\n") << std::flush;
     if (outcome.status != ThemeStatus::Failed)
         return;
@@ -103,9 +99,10 @@ std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jo
                                    const BatchStreams& streams)
 {
     std::vector<ThemeOutcome> outcomes(themes.size());
+    std::vector<bool> finished(themes.size(), false);
     std::mutex mutex;
     std::condition_variable ended;
-    std::size_t next = 0, done = 0;
+    std::size_t next = 0, done = 0, reported = 0;
     std::string current;
     ProgressLine progress(streams.progress, themes.size());
 
@@ -123,8 +120,10 @@ std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jo
             ThemeOutcome outcome = RunOne(runner, themes[i]);
             const std::lock_guard lock(mutex);
             outcomes[i] = std::move(outcome);
+            finished[i] = true;
             progress.clear();
-            Report(streams, themes[i], outcomes[i]);
+            for (; reported < themes.size() && finished[reported]; ++reported)
+                Report(streams, themes[reported], outcomes[reported]);
             ++done;
             progress.draw(done, current);
             ended.notify_all();
@@ -155,7 +154,7 @@ std::string SummaryLine(const BatchTheme& theme, const ThemeOutcome& outcome)
                        theme.folder.string() + ":";
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         if (outcome.built[i])
-            line.append(" ").append(NativePath(kTargetFiles[i]).string());
+            line.append(" ").append(NativePath(kSiemensFileNames[i]).string());
     if (outcome.preview)
         line += std::string(" ") + kConvertPreviewName;
     if (outcome.status == ThemeStatus::Partial)
@@ -209,74 +208,6 @@ std::string ProgressText(std::size_t done, std::size_t total, long seconds, cons
         name = room > 3 ? name.substr(0, cut) + "..." : "";
     }
     return line + name;
-}
-
-void WriteOutcomeFile(const fs::path& file, const ThemeOutcome& outcome)
-{
-    std::string text = std::string("status ") + StatusWord(outcome.status) + "\nbuilt";
-    for (const bool built : outcome.built)
-        text += built ? " 1" : " 0";
-    text += std::string("\npreview ") + (outcome.preview ? "1" : "0") + "\n";
-    for (const std::string& problem : outcome.problems)
-        text += "problem " + problem + "\n";
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out)
-        throw Error("Cannot create file " + Quoted(file.string()));
-}
-
-std::optional<ThemeOutcome> ReadOutcomeFile(const fs::path& file)
-{
-    constexpr std::size_t kMaxOutcomeBytes = 1 << 20;
-    const FileBytes bytes = ReadFileCapped(file, kMaxOutcomeBytes);
-    std::istringstream in(std::string(bytes.bytes.begin(), bytes.bytes.end()));
-    std::string line;
-    ThemeOutcome outcome;
-    bool status = false;
-    while (std::getline(in, line)) {
-        const std::size_t blank = line.find(' ');
-        const std::string key = line.substr(0, blank);
-        const std::string value = blank == std::string::npos ? "" : line.substr(blank + 1);
-        if (key == "status") {
-            status = true;
-            for (const ThemeStatus s : {ThemeStatus::Converted, ThemeStatus::Partial, ThemeStatus::Failed})
-                if (value == StatusWord(s))
-                    outcome.status = s;
-        } else if (key == "built" && value.size() == 5) {
-            for (std::size_t i = 0; i < outcome.built.size(); ++i)
-                outcome.built[i] = value[2 * i] == '1';
-        } else if (key == "preview") {
-            outcome.preview = value == "1";
-        } else if (key == "problem") {
-            outcome.problems.push_back(value);
-        }
-    }
-    if (!status)
-        return std::nullopt;
-    return outcome;
-}
-
-ThemeRunner CopyRunner(const std::string& program, const std::vector<std::string>& leading,
-                       const std::string& typeOption, const fs::path& outcomeFolder)
-{
-    return [=](const BatchTheme& theme) {
-        const fs::path outcomeFile = outcomeFolder / PathFromUtf8(theme.fullFolder.filename().string() + ".txt");
-        std::vector<std::string> args = leading;
-        args.insert(args.end(), {"convert-one", theme.fullFile, theme.fullFolder.string(), outcomeFile.string()});
-        if (!typeOption.empty())
-            args.insert(args.end(), {"--type", typeOption});
-        const int status = RunCopy(program, args);
-        std::optional<ThemeOutcome> outcome = ReadOutcomeFile(outcomeFile);
-        std::error_code ec;
-        fs::remove(outcomeFile, ec);
-        if (outcome)
-            return *outcome;
-        ThemeOutcome failed;
-        failed.problems.push_back(status < 0 ? "The conversion could not be started"
-                                             : "The conversion ended with status " + std::to_string(status));
-        return failed;
-    };
 }
 
 } // namespace vexaro::cli

@@ -1,12 +1,11 @@
 #pragma once
-// Converting many themes: each in its own folder, several at a time, each theme's summary line
-// as it ends, a progress line on a terminal, and the tally and exit status at the end. How one
-// theme is converted is the caller's: in this process, or in a copy of the program.
+// Converting many themes: each in its own folder, several at a time on threads of this process,
+// each theme's summary line in the order the themes were given, a progress line on a terminal,
+// and the tally and exit status at the end. How one theme is converted is the caller's.
 #include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +33,10 @@ struct BatchStreams {
     std::ostream* progress; // the progress line, redrawn in place; nullptr for none
 };
 
-// Runs `runner` over `themes`, at most `jobs` at a time, and returns their outcomes in the
-// order of `themes`. Each theme's summary line goes out whole as soon as it ends.
+// Runs `runner` over `themes` on `jobs` threads, each taking the next theme when it has ended its
+// last, so that at most `jobs` themes are in hand at once, and returns their outcomes in the
+// order of `themes`. A theme's summary line goes out whole once it and every theme before it
+// have ended; a runner that throws fails its theme and the batch goes on.
 std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jobs, const ThemeRunner& runner,
                                    const BatchStreams& streams);
 
@@ -51,16 +52,5 @@ int BatchStatus(const std::vector<ThemeOutcome>& outcomes);
 
 // The progress line: "[#####......] 3/20 0:12 Theme4.sis", redrawn in place on `stream`.
 std::string ProgressText(std::size_t done, std::size_t total, long seconds, const std::string& current);
-
-// A copy of the program converting one theme tells its outcome through a small text file.
-void WriteOutcomeFile(const std::filesystem::path& file, const ThemeOutcome& outcome);
-std::optional<ThemeOutcome> ReadOutcomeFile(const std::filesystem::path& file);
-
-// A runner that converts each theme in a copy of `program`, run as
-//   program LEADING... convert-one FILE FOLDER OUTCOME [--type TYPE]
-// with its outcome file in `outcomeFolder`. A copy that ends without telling its outcome makes
-// the theme fail with the copy's exit status.
-ThemeRunner CopyRunner(const std::string& program, const std::vector<std::string>& leading,
-                       const std::string& typeOption, const std::filesystem::path& outcomeFolder);
 
 } // namespace vexaro::cli

@@ -59,7 +59,7 @@ std::string FileLinks(const fs::path& reportFolder, const BatchTheme& theme, con
 {
     std::string html = "<p class=\"files\">";
     for (std::size_t i = 0; i < outcome.built.size(); ++i) {
-        const fs::path file = NativePath(kTargetFiles[i]);
+        const fs::path file = NativePath(kSiemensFileNames[i]);
         const std::string name = HtmlEscaped(file.filename().string());
         if (outcome.built[i])
             html +=

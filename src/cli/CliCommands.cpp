@@ -14,7 +14,7 @@
 #include "tool/ProfileFile.h"
 #include "preview/TargetPreview.h"
 #include "siemens/ThemeBuild.h"
-#include "cli/Workers.h"
+#include "base/Files.h"
 #include "base/Unicode.h"
 
 namespace vexaro::cli {
@@ -22,8 +22,6 @@ namespace vexaro::cli {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int kControlAreaField = 3;
 
 std::string Lower(std::string text)
 {
@@ -125,16 +123,6 @@ OpenOutcome OpenCommand(const Workspace& workspace, const std::string& file, The
     return outcome;
 }
 
-const char* StatusWord(ThemeStatus status)
-{
-    switch (status) {
-    case ThemeStatus::Converted: return "converted";
-    case ThemeStatus::Partial: return "partial";
-    case ThemeStatus::Failed: break;
-    }
-    return "failed";
-}
-
 int ExitStatus(ThemeStatus status)
 {
     switch (status) {
@@ -143,47 +131,6 @@ int ExitStatus(ThemeStatus status)
     case ThemeStatus::Failed: break;
     }
     return kExitFailed;
-}
-
-void AppendLines(std::vector<std::string>& lines, const std::string& text)
-{
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start)
-            lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
-ThemeOutcome JudgeSave(const SaveOutcome& save)
-{
-    ThemeOutcome outcome;
-    std::set<int> missingFields;
-    bool anyBuilt = false;
-    bool unexplained = false; // a target the converter did not build though it had every bitmap
-    for (std::size_t i = 0; i < save.targets.size(); ++i) {
-        const TargetOutcome& target = save.targets[i];
-        for (const MissingBitmap& m : target.missing)
-            missingFields.insert(m.field);
-        outcome.built[i] = target.built;
-        anyBuilt = anyBuilt || target.built;
-        unexplained = unexplained || (!target.built && target.missing.empty());
-    }
-    // The save reads every field but the control area's (3), which only the preview shows.
-    bool noneNamed = true;
-    for (int field = 1; field <= kFieldCount; ++field)
-        noneNamed = noneNamed && (field == kControlAreaField || missingFields.count(field) != 0);
-    if (noneNamed)
-        outcome.problems.push_back("No bitmap number field names a bitmap of this theme");
-    AppendLines(outcome.problems, save.problems());
-    if (!anyBuilt || unexplained || noneNamed)
-        outcome.status = ThemeStatus::Failed;
-    else
-        outcome.status = save.complete() ? ThemeStatus::Converted : ThemeStatus::Partial;
-    return outcome;
 }
 
 ThemeOutcome SaveCommand(const Workspace& workspace, ConsoleWindow& window)
@@ -215,76 +162,87 @@ void ClearCommand(const Workspace& workspace)
 
 namespace {
 
-// A conversion starts from an empty theme folder: nothing of an earlier one may pass for its own.
-void RemoveEarlierResults(const Workspace& workspace)
+// The four files a conversion writes into its folder, in the order of ThemeOutcome: the three
+// Siemens files, then the preview.
+std::array<fs::path, 4> ConversionFiles(const fs::path& folder)
 {
-    std::error_code ec;
-    ClearFolder(workspace.target());
-    fs::remove(workspace.folder() / kConvertPreviewName, ec);
+    return {folder / NativePath(kSiemensFileNames[0]), folder / NativePath(kSiemensFileNames[1]),
+            folder / NativePath(kSiemensFileNames[2]), folder / kConvertPreviewName};
 }
 
-bool IsTargetName(const std::string& name)
-{
-    return std::any_of(std::begin(kTargetFiles), std::end(kTargetFiles),
-                       [&](const char* target) { return NativePath(target).filename().string() == name; });
-}
-
-// Leaves in the theme folder only what the conversion is for: the Siemens files and the
-// preview. The unpacked theme, the builds' pictures and command file, and a converter that
-// was installed for the run (or by an earlier version of this program) go.
-void TidyThemeFolder(const Workspace& workspace, ThemeOutcome& outcome)
+// Removes `folder` when it is a real folder (not a link) and empty.
+void RemoveEmptyFolder(const fs::path& folder)
 {
     std::error_code ec;
-    try {
-        ClearTheme(workspace, [] {});
-    } catch (const Error& e) {
-        AppendLines(outcome.problems, e.what());
+    if (fs::is_directory(fs::symlink_status(folder, ec)) && fs::is_empty(folder, ec) && !ec)
+        fs::remove(folder, ec);
+}
+
+// Writes what `conversion` made into `folder` and removes a file of the same names that it did
+// not make (a folder of such a name stays). `outcome` then tells what is there.
+void WriteConversion(const fs::path& folder, const ThemeConversion& conversion, ThemeOutcome& outcome)
+{
+    const std::array<fs::path, 4> paths = ConversionFiles(folder);
+    const std::array<const std::vector<std::uint8_t>*, 4> bytes{&conversion.files[0], &conversion.files[1],
+                                                                &conversion.files[2], &conversion.previewJpeg};
+    outcome.built = {};
+    outcome.preview = false;
+    std::error_code ec;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!bytes[i]->empty())
+            continue;
+        if (fs::is_regular_file(fs::symlink_status(paths[i], ec)) || IsLink(paths[i]))
+            fs::remove(paths[i], ec);
     }
-    std::vector<fs::path> intermediate;
-    for (fs::directory_iterator it(workspace.target(), ec), end; !ec && it != end; it.increment(ec))
-        if (!IsTargetName(it->path().filename().string()))
-            intermediate.push_back(it->path());
-    for (const fs::path& path : intermediate)
-        fs::remove(path, ec);
-    fs::remove(workspace.target(), ec); // goes only when empty: when nothing was built
-    fs::remove(workspace.folder() / kConverterFileName, ec);
-    for (std::size_t i = 0; i < outcome.built.size(); ++i)
-        outcome.built[i] = FileSizeOf(workspace.folder() / NativePath(kTargetFiles[i])) > 0;
-    outcome.preview = FileSizeOf(workspace.folder() / kConvertPreviewName) > 0;
-    // A theme that left nothing leaves no folder (the commands made it the current directory).
-    fs::current_path(workspace.folder().parent_path(), ec);
-    fs::remove(workspace.folder(), ec);
+    const bool anySiemens = !bytes[0]->empty() || !bytes[1]->empty() || !bytes[2]->empty();
+    if (anySiemens)
+        EnsureRealFolder(folder / "Siemens");
+    else if (!bytes[3]->empty())
+        EnsureRealFolder(folder);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (bytes[i]->empty())
+            continue;
+        WriteFileReplacing(paths[i], *bytes[i]);
+        if (i < outcome.built.size())
+            outcome.built[i] = true;
+        else
+            outcome.preview = true;
+    }
+    // A folder left empty goes, as it would not have been made.
+    RemoveEmptyFolder(folder / "Siemens");
+    RemoveEmptyFolder(folder);
+}
+
+ThemeConversion ConvertFile(const std::string& file, const std::string& typeOption, const FieldTexts& fields)
+{
+    const ThemeFileType type = ThemeTypeOf(file, typeOption);
+    const fs::path path = PathFromUtf8(file);
+    PositionedFile theme;
+    int error = 0;
+    if (const ReadFailure failure = theme.open(path, error); failure != ReadFailure::None)
+        throw Error("Cannot open file " + Quoted(file) + ". " + ReadFailureReason(failure, error, 0));
+    return ConvertTheme(ByteSource(theme, "Cannot read file " + Quoted(file) + ". "), type, path.filename().string(),
+                        fields);
 }
 
 } // namespace
 
-ThemeOutcome ConvertTheme(const std::string& file, const std::string& typeOption, const fs::path& themeFolder,
-                          const FieldTexts& fields, std::ostream* progress)
+ThemeOutcome ConvertThemeFile(const std::string& file, const std::string& typeOption, const fs::path& themeFolder,
+                              const FieldTexts& fields)
 {
-    std::error_code ec;
-    const Workspace workspace(fs::absolute(themeFolder, ec));
-    ThemeOutcome outcome;
+    ThemeConversion conversion;
     try {
-        const ThemeFileType type = ThemeTypeOf(file, typeOption);
-        fs::create_directories(workspace.folder(), ec);
-        RemoveEarlierResults(workspace);
-        ConsoleWindow window(fields, progress);
-        const OpenOutcome open = OpenCommand(workspace, file, type, window);
-        if (open.unpacked == 0)
-            throw Error(open.problems().empty() ? Quoted(PathFromUtf8(file).filename().string()) + " holds no bitmaps"
-                                                : open.problems());
-        outcome = SaveCommand(workspace, window);
-        std::vector<std::string> lost;
-        AppendLines(lost, open.problems());
-        outcome.problems.insert(outcome.problems.begin(), lost.begin(), lost.end());
-        if (!open.complete() && outcome.status == ThemeStatus::Converted)
-            outcome.status = ThemeStatus::Partial;
-        PreviewCommand(workspace, window, (workspace.folder() / kConvertPreviewName).string(), PreviewFileType::Jpeg);
+        conversion = ConvertFile(file, typeOption, fields);
+    } catch (const std::exception& e) {
+        AppendLines(conversion.outcome.problems, e.what());
+    }
+    ThemeOutcome outcome = std::move(conversion.outcome);
+    try {
+        WriteConversion(themeFolder, conversion, outcome);
     } catch (const std::exception& e) {
         outcome.status = ThemeStatus::Failed;
         AppendLines(outcome.problems, e.what());
     }
-    TidyThemeFolder(workspace, outcome);
     return outcome;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/ConsoleWindow.h"
+#include "convert/ThemeConversion.h"
 #include "import/ImportCommands.h"
 #include "siemens/ThemeBuild.h"
 #include "preview/PreviewExport.h"
@@ -44,17 +45,6 @@ bool ConverterBesideProgram();
 // holds no multi-bitmap file, or the converter cannot be run.
 OpenOutcome OpenCommand(const Workspace& workspace, const std::string& file, ThemeFileType type, ConsoleWindow& window);
 
-// How a theme came out, from the user's side:
-//   Converted  all three Siemens files were built from every bitmap their fields name;
-//   Partial    what could be built was, and `problems` says what is missing and why;
-//   Failed     nothing usable came out of the theme (it could not be opened, holds no bitmap
-//              that a field names, or no Siemens file was built), or the converter failed for
-//              a reason other than missing bitmaps.
-enum class ThemeStatus { Converted, Partial, Failed };
-
-// "converted", "partial", "failed".
-const char* StatusWord(ThemeStatus status);
-
 // Exit statuses of the program: every theme converted (or a command done), at least one
 // partial and none failed, any failure, bad arguments.
 inline constexpr int kExitDone = 0;
@@ -65,26 +55,8 @@ inline constexpr int kExitPartial = 3;
 // kExitDone, kExitPartial or kExitFailed.
 int ExitStatus(ThemeStatus status);
 
-// The three files a save builds, as the system names them, and the preview a conversion writes.
-inline constexpr const char* kTargetFiles[] = {"Siemens\\Backgroundimage.mbm", "Siemens\\EidPic.mbm",
-                                               "Siemens\\Menu_Folders.mbm"};
+// The preview a conversion writes beside its Siemens files.
 inline constexpr const char* kConvertPreviewName = "preview.jpg";
-
-struct ThemeOutcome {
-    ThemeStatus status = ThemeStatus::Failed;
-    std::array<bool, 3> built{};       // kTargetFiles that are there
-    bool preview = false;              // kConvertPreviewName is there
-    std::vector<std::string> problems; // one line each: lost bitmaps, missing fields, errors
-};
-
-// The lines of `text` that are not empty, added to `lines`.
-void AppendLines(std::vector<std::string>& lines, const std::string& text);
-
-// How a save came out: Failed when no file was built, when no field named a bitmap of the
-// theme, or when the converter did not build a file whose bitmaps were all there; else Partial
-// when a field's bitmap was missing; else Converted. `built` as the save tells, the problems
-// one line per target (SaveOutcome::problems), `preview` false.
-ThemeOutcome JudgeSave(const SaveOutcome& save);
 
 // Save: builds the three Siemens files as the window's Save button does and keeps every one
 // that was built. Throws when no theme is open or a build cannot go on (an unreadable bitmap,
@@ -99,14 +71,15 @@ std::string PreviewCommand(const Workspace& workspace, ConsoleWindow& window, co
 // Clear: throws the imported theme away.
 void ClearCommand(const Workspace& workspace);
 
-// Open, save and preview of one theme in its own folder `themeFolder`, which then holds only
-// the Siemens files that were built and the preview: the unpacked theme, the builds'
-// intermediate pictures and a converter installed for the run are removed again, and so are
-// the results of an earlier conversion into the same folder. Never throws. Relative names are
-// taken from the current directory, which the commands change: give full names when
-// converting more than one theme in a process.
-ThemeOutcome ConvertTheme(const std::string& file, const std::string& typeOption,
-                          const std::filesystem::path& themeFolder, const FieldTexts& fields, std::ostream* progress);
+// Converts the theme file `file` into its own folder `themeFolder` (ConvertTheme in memory):
+// the file is read once, where it lies, and the folder gets the Siemens files that were built
+// ("Siemens\...") and the preview (kConvertPreviewName), each written to a temporary file that
+// replaces it only when complete. A file of those four names that this conversion did not make
+// is removed, so that nothing of an earlier conversion passes for this one's; nothing else in
+// the folder is touched, and a conversion that made nothing creates no folder. Never throws: a
+// file that cannot be read or written makes the theme Failed with the message.
+ThemeOutcome ConvertThemeFile(const std::string& file, const std::string& typeOption,
+                              const std::filesystem::path& themeFolder, const FieldTexts& fields);
 
 // A folder under `outFolder` for each theme, named after it ("Theme.sis" -> "Theme"); a name
 // that repeats gets "-2", "-3", ... .

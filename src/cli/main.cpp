@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,10 +12,9 @@
 #include "cli/Batch.h"
 #include "cli/BatchReport.h"
 #include "cli/CliCommands.h"
-#include "cli/TemporaryFolder.h"
 #include "import/ThemeInfo.h"
 #include "cli/Wildcards.h"
-#include "cli/Workers.h"
+#include "import/ThemeInspect.h"
 #include "base/Unicode.h"
 
 #ifdef _WIN32
@@ -38,7 +36,7 @@ struct Arguments {
     const char* argv0 = nullptr;
     std::string workspace = ".";
     std::vector<std::string> sets;
-    std::string file, type;               // open, info, convert, convert-one
+    std::string file, type;               // open, info, convert
     std::string previewFile, previewType; // preview
     bool json = false;                    // info
     std::vector<std::string> files;       // convert
@@ -46,7 +44,6 @@ struct Arguments {
     int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string report; // convert --report[=FILE]
     bool reportWanted = false;
-    std::string folder, outcomeFile; // convert-one
 };
 
 // What every sub-command works with, once the arguments are read.
@@ -83,7 +80,7 @@ int SaveMain(const Arguments&, const Context& c)
     const ThemeOutcome outcome = SaveCommand(c.workspace, window);
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         if (outcome.built[i])
-            std::cout << (c.workspace.folder() / NativePath(kTargetFiles[i])).string() << "\n";
+            std::cout << (c.workspace.folder() / NativePath(kSiemensFileNames[i])).string() << "\n";
     std::cout << std::flush;
     for (const std::string& line : outcome.problems)
         std::cerr << line << "\n";
@@ -112,50 +109,25 @@ int InfoMain(const Arguments& a, const Context& c)
     return kExitDone;
 }
 
-// The arguments a copy converting one theme of the batch starts with: the same workspace
-// settings and overrides.
-std::vector<std::string> CopyArguments(const Arguments& a, const Context& c)
-{
-    std::vector<std::string> args{"--workspace", c.workspace.folder().string()};
-    for (const std::string& s : a.sets)
-        args.insert(args.end(), {"--set", s});
-    return args;
-}
-
 int ConvertMain(const Arguments& a, const Context& c)
 {
-    // The theme commands change the current directory: every name is taken in full first.
     const std::vector<BatchTheme> themes = BatchThemes(a.files, PathFromUtf8(a.out));
     const fs::path shownReport =
         a.report == "true" || a.report.empty() ? PathFromUtf8(a.out) / "index.html" : PathFromUtf8(a.report);
     const fs::path report = a.reportWanted ? fs::absolute(shownReport) : fs::path();
     const bool one = themes.size() == 1;
-    ThemeRunner runner = [&](const BatchTheme& t) {
-        return ConvertTheme(t.fullFile, a.type, t.fullFolder, c.fields, one ? ProgressStream() : nullptr);
+    const ThemeRunner runner = [&](const BatchTheme& t) {
+        return ConvertThemeFile(t.fullFile, a.type, t.fullFolder, c.fields);
     };
-    // Themes converted at once need processes of their own.
-    std::optional<TemporaryFolder> outcomes;
-    const int jobs = one ? 1 : a.jobs;
-    if (jobs > 1) {
-        outcomes.emplace("vexaro-batch");
-        runner = CopyRunner(ThisProgram(a.argv0), CopyArguments(a, c), a.type, outcomes->path());
-    }
     std::cout << std::flush;
     const std::vector<ThemeOutcome> results =
-        RunBatch(themes, jobs, runner, BatchStreams{std::cout, std::cerr, one ? nullptr : ProgressStream()});
+        RunBatch(themes, a.jobs, runner, BatchStreams{std::cout, std::cerr, one ? nullptr : ProgressStream()});
     if (a.reportWanted) {
         WriteBatchReport(report, themes, results);
         std::cout << "Report: " << shownReport.string() << "\n";
     }
     std::cout << TallyLine(results, PathFromUtf8(a.out)) << std::endl;
     return BatchStatus(results);
-}
-
-int ConvertOneMain(const Arguments& a, const Context& c)
-{
-    const ThemeOutcome outcome = ConvertTheme(a.file, a.type, PathFromUtf8(a.folder), c.fields, nullptr);
-    WriteOutcomeFile(PathFromUtf8(a.outcomeFile), outcome);
-    return ExitStatus(outcome.status);
 }
 
 CLI::Option* AddThemeType(CLI::App* command, Arguments& a, const std::string& what)
@@ -204,15 +176,6 @@ void AddConvertCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI::
         ->add_flag("--report", a.report, "Write an HTML page of the results: index.html in the output folder, or FILE")
         ->option_text("[=FILE]");
     commands.emplace_back(convert, ConvertMain);
-
-    auto* one = app.add_subcommand("convert-one", "(internal) Convert one theme of a convert batch into FOLDER "
-                                                  "and write its outcome to OUTCOME; convert starts it");
-    one->group("Internal");
-    one->add_option("FILE", a.file)->required();
-    one->add_option("FOLDER", a.folder)->required();
-    one->add_option("OUTCOME", a.outcomeFile)->required();
-    AddThemeType(one, a, "");
-    commands.emplace_back(one, ConvertOneMain);
 }
 
 } // namespace

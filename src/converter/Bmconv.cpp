@@ -92,14 +92,7 @@ void CompileSource(const SourceSpec& source, const mbm::InverseTable256& inverse
     } catch (const Error& e) {
         throw Error("source bitmap " + Quoted(source.path) + ": " + e.what());
     }
-    mbm::MbmBitmapHeader shape;
-    shape.width = reducer->width();
-    shape.height = reducer->height();
-    shape.twipsWidth = mbm::TwipsFor(shape.width, picture.resolution.x);
-    shape.twipsHeight = mbm::TwipsFor(shape.height, picture.resolution.y);
-    shape.bitsPerPixel = reducer->bitsPerPixel();
-    shape.colourMode = reducer->colourMode();
-    writer.add(shape, [&reducer](int y, std::uint8_t* out) { reducer->row(y, out); });
+    mbm::AddReducedBitmap(writer, *reducer, picture.resolution.x, picture.resolution.y);
 }
 
 // The target file as the multi-bitmap writer sees it. The temporary file is made when the

@@ -7,7 +7,7 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
-#include "import/SisPackage.h"
+#include "import/PackageExtract.h"
 #include "import/UnpackJob.h"
 #include "tool/ConverterInstall.h"
 #include "tool/FileHelpers.h"
@@ -94,42 +94,6 @@ void Redrawn(const Redraw& redraw)
 
 } // namespace
 
-bool OpenOutcome::complete() const
-{
-    return !damaged && lost.empty() && announced <= kMaxUnpackedBitmaps && converterMessages.empty();
-}
-
-std::string OpenOutcome::problems() const
-{
-    std::string text;
-    auto line = [&](const std::string& l) { text += (text.empty() ? "" : "\n") + l; };
-    if (!lost.empty()) {
-        std::string numbers;
-        for (std::size_t i = 0; i < lost.size() && i < 20; ++i)
-            numbers += (i == 0 ? "" : ", ") + BitmapNumberText(lost[i]);
-        if (lost.size() > 20)
-            numbers += " and " + std::to_string(lost.size() - 20) + " more";
-        line(std::to_string(lost.size()) + " of " + std::to_string(std::min(announced, kMaxUnpackedBitmaps)) +
-             " bitmaps could not be unpacked: " + numbers);
-    }
-    if (!converterMessages.empty())
-        line(converterMessages);
-    if (announced > kMaxUnpackedBitmaps)
-        line("Bitmaps " + std::to_string(kMaxUnpackedBitmaps) + " to " + std::to_string(announced - 1) +
-             " were not unpacked: numbered names stop at 999");
-    return text;
-}
-
-int NumberedFileNumber(const std::string& name)
-{
-    const bool plain = name.size() == 7 && name.ends_with(".bmp");
-    const bool alpha = name.size() == 13 && name.ends_with("-alpha.bmp");
-    if ((!plain && !alpha) ||
-        !std::all_of(name.begin(), name.begin() + 3, [](unsigned char c) { return std::isdigit(c); }))
-        return -1;
-    return (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
-}
-
 OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type, WindowSeam& window,
                       const Redraw& redraw)
 {
@@ -160,8 +124,7 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
     if (!IsRegularFile(source / "temp.mbm")) {
         RemoveNumberedFilesFrom(workspace.unpacked(), 0);
         Redrawn(redraw);
-        throw Error(Quoted(PathFromUtf8(chosenPath).filename().string()) + " holds no theme bitmaps\n"
-                                                                           "It has no multi-bitmap (.mbm) file");
+        throw Error(NoThemeBitmapsMessage(PathFromUtf8(chosenPath).filename().string()));
     }
 
     window.setOpenCaption("Opening mbm file...");
@@ -171,7 +134,7 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
     if (ec)
         ThrowIoError(ec.value());
     const std::optional<MbmBitmapCount> bitmaps =
-        WriteUnpackCommandFile("Nokia\\temp.mbm", "Nokia\\mbm.txt", "", "Nokia\\MBM\\", window);
+        WriteUnpackCommandFile(kUnpackSource, "Nokia\\mbm.txt", "", kUnpackFolder, window);
     if (!bitmaps) {
         outcome.damaged = true;
         RemoveNumberedFilesFrom(workspace.unpacked(), 0);

@@ -4,32 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "import/UnpackedTheme.h"
 #include "tool/WindowSeam.h"
 #include "tool/Workspace.h"
 
 namespace vexaro {
 
-// File types of the open dialog.
-enum class ThemeFileType { Package = 1, MultiBitmap = 2 };
-
 // The redraw the commands end with (the source panel with its preview).
 using Redraw = std::function<void()>;
-
-// What an Open unpacked. "Nokia\MBM\" then holds exactly this theme's numbered files: the
-// bitmaps numbered 0 up to min(announced, 1000) - 1, less those in `lost`.
-struct OpenOutcome {
-    bool damaged = false;          // the multi-bitmap file could not be read ("File temp.mbm damaged !")
-    int announced = 0;             // bitmaps the multi-bitmap file's header announces
-    int unpacked = 0;              // numbered BMP files the converter wrote
-    std::vector<int> lost;         // numbers the converter could not unpack, in ascending order
-    std::string converterMessages; // what the converter said about them, one line each
-
-    // Every announced bitmap is there (numbers stop at 999: a larger file is never complete).
-    bool complete() const;
-    // For the user: which bitmaps are missing and why, one line each ("" when none are). The
-    // damaged message is not repeated: the window has shown it.
-    std::string problems() const;
-};
 
 // Brings the theme at `chosenPath` into the workspace and unpacks it. A new theme replaces the
 // old one: the earlier "Nokia\temp.mbm" and "Nokia\mbm.txt" are removed before a package (whatever
@@ -56,9 +38,5 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
 // then runs `redraw`. A "Nokia" that is a link goes as a link. Throws Error naming what could
 // not be deleted, after the redraw.
 void ClearTheme(const Workspace& workspace, const Redraw& redraw);
-
-// Whether `name` is one of the converter's numbered files: three digits and ".bmp", or the
-// alpha companion "NNN-alpha.bmp". Gives the number, or -1.
-int NumberedFileNumber(const std::string& name);
 
 } // namespace vexaro

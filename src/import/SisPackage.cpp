@@ -1,14 +1,10 @@
 #include "import/SisPackage.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <new>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 #define ZLIB_CONST
@@ -16,21 +12,10 @@
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
-#include "base/Files.h"
-#include "tool/Workspace.h"
-#include "base/Unicode.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace vexaro {
 namespace sis {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Hex(std::uint32_t value)
 {
@@ -251,103 +236,9 @@ SisPackage Parse(const ByteReader& in, const std::string& packageName)
     return package;
 }
 
-// --- extraction --------------------------------------------------------------------------------
+// --- entries -----------------------------------------------------------------------------------
 
-[[noreturn]] void CannotCreate(const std::string& path, int error)
-{
-    throw Error("Cannot create file " + Quoted(path) + ". " + SystemReason(error != 0 ? error : EIO));
-}
-
-// A new file in the source folder. Until commit() has succeeded, a failure or the destructor
-// removes it, so that nothing half-written stays under its name.
-class OutputFile {
-public:
-    explicit OutputFile(std::string path) : path_(std::move(path))
-    {
-        errno = 0;
-        file_ = Create(path_);
-        if (file_ == nullptr)
-            CannotCreate(path_, errno);
-    }
-    ~OutputFile() { abandon(); }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    void write(std::span<const std::uint8_t> bytes)
-    {
-        errno = 0;
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-            fail(errno);
-    }
-
-    void commit()
-    {
-        errno = 0;
-        std::FILE* file = std::exchange(file_, nullptr);
-        if (std::fclose(file) != 0) {
-            const int error = errno;
-            Remove(path_);
-            CannotCreate(path_, error);
-        }
-    }
-
-private:
-    // A new file; an earlier file, link or FIFO of that name is removed first, so that nothing
-    // is written through it. Null with errno set when it cannot be made.
-    static std::FILE* Create(const std::string& path)
-    {
-#ifdef _WIN32
-        const fs::path file = PathFromUtf8(path);
-        std::error_code ec;
-        const fs::file_type type = fs::symlink_status(file, ec).type();
-        if (!ec && type != fs::file_type::not_found && type != fs::file_type::directory)
-            fs::remove(file, ec); // a failure shows when the file is opened
-        return _wfopen(file.c_str(), L"wb");
-#else
-        auto createNew = [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); };
-        int fd = createNew();
-        if (fd < 0 && errno == EEXIST && ::unlink(path.c_str()) == 0) // a folder stays: EISDIR
-            fd = createNew();
-        if (fd < 0)
-            return nullptr;
-        std::FILE* file = ::fdopen(fd, "wb");
-        if (file == nullptr) {
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-        }
-        return file;
-#endif
-    }
-
-    static void Remove(const std::string& path)
-    {
-        std::error_code ignored;
-        fs::remove(PathFromUtf8(path), ignored);
-    }
-
-    void abandon()
-    {
-        if (file_ == nullptr)
-            return;
-        std::fclose(std::exchange(file_, nullptr));
-        Remove(path_);
-    }
-
-    [[noreturn]] void fail(int error)
-    {
-        abandon();
-        CannotCreate(path_, error);
-    }
-
-    std::string path_;
-    std::FILE* file_ = nullptr;
-};
-
-// Where the bytes of an entry go, piece by piece in order.
-using EntrySink = std::function<void(std::span<const std::uint8_t>)>;
-
-// One entry being extracted: where its data is, where it goes, and how messages name it.
+// One entry being read: where its data is, where it goes, and how messages name it.
 struct Entry {
     const ByteReader& in;
     const SisFileRecord& record;
@@ -432,11 +323,22 @@ void CopyEntry(const Entry& e)
         (*e.sink)(NextPiece(e, position, left));
 }
 
-// Passes the entry's bytes to `sink`, or (null) only checks its data. Entry data has been found
-// inside the package before the first entry was taken out.
-void TakeEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, const EntrySink* sink,
+} // namespace
+
+SisPackage ParseSisPackage(const ByteReader& in, const std::string& packageName) { return Parse(in, packageName); }
+
+SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName)
+{
+    return Parse(ByteReader(bytes), packageName);
+}
+
+void ReadEntry(const ByteReader& in, const SisPackage& package, std::size_t index, const EntrySink* sink,
                const std::string& packageName)
 {
+    const SisFileRecord& r = package.records.at(index);
+    if (r.forkCount == 0)
+        return;
+    // Entry data has been found inside the package when the package was parsed.
     const Entry entry{in, r, sink, "Package " + Quoted(packageName) + " is damaged: " + RecordLabel(index, r)};
     if (r.compressed)
         InflateEntry(entry);
@@ -444,44 +346,34 @@ void TakeEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, 
         CopyEntry(entry);
 }
 
-// Writes the entry's file, or only checks its data when the reader refuses its name.
-void WriteEntry(const ByteReader& in, std::size_t index, const SisFileRecord& r, const std::string& sourceFolder,
-                const std::string& packageName)
+bool IsMultiBitmapName(std::string_view sourceName)
 {
-    const std::string name = OutputName(r.sourceName);
-    if (name.empty()) {
-        TakeEntry(in, index, r, nullptr, packageName);
-        return;
-    }
-    OutputFile file(sourceFolder + name);
-    const EntrySink sink = [&file](std::span<const std::uint8_t> piece) { file.write(piece); };
-    TakeEntry(in, index, r, &sink, packageName);
-    file.commit();
-}
-
-} // namespace
-
-SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName)
-{
-    return Parse(ByteReader(bytes), packageName);
+    const std::string display = DisplayName(sourceName);
+    const std::size_t dot = display.rfind('.');
+    return dot != std::string::npos && display.compare(dot, std::string::npos, ".mbm") == 0;
 }
 
 std::optional<std::vector<std::uint8_t>> ReadMultiBitmapEntry(const ByteReader& in, const std::string& packageName)
 {
     const SisPackage package = Parse(in, packageName);
-    for (std::size_t i = package.records.size(); i-- > 0;) {
-        const SisFileRecord& r = package.records[i];
-        if (r.forkCount == 0 || OutputName(r.sourceName) != kMultiBitmapName)
+    std::optional<std::size_t> theme;
+    for (std::size_t i = 0; i < package.records.size(); ++i)
+        if (package.records[i].forkCount != 0 && IsMultiBitmapName(package.records[i].sourceName))
+            theme = i;
+    std::optional<std::vector<std::uint8_t>> bytes;
+    const EntrySink keep = [&bytes](std::span<const std::uint8_t> piece) {
+        bytes->insert(bytes->end(), piece.begin(), piece.end());
+    };
+    for (std::size_t i = 0; i < package.records.size(); ++i) {
+        if (i != theme) {
+            ReadEntry(in, package, i, nullptr, packageName);
             continue;
-        std::vector<std::uint8_t> bytes;
-        bytes.reserve(r.originalLength);
-        const EntrySink sink = [&bytes](std::span<const std::uint8_t> piece) {
-            bytes.insert(bytes.end(), piece.begin(), piece.end());
-        };
-        TakeEntry(in, i, r, &sink, packageName);
-        return bytes;
+        }
+        bytes.emplace();
+        bytes->reserve(package.records[i].originalLength);
+        ReadEntry(in, package, i, &keep, packageName);
     }
-    return std::nullopt;
+    return bytes;
 }
 
 std::string DisplayName(std::string_view sourceName)
@@ -490,47 +382,6 @@ std::string DisplayName(std::string_view sourceName)
     return std::string(cut == std::string_view::npos ? sourceName : sourceName.substr(cut + 1));
 }
 
-std::string OutputName(std::string_view sourceName)
-{
-    const std::string display = DisplayName(sourceName);
-    const std::size_t dot = display.rfind('.');
-    if (dot != std::string::npos && display.compare(dot, std::string::npos, ".mbm") == 0)
-        return kMultiBitmapName;
-    // Names no file system of the platforms takes alike are skipped the same way everywhere.
-    const bool unusable = std::any_of(display.begin(), display.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos;
-    });
-    if (display.empty() || display == "." || display == ".." || unusable || IsWindowsDeviceName(display))
-        return {};
-    return display;
-}
-
 } // namespace sis
-
-void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window)
-{
-    const std::string packageName = PathFromUtf8(packagePath).filename().string();
-    PositionedFile file;
-    int error = 0;
-    const ReadFailure failure = file.open(PathFromUtf8(packagePath), error);
-    if (failure == ReadFailure::NotAFile)
-        throw Error("Cannot open file " + Quoted(packagePath) + ". Not a regular file");
-    // A file that cannot be opened is read as an empty package.
-    const ByteReader in(failure == ReadFailure::None
-                            ? ByteSource(file, "Cannot read file " + Quoted(packagePath) + ". ")
-                            : ByteSource(std::span<const std::uint8_t>()));
-    const sis::SisPackage package = sis::Parse(in, packageName);
-
-    window.setProgressMax(static_cast<int>(package.records.size()));
-    for (std::size_t i = 0; i < package.records.size(); ++i) {
-        const sis::SisFileRecord& r = package.records[i];
-        window.setOpenCaption("Process : " + sis::DisplayName(r.sourceName));
-        window.processMessages();
-        if (r.forkCount != 0)
-            sis::WriteEntry(in, i, r, sourceFolder, packageName);
-        window.setProgressPosition(static_cast<int>(i + 1));
-        window.processMessages();
-    }
-}
 
 } // namespace vexaro

@@ -1,13 +1,14 @@
 #pragma once
-// The package reader: writes every file of an old Symbian installation package (.sis, EPOC
-// release 3/4/5 and release 6 = Symbian OS 6 to 8) into the source folder.
+// The package reader: the files of an old Symbian installation package (.sis, EPOC release 3/4/5
+// and release 6 = Symbian OS 6 to 8), read through a byte source (memory or a file). Nothing here
+// writes a file; extraction into the workspace is in import/PackageExtract.h.
 //
 // The file table is walked record by record, each record's size taken from its kind: simple
-// files are extracted, a multi-language file gives the file of the first language in the
-// package's language list, options and condition records are stepped over. Every record counts
-// one step of the progress bar and one caption "Process : <display name>".
+// files are files of the package, a multi-language file gives the file of the first language in
+// the package's language list, options and condition records are stepped over.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,42 +16,8 @@
 #include <vector>
 
 #include "base/ByteReader.h"
-#include "tool/WindowSeam.h"
 
 namespace vexaro {
-
-// Extracts the package at `packagePath` into `sourceFolder`, an existing folder whose path ends
-// with a separator. Every file is written directly in that folder under its display name (the
-// source name after its last "\", "/" or ":"); a name with the extension ".mbm" (exact case)
-// becomes "temp.mbm". Files are written in table order; a later file replaces an earlier one of
-// the same name (the earlier file is removed, never written through). An entry whose name the
-// reader refuses (empty, ".", "..", a NUL character, a Windows device name) writes no file and
-// no message. The package is read by positioned reads and every entry is copied or inflated in
-// chunks of kChunkBytes, so extracting holds a few chunks in memory whatever the sizes.
-//
-// A file that cannot be opened (missing, no permission) or is shorter than 22 bytes extracts
-// nothing and reports nothing (progress maximum 0).
-// Throws Error, before anything is written or reported:
-//   "Cannot open file "PATH". Not a regular file"          a folder, a FIFO, a device
-//   "Symbian OS 9 packages are not supported"              UID1 is 0x10201A7A
-//   "Package "NAME" announces N file records; ..."         more than kMaxFileRecords
-//   "Package "NAME" is damaged: ..."                       an unknown record kind, a name or
-//                                                          data outside the package, a name
-//                                                          longer than kMaxNameBytes, or an
-//                                                          original length no zlib stream of
-//                                                          the stored length can produce
-//   "Package "NAME" would unpack to N bytes; ..."          original lengths summing to more
-//                                                          than kMaxUnpackedBytes
-// Throws Error part-way, after the caption of the failing entry; the files of the entries before
-// it stay, and no file is left under that entry's name:
-//   "Error\nPackage "NAME" is damaged: file record I (DISPLAY): the compressed data ..."
-//                                         a zlib stream that is corrupt (zlib's reason follows),
-//                                         ends early or yields more than its original length
-//   "Cannot create file "PATH". REASON"   the output file cannot be created or written (a
-//                                         read-only or full disk, a folder in the way)
-//   "Cannot read file "PATH". REASON"     the package cannot be read any more
-// std::bad_alloc passes through.
-void ExtractSisPackage(const std::string& packagePath, const std::string& sourceFolder, WindowSeam& window);
 
 namespace sis {
 
@@ -158,27 +125,50 @@ struct SisPackage {
     std::vector<SisFileRecord> records; // header.recordCount records, in table order
 };
 
-// Reads and checks header, file table and names of the package held in `bytes`, as
-// ExtractSisPackage does before writing anything; `packageName` names the package in messages.
-// Throws as ExtractSisPackage does for a refused or damaged package.
+// Reads and checks header, file table and names of the package in `in`, as extraction does
+// before writing anything; `packageName` names the package in messages. Throws Error, before any
+// entry is read:
+//   "Symbian OS 9 packages are not supported"              UID1 is 0x10201A7A
+//   "Package "NAME" announces N file records; ..."         more than kMaxFileRecords
+//   "Package "NAME" is damaged: ..."                       an unknown record kind, a name or
+//                                                          data outside the package, a name
+//                                                          longer than kMaxNameBytes, or an
+//                                                          original length no zlib stream of
+//                                                          the stored length can produce
+//   "Package "NAME" would unpack to N bytes; ..."          original lengths summing to more
+//                                                          than kMaxUnpackedBytes
+// and what the reader throws. A package shorter than 22 bytes has no records.
+SisPackage ParseSisPackage(const ByteReader& in, const std::string& packageName);
 SisPackage ParseSisPackage(std::span<const std::uint8_t> bytes, const std::string& packageName);
+
+// Where the bytes of an entry go, piece by piece in order.
+using EntrySink = std::function<void(std::span<const std::uint8_t>)>;
+
+// Passes the bytes of file record `index` of `package` (read from `in` by ParseSisPackage) to
+// `sink` in pieces of at most kChunkBytes, inflating a compressed entry chunk by chunk; with no
+// sink its data is only checked. A record without a file passes nothing. Throws
+//   "Error\nPackage "NAME" is damaged: file record I (DISPLAY): the compressed data ..."
+// for a zlib stream that is corrupt (zlib's reason follows), ends early or yields more than its
+// original length, and what the reader and the sink throw; std::bad_alloc passes through.
+void ReadEntry(const ByteReader& in, const SisPackage& package, std::size_t index, const EntrySink* sink,
+               const std::string& packageName);
 
 // The name extraction gives the theme's multi-bitmap file.
 inline constexpr const char* kMultiBitmapName = "temp.mbm";
 
-// The bytes of the file that ExtractSisPackage would leave as kMultiBitmapName (the last entry
-// whose name ends in ".mbm"), read from `package` into memory without writing anything; nothing
-// when there is none. At most kMaxUnpackedBytes. Throws as ExtractSisPackage does for a refused or
-// damaged package, a corrupt stream of that entry, or a package that cannot be read.
+// Whether extraction writes the entry of this source name as kMultiBitmapName: its display name
+// ends in ".mbm", in exactly that case.
+bool IsMultiBitmapName(std::string_view sourceName);
+
+// The bytes of the file that extraction would leave as kMultiBitmapName (the last entry whose
+// name is a multi-bitmap name), read into memory without writing anything; nothing when there is
+// none. Every other entry is checked in table order as extraction checks it, so that a package
+// extraction refuses part-way is refused here with the same message. At most kMaxUnpackedBytes.
+// Throws as ParseSisPackage and ReadEntry do.
 std::optional<std::vector<std::uint8_t>> ReadMultiBitmapEntry(const ByteReader& package,
                                                               const std::string& packageName);
 
 // The source name after its last "\", "/" or ":".
 std::string DisplayName(std::string_view sourceName);
-// The name the entry is written under in the source folder, or "" when it writes no file
-// (empty, ".", "..", a control character or one of < > " | ? *, or a Windows device name such
-// as "CON" or "nul.txt").
-std::string OutputName(std::string_view sourceName);
-
 } // namespace sis
 } // namespace vexaro

@@ -2,22 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <map>
 #include <set>
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
 #include "base/Files.h"
-#include "base/Unicode.h"
 #include "import/SisPackage.h"
-#include "import/UnpackJob.h"
 #include "mbm/MbmFormat.h"
 #include "mbm/MbmReader.h"
 
 namespace vexaro {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -93,33 +88,20 @@ void Suggest(ThemeFacts& facts)
     }
 }
 
-[[noreturn]] void CannotOpen(const std::string& file, const std::string& reason)
-{
-    throw Error("Cannot open file " + Quoted(file) + ". " + reason);
-}
-
-std::vector<BitmapFacts> ReadNamedFacts(std::span<const std::uint8_t> bytes, const std::string& shown)
+std::vector<BitmapFacts> ReadNamedFacts(const ByteReader& mbm, const std::string& shown)
 {
     try {
-        return ReadBitmapFacts(bytes);
+        return ReadBitmapFacts(mbm);
     } catch (const Error& e) {
         throw Error(Quoted(shown) + " is no multi-bitmap file that can be read\n" + e.what());
     }
 }
 
-ThemeFacts InspectMultiBitmapFile(const fs::path& path, const std::string& shown, const FieldTexts& fields)
-{
-    const FileBytes file = ReadFileCapped(path, mbm::kMaxMbmFileBytes);
-    if (!file)
-        CannotOpen(shown, ReadFailureReason(file, mbm::kMaxMbmFileBytes));
-    return DescribeTheme(shown, ReadNamedFacts(file.bytes, shown), fields);
-}
-
 } // namespace
 
-std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes)
+std::vector<BitmapFacts> ReadBitmapFacts(const ByteReader& mbm)
 {
-    const mbm::MbmFile file = mbm::ReadMbm(bytes);
+    const mbm::MbmFile file = mbm::ReadMbm(mbm);
     std::vector<BitmapFacts> facts;
     for (const mbm::MbmBitmapRecord& record : file.bitmaps) {
         BitmapFacts b;
@@ -133,7 +115,7 @@ std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes)
         b.fault = record.fault;
         if (b.fault.empty()) {
             try {
-                (void)mbm::DecodeBitmap(bytes, record);
+                (void)mbm::DecodeBitmap(mbm, record);
             } catch (const Error& e) {
                 b.fault = e.what();
             }
@@ -164,30 +146,19 @@ ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitma
     return facts;
 }
 
-ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields)
+ThemeFacts InspectTheme(const ByteSource& theme, ThemeFileType type, const std::string& name,
+                        const std::string& fileName, const FieldTexts& fields)
 {
-    if (type == ThemeFileType::MultiBitmap)
-        return InspectMultiBitmapFile(PathFromUtf8(file), file, fields);
-
-    PositionedFile package;
-    int error = 0;
-    if (const ReadFailure failure = package.open(PathFromUtf8(file), error); failure != ReadFailure::None)
-        CannotOpen(file, ReadFailureReason(failure, error, 0));
-    const std::string packageName = PathFromUtf8(file).filename().string();
-    const std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(
-        ByteReader(ByteSource(package, "Cannot read file " + Quoted(file) + ". ")), packageName);
+    if (type == ThemeFileType::MultiBitmap) {
+        if (theme.size() > mbm::kMaxMbmFileBytes)
+            throw Error("Cannot open file " + Quoted(name) + ". " +
+                        ReadFailureReason(ReadFailure::TooLarge, 0, mbm::kMaxMbmFileBytes));
+        return DescribeTheme(name, ReadNamedFacts(ByteReader(theme), name), fields);
+    }
+    const std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(ByteReader(theme), fileName);
     if (!mbm)
-        throw Error(Quoted(packageName) + " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
-    return DescribeTheme(file, ReadNamedFacts(*mbm, file), fields);
-}
-
-ThemeFacts InspectWorkspace(const Workspace& workspace, const FieldTexts& fields)
-{
-    const fs::path mbm = workspace.source() / sis::kMultiBitmapName;
-    if (!IsRegularFile(mbm))
-        throw Error("No theme is open in " + Quoted(workspace.folder().string()) +
-                    ": open one first, or name a theme file");
-    return InspectMultiBitmapFile(mbm, mbm.string(), fields);
+        throw Error(NoThemeBitmapsMessage(fileName));
+    return DescribeTheme(name, ReadNamedFacts(ByteReader(*mbm), name), fields);
 }
 
 } // namespace vexaro

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "import/ImportCommands.h"
+#include "base/ByteReader.h"
+#include "import/UnpackedTheme.h"
 #include "tool/FieldDefaults.h"
-#include "tool/Workspace.h"
 
 namespace vexaro {
 
@@ -57,20 +57,19 @@ struct ThemeFacts {
     std::string setLine; // "--set 2=005 --set 4=170", "" when nothing to offer
 };
 
-// The bitmaps of the multi-bitmap file `bytes`, each one decoded to find whether it can be
+// The bitmaps of the multi-bitmap file in `mbm`, each one decoded to find whether it can be
 // unpacked. Throws Error when the bytes are no multi-bitmap file.
-std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes);
+std::vector<BitmapFacts> ReadBitmapFacts(const ByteReader& mbm);
 
 // The fifteen fields against `bitmaps`, with the suggestions and the --set line (rules above).
 ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitmaps, const FieldTexts& fields);
 
-// The theme file `file`; a package's multi-bitmap entry is read into memory. Throws Error when
-// the file cannot be read ("Cannot open file "NAME". REASON"), the package is damaged or holds no
-// multi-bitmap file, or that file is no multi-bitmap file.
-ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields);
-
-// The theme opened in `workspace` ("Nokia\temp.mbm"). Throws Error when none is, and as
-// InspectThemeFile does.
-ThemeFacts InspectWorkspace(const Workspace& workspace, const FieldTexts& fields);
+// The theme in `theme`, of `type`, shown as `name`, whose file is called `fileName`; a package's
+// multi-bitmap entry is read as a conversion reads it (import/UnpackedTheme.h). Throws Error when
+// the package is refused or damaged or holds no multi-bitmap file, or that file is no
+// multi-bitmap file; a multi-bitmap file longer than mbm::kMaxMbmFileBytes is refused as a file
+// that cannot be opened ("Cannot open file "NAME". Larger than N bytes").
+ThemeFacts InspectTheme(const ByteSource& theme, ThemeFileType type, const std::string& name,
+                        const std::string& fileName, const FieldTexts& fields);
 
 } // namespace vexaro

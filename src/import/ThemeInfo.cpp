@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tool/Workspace.h"
+#include "tool/FieldDefaults.h"
 
 namespace vexaro {
 

@@ -40,16 +40,7 @@ std::optional<MbmBitmapCount> ReadBitmapCount(const fs::path& path)
     int error = 0;
     if (file.open(path, error) != ReadFailure::None)
         return std::nullopt;
-    const ByteReader in(ByteSource(file, ""), 4);
-    try {
-        const std::optional<std::uint32_t> position = in.u32(kMbmTablePositionOffset);
-        const std::optional<std::uint32_t> count = position ? in.u32(*position) : std::nullopt;
-        if (!count)
-            return std::nullopt;
-        return MbmBitmapCount{*position, static_cast<std::int32_t>(*count)};
-    } catch (const Error&) {
-        return std::nullopt; // a read that failed: damaged, as a file too short
-    }
+    return ReadMbmBitmapCount(ByteReader(ByteSource(file, ""), 4));
 }
 
 void CreateOutputFolder(std::string folder)

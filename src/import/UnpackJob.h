@@ -5,24 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "import/UnpackedTheme.h"
 #include "tool/WindowSeam.h"
 
 namespace vexaro {
-
-// Multi-bitmap file, the two fields the job reads (integers little-endian):
-//
-//   offset              width  field
-//   0                   16     file identifiers and their checksum     not read
-//   16 (0x10)           4      bitmap table position (absolute)        unsigned
-//   table position      4      bitmap count                            signed
-struct MbmBitmapCount {
-    std::uint32_t tablePosition = 0;
-    std::int32_t count = 0;
-};
-
-inline constexpr std::uint32_t kMbmTablePositionOffset = 16;
-// Bitmaps beyond this many get no line: the numbered names have three digits (000 to 999).
-inline constexpr std::int32_t kMaxUnpackedBitmaps = 1000;
 
 // The command file's text: "/u <mbm>" or "/u /p<palette> <mbm>", then one line per bitmap,
 // `outputFolder` (with a "\" added when it has none at its end) + three-digit number + ".bmp",

@@ -199,6 +199,22 @@ void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece,
         put(std::span<const std::uint8_t>(buffer.data(), 54)); // no rows: the header alone
 }
 
+Bitmap AlphaBitmap(const MbmImage& image)
+{
+    std::vector<Rgb> grey(256);
+    for (unsigned i = 0; i < grey.size(); ++i)
+        grey[i] = Grey(i);
+    Bitmap bitmap;
+    bitmap.reset(image.width, image.height, PixelFormat::Pal8, std::move(grey));
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint8_t* row = image.row(y);
+        std::uint8_t* indices = bitmap.row(y);
+        for (int x = 0; x < image.width; ++x)
+            indices[x] = row[4 * x + 3];
+    }
+    return bitmap;
+}
+
 std::vector<std::uint8_t> EncodeAlphaBmp(const MbmImage& image)
 {
     const std::size_t rowBytes = (static_cast<std::size_t>(image.width) + 3) / 4 * 4;

@@ -39,5 +39,8 @@ void EncodeDecompiledBmp(const MbmImage& image, std::size_t piece,
 // The alpha companion of an image with an alpha channel: an 8-bit BMP with a 256-entry grey
 // palette whose pixel bytes are the alpha values, rows padded with 0x00.
 std::vector<std::uint8_t> EncodeAlphaBmp(const MbmImage& image);
+// The same as a picture, as reading that file gives it: 8 bits per pixel, the grey palette, the
+// alpha values as indices.
+Bitmap AlphaBitmap(const MbmImage& image);
 
 } // namespace vexaro::mbm

@@ -356,4 +356,16 @@ int TwipsFor(int pixels, std::int32_t pixelsPerMetre)
     return static_cast<int>(perMetre / pixelsPerMetre);
 }
 
+void AddReducedBitmap(MbmFileWriter& writer, RowReducer& reducer, std::int32_t ppmX, std::int32_t ppmY)
+{
+    MbmBitmapHeader shape;
+    shape.width = reducer.width();
+    shape.height = reducer.height();
+    shape.twipsWidth = TwipsFor(shape.width, ppmX);
+    shape.twipsHeight = TwipsFor(shape.height, ppmY);
+    shape.bitsPerPixel = reducer.bitsPerPixel();
+    shape.colourMode = reducer.colourMode();
+    writer.add(shape, [&reducer](int y, std::uint8_t* out) { reducer.row(y, out); });
+}
+
 } // namespace vexaro::mbm

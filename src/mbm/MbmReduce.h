@@ -17,6 +17,7 @@
 
 #include "bitmap/Bitmap.h"
 #include "mbm/MbmFormat.h"
+#include "mbm/MbmWriter.h"
 #include "mbm/Palette.h"
 
 namespace vexaro::mbm {
@@ -89,5 +90,10 @@ MbmImage ReduceBitmap(const Bitmap& source, const DepthOption& option,
 // Twips for `pixels` at `pixelsPerMetre`: floor(floor(pixels * 1440000 / 254) / ppm), or 0
 // when the resolution is not positive.
 int TwipsFor(int pixels, std::int32_t pixelsPerMetre);
+
+// Adds the bitmap `reducer` makes as the next bitmap of `writer`, as the converter's compile adds
+// each source: its size, depth and colour mode, and twips for the source picture's resolution in
+// pixels per metre (0 where the picture has none). Throws as MbmFileWriter::add does.
+void AddReducedBitmap(MbmFileWriter& writer, RowReducer& reducer, std::int32_t ppmX, std::int32_t ppmY);
 
 } // namespace vexaro::mbm

@@ -89,23 +89,6 @@ bool LikelyToPay(Compression scheme, int height, std::size_t stride,
     return 2 * paying >= kSamples;
 }
 
-class MemorySink : public MbmSink {
-public:
-    void append(std::span<const std::uint8_t> bytes) override
-    {
-        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-    }
-    void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
-    {
-        std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
-    }
-    void truncate(std::uint64_t offset) override { bytes_.resize(static_cast<std::size_t>(offset)); }
-    std::vector<std::uint8_t> take() { return std::move(bytes_); }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-};
-
 // The header of `image` without its size and compression, after the shape's own checks and a
 // check that the pixels fill the bitmap.
 MbmBitmapHeader CheckedShapeOf(const MbmImage& image)
@@ -350,7 +333,7 @@ void MbmFileWriter::checkSize() const
 
 std::vector<std::uint8_t> WriteMbm(std::span<const MbmImage> images, const MbmWriteOptions& options)
 {
-    MemorySink sink;
+    MbmMemorySink sink;
     MbmFileWriter writer(sink, images.size(), options);
     for (const MbmImage& image : images)
         writer.add(image);

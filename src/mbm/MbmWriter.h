@@ -4,6 +4,8 @@
 // File store: UID block, trailer position, the bitmaps one after another from offset 20,
 // then the trailer (count and positions). ROM image: 0x10000041, count, positions, then one
 // 68-byte object per bitmap followed by its data, padded with 0xFF to 4 bytes.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -42,6 +44,25 @@ public:
     virtual void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
     // Drops every byte from `offset` on; appending goes on from there.
     virtual void truncate(std::uint64_t offset) = 0;
+};
+
+// A file written into memory.
+class MbmMemorySink : public MbmSink {
+public:
+    void append(std::span<const std::uint8_t> bytes) override
+    {
+        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    }
+    void overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
+    {
+        std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
+    }
+    void truncate(std::uint64_t offset) override { bytes_.resize(static_cast<std::size_t>(offset)); }
+    // The bytes written, which the sink then no longer holds.
+    std::vector<std::uint8_t> take() { return std::move(bytes_); }
+
+private:
+    std::vector<std::uint8_t> bytes_;
 };
 
 // Writes a file bitmap by bitmap: each is encoded and stored before the next is asked for,

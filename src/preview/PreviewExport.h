@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bitmap/Bitmap.h"
+#include "preview/JpegEncoder.h"
 
 namespace vexaro {
 
@@ -16,11 +17,6 @@ enum class PreviewFileType { Jpeg = 1, Bmp = 2 };
 // no "\", "/" or ":" follows that dot, and `extension` (".jpg") is appended.
 // "pic.bmp" -> "pic.jpg", "a.b.c" -> "a.b.jpg", "my.dir/pic" -> "my.dir/pic.jpg".
 std::string ReplaceExtension(const std::string& name, const std::string& extension);
-
-// JPEG of `picture` through libjpeg: 24-bit RGB input, the library's default parameters,
-// `quality` with baseline-limited quantisation tables, sequential, colour. Throws Error with
-// libjpeg's text when the library refuses (an empty picture, for one).
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality);
 
 // Writes `image1` to `chosenName` with its extension replaced by ".jpg" (type Jpeg: JPEG,
 // quality 100) or ".bmp" (type Bmp: an uncompressed 24-bit BMP); the type alone decides

@@ -1,20 +1,13 @@
 #include "preview/SourceItem.h"
 
-#include <optional>
-
 #include "resize/AverageResize.h"
-#include "bitmap/BmpCodec.h"
-#include "tool/FieldDefaults.h"
 
 namespace vexaro::detail {
 
-void DrawSourceItem(const Workspace& workspace, const WindowSeam& window, WorkingBitmaps& work, Bitmap& picture,
-                    const SourceItem& item)
+void DrawSourceItem(const FieldBitmapLoader& load, WorkingBitmaps& work, Bitmap& picture, const SourceItem& item)
 {
-    const std::optional<std::filesystem::path> path = workspace.findSourceBitmap(window.fieldText(item.field));
-    if (!path)
+    if (!load(item.field, work.loader))
         return;
-    LoadBmpFile(path->string(), work.loader);
     const PixelSize drawn = ThemeFieldOf(item.field).drawn;
     if (drawn == PixelSize{}) {
         Draw(picture, work.loader, item.x, item.y, work.transparent);

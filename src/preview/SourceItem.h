@@ -1,10 +1,9 @@
 #pragma once
-// One bitmap item of a redraw: the numbered BMP file that a bitmap number field names, read
-// into the loader bitmap and drawn onto a picture. Shared by the source panel and the target
-// preview; not part of the library's interface.
+// One bitmap item of a redraw: the bitmap that a bitmap number field names, loaded into the
+// loader bitmap and drawn onto a picture. Shared by the source panel and the target preview; not
+// part of the library's interface.
 #include "bitmap/Bitmap.h"
-#include "tool/WindowSeam.h"
-#include "tool/Workspace.h"
+#include "tool/FieldDefaults.h"
 
 namespace vexaro::detail {
 
@@ -23,10 +22,8 @@ struct WorkingBitmaps {
     bool transparent = false; // the loader's drawing mode; once switched on it stays on
 };
 
-// Reads the field's text now, and when it names a file in "Nokia\MBM\" (Workspace::
-// findSourceBitmap) loads it and draws it onto `picture`. Throws what LoadBmpFile throws ("Cannot open file ...",
-// "Bitmap image is not valid").
-void DrawSourceItem(const Workspace& workspace, const WindowSeam& window, WorkingBitmaps& work, Bitmap& picture,
-                    const SourceItem& item);
+// Loads the field's bitmap through `load` and, when the theme has one, draws it onto `picture`.
+// Throws what `load` throws ("Cannot open file ...", "Bitmap image is not valid").
+void DrawSourceItem(const FieldBitmapLoader& load, WorkingBitmaps& work, Bitmap& picture, const SourceItem& item);
 
 } // namespace vexaro::detail

@@ -73,9 +73,10 @@ void DrawSourcePanel(const Workspace& workspace, WindowSeam& window, PreviewPict
     FillPicture(pictures.menu, P::kMenuWidth, P::kMenuHeight, window.faceColour());
     FillPicture(pictures.submenu, P::kSubmenuWidth, P::kSubmenuHeight, window.faceColour());
 
+    const FieldBitmapLoader load = WorkspaceLoader(workspace, window);
     detail::WorkingBitmaps work;
     for (const PanelItem& entry : kItems) {
-        detail::DrawSourceItem(workspace, window, work, PictureOf(pictures, entry.picture), entry.item);
+        detail::DrawSourceItem(load, work, PictureOf(pictures, entry.picture), entry.item);
         window.setProgressPosition(window.progressPosition() + kProgressStep);
         window.processMessages();
         if (entry.item.field == kLastOpaqueItem)

@@ -5,12 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include "resize/AverageResize.h"
 #include "bitmap/BmpCodec.h"
 #include "tool/ConverterInstall.h"
 #include "base/Error.h"
@@ -37,14 +35,14 @@ fs::path InWorkspace(const Workspace& workspace, const std::string& systemPath)
     return workspace.folder() / NativePath(systemPath);
 }
 
-// Creates or truncates "Siemens\mbm.txt" and writes one line per item, each ended by CR LF.
-// The converter runs only after this has written the whole file (a failure throws), so it never
-// meets a command file that its build did not just write.
-void WriteCommandFile(const Workspace& workspace, const std::vector<std::string>& lines)
+// Creates or truncates "Siemens\mbm.txt" with the compile form of `file`: its name, then one line
+// per source, each ended by CR LF. The converter runs only after this has written the whole file
+// (a failure throws), so it never meets a command file that its build did not just write.
+void WriteCommandFile(const Workspace& workspace, const SiemensFile& file)
 {
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
+    std::string text = file.file + "\r\n";
+    for (const SiemensSource& source : file.sources)
+        text += CommandLineOf(source) + "\r\n";
     const fs::path path = InWorkspace(workspace, kCommandFile);
     errno = 0;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -60,29 +58,17 @@ void WriteCommandFile(const Workspace& workspace, const std::vector<std::string>
     }
 }
 
-// Looks up the source bitmap named by field `n` and loads it into `loader`. False when there
-// is none (the caller then skips the work that needs it), noted in `outcome`.
-bool LoadSource(const Workspace& workspace, WindowSeam& window, int n, Bitmap& loader, TargetOutcome& outcome)
+// The workspace's bitmaps as a build takes them: each field's text read at the moment of use, a
+// field without a bitmap noted in `outcome`.
+FieldBitmapLoader SourceLoader(const Workspace& workspace, const WindowSeam& window, TargetOutcome& outcome)
 {
-    const std::string text = window.fieldText(n);
-    const std::optional<fs::path> path = workspace.findSourceBitmap(text);
-    if (!path) {
+    return [&workspace, &window, &outcome](int n, Bitmap& loader) {
+        const std::string text = window.fieldText(n);
+        if (workspace.loadSourceBitmap(text, loader))
+            return true;
         outcome.missing.push_back({n, text});
         return false;
-    }
-    LoadBmpFile(path->string(), loader);
-    return true;
-}
-
-// Loads the area of field `n` and resizes it to the size it takes on the Siemens screen. False
-// when there is none, as LoadSource.
-bool LoadArea(const Workspace& workspace, WindowSeam& window, int n, WorkingBitmaps& bitmaps, TargetOutcome& outcome)
-{
-    if (!LoadSource(workspace, window, n, bitmaps.loader, outcome))
-        return false;
-    const PixelSize drawn = ThemeFieldOf(n).drawn;
-    AverageResize(bitmaps.loader, bitmaps.resized, drawn.width, drawn.height);
-    return true;
+    };
 }
 
 void Save(const Bitmap& picture, const Workspace& workspace, const std::string& systemPath)
@@ -99,96 +85,21 @@ void Compile(const Workspace& workspace, TargetOutcome& outcome)
         outcome.converterMessages = ConverterMessages(run);
 }
 
-// "Siemens\Menu_Folders.mbm" -> "Menu_Folders.mbm"
-std::string ShortName(const std::string& file) { return file.substr(file.find_last_of('\\') + 1); }
-
-std::string MissingText(const std::vector<MissingBitmap>& missing)
-{
-    std::string absent, empty;
-    for (const MissingBitmap& m : missing) {
-        if (m.text.empty()) {
-            empty += (empty.empty() ? "field " : ", ") + std::to_string(m.field);
-        } else {
-            absent += (absent.empty() ? "no bitmap " : ", ") + m.text + " (field " + std::to_string(m.field) + ")";
-        }
-    }
-    if (!empty.empty())
-        empty += empty.find(',') == std::string::npos ? " is empty" : " are empty";
-    return absent + (!absent.empty() && !empty.empty() ? "; " : "") + empty;
-}
-
 } // namespace
-
-Bitmap StripPicture()
-{
-    Bitmap strip;
-    strip.reset(176, 12, PixelFormat::Bits24);
-    strip.fill(Rgb{222, 222, 238});
-    for (int k = 0; k < 5; ++k)
-        for (int y = 2; y <= 10; ++y)
-            strip.setPixel(5 + 5 * k + (4 - std::abs(y - 6)), y, kBlack);
-    return strip;
-}
-
-Bitmap IconMask(const Bitmap& icon)
-{
-    Bitmap mask;
-    mask.reset(icon.width(), icon.height(), PixelFormat::Pal1, {kBlack, kWhite});
-    if (icon.empty())
-        return mask;
-    const Rgb key = icon.pixel(0, 0);
-    for (int y = 0; y < icon.height(); ++y) {
-        std::uint8_t* row = mask.row(y);
-        for (int x = 0; x < icon.width(); ++x)
-            if (icon.pixel(x, y) == key)
-                row[x >> 3] = static_cast<std::uint8_t>(row[x >> 3] | (0x80u >> (x & 7)));
-    }
-    return mask;
-}
-
-bool SaveOutcome::complete() const
-{
-    return std::all_of(targets.begin(), targets.end(),
-                       [](const TargetOutcome& t) { return t.built && t.missing.empty(); });
-}
-
-std::string SaveOutcome::problems() const
-{
-    std::string text;
-    for (const TargetOutcome& t : targets) {
-        std::string line;
-        if (!t.missing.empty())
-            line = MissingText(t.missing);
-        else if (!t.built)
-            line = "not built: " + t.converterMessages;
-        if (line.empty())
-            continue;
-        if (!text.empty())
-            text += '\n';
-        text += ShortName(t.file) + ": " + line;
-    }
-    return text;
-}
 
 TargetOutcome BuildBackgroundImage(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
 {
-    TargetOutcome outcome{"Siemens\\Backgroundimage.mbm", false, {}, {}};
-    WriteCommandFile(workspace, {"Siemens\\Backgroundimage.mbm", "/c24Siemens\\Backgroundimage.bmp",
-                                 "/1Siemens\\BBackgroundimage.bmp"});
+    const SiemensFile file = SiemensFiles()[0];
+    TargetOutcome outcome{file.file, false, {}, {}};
+    WriteCommandFile(workspace, file);
     Advance(window);
 
-    // Mask: one white pixel, made by growing the empty canvas.
-    bitmaps.canvas.setWidth(1);
-    bitmaps.canvas.setHeight(1);
-    Save(bitmaps.canvas, workspace, "Siemens\\BBackgroundimage.bmp");
+    ComposeBackgroundMask(bitmaps);
+    Save(bitmaps.canvas, workspace, file.sources[1].file);
     Advance(window);
 
-    // Picture: rows 18 to 149 of the main area resized to 176 x 150, on white.
-    bitmaps.canvas.setWidth(176);
-    bitmaps.canvas.setHeight(132);
-    if (LoadArea(workspace, window, kMainAreaField, bitmaps, outcome))
-        Draw(bitmaps.canvas, bitmaps.resized, 0, -18);
-    Save(bitmaps.canvas, workspace, "Siemens\\Backgroundimage.bmp");
+    ComposeBackgroundPicture(bitmaps, SourceLoader(workspace, window, outcome));
+    Save(bitmaps.canvas, workspace, file.sources[0].file);
     Advance(window);
 
     Compile(workspace, outcome);
@@ -198,25 +109,19 @@ TargetOutcome BuildBackgroundImage(const Workspace& workspace, WindowSeam& windo
 
 TargetOutcome BuildIdlePicture(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
 {
-    TargetOutcome outcome{"Siemens\\EidPic.mbm", false, {}, {}};
-    WriteCommandFile(workspace, {"Siemens\\EidPic.mbm", "/c16Siemens\\EidPicTop.bmp", "/c24Siemens\\EidPic.bmp",
-                                 "/c24Siemens\\EidPic.bmp", "/c24Siemens\\EidPic.bmp", "/c24Siemens\\EidPic.bmp"});
+    const SiemensFile file = SiemensFiles()[1];
+    TargetOutcome outcome{file.file, false, {}, {}};
+    WriteCommandFile(workspace, file);
     Advance(window);
 
-    // The canvas keeps its top 68 rows: rows 0 to 67 of the background picture.
-    bitmaps.canvas.setWidth(176);
-    bitmaps.canvas.setHeight(68);
-    if (LoadArea(workspace, window, kStatusAreaField, bitmaps, outcome))
-        Draw(bitmaps.canvas, bitmaps.resized, 0, 0);
-    if (LoadArea(workspace, window, kMainAreaField, bitmaps, outcome))
-        Draw(bitmaps.canvas, bitmaps.resized, 0, ThemeFieldOf(kStatusAreaField).drawn.height);
-    Save(bitmaps.canvas, workspace, "Siemens\\EidPic.bmp");
+    ComposeIdlePicture(bitmaps, SourceLoader(workspace, window, outcome));
+    Save(bitmaps.canvas, workspace, file.sources[1].file);
     Advance(window);
 
     std::error_code ec;
-    if (!fs::exists(InWorkspace(workspace, "Siemens\\EidPicTop.bmp"), ec)) {
+    if (!fs::exists(InWorkspace(workspace, file.sources[0].file), ec)) {
         bitmaps.canvas = StripPicture();
-        Save(bitmaps.canvas, workspace, "Siemens\\EidPicTop.bmp");
+        Save(bitmaps.canvas, workspace, file.sources[0].file);
     }
 
     Compile(workspace, outcome);
@@ -226,24 +131,20 @@ TargetOutcome BuildIdlePicture(const Workspace& workspace, WindowSeam& window, W
 
 TargetOutcome BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& window, WorkingBitmaps& bitmaps)
 {
-    TargetOutcome outcome{"Siemens\\Menu_Folders.mbm", false, {}, {}};
-    std::vector<std::string> lines{"Siemens\\Menu_Folders.mbm"};
-    for (int index = 0; index < 24; ++index)
-        lines.push_back((index % 2 == 0 ? "/c24Siemens\\menu" : "/1Siemens\\menu") + std::to_string(index) + ".bmp");
-    WriteCommandFile(workspace, lines);
+    const SiemensFile file = SiemensFiles()[2];
+    TargetOutcome outcome{file.file, false, {}, {}};
+    WriteCommandFile(workspace, file);
     Advance(window);
 
-    // The icon of column c goes to indices 4c and 4c + 1 in its first form, 4c + 2 and 4c + 3 in
-    // its second; the icons are taken in field order.
+    // The icons are taken in field order.
+    const FieldBitmapLoader load = SourceLoader(workspace, window, outcome);
     for (const ThemeField& icon : kThemeFields) {
         if (!icon.isIcon())
             continue;
-        const int colourIndex = 4 * icon.column + (icon.form == 1 ? 0 : 2);
-        if (LoadSource(workspace, window, icon.number, bitmaps.loader, outcome)) {
-            // Every icon gets its true mask, the Camera first form included.
-            bitmaps.canvas = IconMask(bitmaps.loader);
-            Save(bitmaps.loader, workspace, "Siemens\\menu" + std::to_string(colourIndex) + ".bmp");
-            Save(bitmaps.canvas, workspace, "Siemens\\menu" + std::to_string(colourIndex + 1) + ".bmp");
+        const auto index = static_cast<std::size_t>(MenuIconIndex(icon));
+        if (ComposeMenuIcon(bitmaps, load, icon.number)) {
+            Save(bitmaps.loader, workspace, file.sources[index].file);
+            Save(bitmaps.canvas, workspace, file.sources[index + 1].file);
         }
         if (icon.number < kFieldCount)
             Advance(window);
@@ -277,9 +178,10 @@ SaveOutcome SaveTheme(const Workspace& workspace, WindowSeam& window)
         outcome.targets[1] = BuildIdlePicture(workspace, window, bitmaps);
         outcome.targets[2] = BuildMenuFolderIcons(workspace, window, bitmaps);
 
-        for (const char* target :
-             {"Siemens\\EidPic.mbm", "Siemens\\Menu_Folders.mbm", "Siemens\\Backgroundimage.mbm"}) {
-            const fs::path path = InWorkspace(workspace, target);
+        // EidPic, Menu_Folders, Backgroundimage: the order the sizes are checked in.
+        constexpr std::size_t kCheckOrder[] = {1, 2, 0};
+        for (const std::size_t target : kCheckOrder) {
+            const fs::path path = InWorkspace(workspace, outcome.targets[target].file);
             if (FileSizeOf(path) == 0)
                 fs::remove(path, ec);
         }

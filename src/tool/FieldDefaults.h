@@ -3,10 +3,15 @@
 // the theme (one of the three screen areas, stacked top to bottom, or one of the six menu icons
 // in its first or second form), the window's caption for it, the size it is drawn at, and the
 // design-time text it keeps when "Settings.ini" has no value for it. The window, the theme
-// build, the previews and the look inside a theme all read it here.
+// build, the previews and the look inside a theme all read it here, and get the bitmap a field
+// names through a FieldBitmapLoader.
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "bitmap/Bitmap.h"
 
 namespace vexaro {
 
@@ -74,5 +79,22 @@ inline std::string FieldName(int n)
         return std::string(f.name);
     return std::string(f.name) + (f.form == 1 ? " icon" : " icon, second form");
 }
+
+// The text of a bitmap number as the unpacking names its file and a field names the bitmap: three
+// digits with leading zeros (7 -> "007").
+inline std::string BitmapNumberText(int number)
+{
+    const std::string digits = std::to_string(number);
+    return digits.size() >= 3 ? digits : std::string(3 - digits.size(), '0') + digits;
+}
+
+// Bitmaps beyond this many get no numbered file: the names have three digits (000 to 999).
+inline constexpr std::int32_t kMaxUnpackedBitmaps = 1000;
+
+// How a build or a redraw gets the bitmap that field `n` (1 to 15) names: it is loaded into
+// `loader` (size, format and pixels) and the call returns true, or the theme has none and the
+// call returns false with `loader` as it was. Throws what reading the bitmap throws ("Bitmap
+// image is not valid", "Cannot open file ...").
+using FieldBitmapLoader = std::function<bool(int n, Bitmap& loader)>;
 
 } // namespace vexaro

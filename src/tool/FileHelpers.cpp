@@ -1,6 +1,8 @@
 #include "tool/FileHelpers.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <limits>
@@ -10,7 +12,11 @@
 #include "base/Error.h"
 
 #ifdef _WIN32
+#include <process.h>
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace vexaro {
@@ -156,6 +162,81 @@ void ThrowIoError(int errorNumber)
     if (errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS)
         throw Error("File access denied");
     throw Error("I/O error " + std::to_string(errorNumber));
+}
+
+namespace {
+
+[[noreturn]] void CannotCreateFile(const fs::path& path, const std::string& reason)
+{
+    throw Error("Cannot create file " + Quoted(path.string()) + ". " + reason);
+}
+
+// A new file of a name no one else uses, never opened through a link; null with errno set when
+// it cannot be made.
+std::FILE* CreateNewFile(const fs::path& path)
+{
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"wb");
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return file;
+#endif
+}
+
+// Puts `temporary` in the place of `path`; the system's reason when it cannot.
+std::string ReplaceWith(const fs::path& temporary, const fs::path& path)
+{
+#ifdef _WIN32
+    if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return {};
+    return std::system_category().message(static_cast<int>(GetLastError()));
+#else
+    if (::rename(temporary.c_str(), path.c_str()) == 0)
+        return {};
+    return SystemReason(errno);
+#endif
+}
+
+} // namespace
+
+void WriteFileReplacing(const fs::path& path, std::span<const std::uint8_t> bytes)
+{
+    // Names unique within the process and among processes: threads may write beside each other.
+    static std::atomic<unsigned> counter{0};
+#ifdef _WIN32
+    const int pid = _getpid();
+#else
+    const int pid = static_cast<int>(::getpid());
+#endif
+    fs::path temporary = path;
+    temporary += ".vexaro-" + std::to_string(pid) + "-" + std::to_string(counter++) + ".tmp";
+    errno = 0;
+    std::FILE* file = CreateNewFile(temporary);
+    if (file == nullptr)
+        CannotCreateFile(path, SystemReason(errno != 0 ? errno : EIO));
+    errno = 0;
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    int error = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (written && !closed)
+        error = errno;
+    std::error_code ec;
+    if (!written || !closed) {
+        fs::remove(temporary, ec);
+        CannotCreateFile(path, SystemReason(error != 0 ? error : EIO));
+    }
+    if (const std::string reason = ReplaceWith(temporary, path); !reason.empty()) {
+        fs::remove(temporary, ec);
+        CannotCreateFile(path, reason);
+    }
 }
 
 } // namespace vexaro

@@ -2,6 +2,7 @@
 // The two file-system helpers of the workspace: emptying a folder tree and taking a file's size.
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -38,6 +39,13 @@ std::int32_t FileSizeOf(const std::filesystem::path& path);
 // (MinGW's std::filesystem::copy_file takes any two files on one drive for the same file and
 // refuses to replace.)
 void CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec);
+
+// Writes `bytes` as the file at `path` through a new temporary file in the same folder, which
+// replaces `path` (a file, or a link as a link) in one step when it is complete, so that no half
+// file ever stands under that name and nothing is written through a link. Throws
+// Error("Cannot create file \"PATH\". REASON") when it cannot be written; no temporary file
+// stays then.
+void WriteFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 // Throws the runtime's input/output message for an operating-system error number: "File access
 // denied" for a permission error, otherwise "I/O error N".

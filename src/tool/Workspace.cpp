@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/Unicode.h"
+#include "bitmap/BmpCodec.h"
 
 namespace vexaro {
 
@@ -44,10 +45,13 @@ std::optional<std::filesystem::path> Workspace::findSourceBitmap(const std::stri
     return path;
 }
 
-std::string BitmapNumberText(int number)
+bool Workspace::loadSourceBitmap(const std::string& fieldText, Bitmap& loader) const
 {
-    const std::string digits = std::to_string(number);
-    return digits.size() >= 3 ? digits : std::string(3 - digits.size(), '0') + digits;
+    const std::optional<std::filesystem::path> path = findSourceBitmap(fieldText);
+    if (!path)
+        return false;
+    LoadBmpFile(path->string(), loader);
+    return true;
 }
 
 bool IsBitmapName(const std::string& text)

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "bitmap/Bitmap.h"
+
 namespace vexaro {
 
 class Workspace {
@@ -27,14 +29,13 @@ public:
     // reader then reports). Anything else, a folder, FIFO or device of that name included, is a
     // missing bitmap.
     std::optional<std::filesystem::path> findSourceBitmap(const std::string& fieldText) const;
+    // Loads the file that findSourceBitmap finds into `loader`: true; false, with `loader` as it
+    // was, when there is none. Throws what LoadBmpFile throws.
+    bool loadSourceBitmap(const std::string& fieldText, Bitmap& loader) const;
 
 private:
     std::filesystem::path folder_;
 };
-
-// The text of a bitmap number as the unpacking names its file: three digits with leading zeros
-// (7 -> "007"; numbers stop at 999).
-std::string BitmapNumberText(int number);
 
 // The longest field text that still makes a file name ("NNN" + ".bmp" within 255 bytes).
 inline constexpr std::size_t kMaxBitmapNameLength = 251;

@@ -1,12 +1,15 @@
-// The command line's layer in process: field overrides, type choice, theme folders, worker
-// copies, how a save is judged, one theme's conversion, the batch, its report, and info.
+// The command line's layer in process: field overrides, type choice, theme folders, how a save is
+// judged, one theme's conversion, the batch, its report, and info.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <functional>
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "MiniJson.h"
 #include "base/Error.h"
@@ -15,11 +18,12 @@
 #include "cli/CliCommands.h"
 #include "import/ThemeInfo.h"
 #include "cli/Wildcards.h"
-#include "cli/Workers.h"
+#include "import/ThemeInspect.h"
 #include "CliRun.h"
 #include "PackageBuilder.h"
 #include "preview/PreviewExport.h"
 #include "TestSupport.h"
+#include "ThemeFixtures.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -120,43 +124,12 @@ TEST(Wildcards, ExpandToTheMatchingFilesInOrder)
               (std::vector<std::string>{in + "Café.sis", in + "Тема.sis", in + "主题.sis", "plain.sis", in + "*.mbm"}));
 }
 
-TEST(WindowsCommandLine, QuotesSoTheRuntimeSplitsItBack)
-{
-    EXPECT_EQ(WindowsCommandLine({"prog", "a", "b c"}), "prog a \"b c\"");
-    EXPECT_EQ(WindowsCommandLine({""}), "\"\"");
-    EXPECT_EQ(WindowsCommandLine({"C:\\Themes\\x.sis"}), "C:\\Themes\\x.sis");   // no quote: as is
-    EXPECT_EQ(WindowsCommandLine({"C:\\My Themes\\"}), "\"C:\\My Themes\\\\\""); // doubled before the closing quote
-    EXPECT_EQ(WindowsCommandLine({"say \"hi\""}), "\"say \\\"hi\\\"\"");
-    EXPECT_EQ(WindowsCommandLine({"a\\\"b c"}), "\"a\\\\\\\"b c\""); // 1 backslash + quote: 3 + quote
-}
-
-#ifdef _WIN32
-TEST(Workers, ExitStatusOfTheCopy)
-{
-    char system[MAX_PATH];
-    const UINT n = GetSystemDirectoryA(system, MAX_PATH);
-    ASSERT_GT(n, 0u);
-    const std::string cmd = std::string(system, n) + "\\cmd.exe";
-    EXPECT_EQ(RunCopy(cmd, {"/c", "exit 3"}), 3);
-    EXPECT_EQ(RunCopy(cmd, {"/c", "exit 0"}), 0);
-    EXPECT_EQ(RunCopy("C:\\no\\such\\program.exe", {"x"}), -1);
-}
-#else
-TEST(Workers, ExitStatusOfTheCopy)
-{
-    EXPECT_EQ(RunCopy("/bin/sh", {"-c", "sleep 0.1; exit 3"}), 3);
-    EXPECT_EQ(RunCopy("/bin/sh", {"-c", "exit 0"}), 0);
-    EXPECT_EQ(RunCopy("/bin/sh", {"-c", "kill -9 $$"}), 137);
-    EXPECT_EQ(RunCopy("/no/such/program", {"x"}), -1);
-}
-#endif
-
 // A commands' seam: each target file with the fields it lacked.
 SaveOutcome Saved(std::array<bool, 3> built, std::array<std::vector<MissingBitmap>, 3> missing)
 {
     SaveOutcome save;
     for (std::size_t i = 0; i < 3; ++i)
-        save.targets[i] = TargetOutcome{kTargetFiles[i], built[i], missing[i], built[i] ? "" : "bmconv said no"};
+        save.targets[i] = TargetOutcome{kSiemensFileNames[i], built[i], missing[i], built[i] ? "" : "bmconv said no"};
     return save;
 }
 
@@ -190,39 +163,40 @@ TEST(JudgeSave, ConvertedPartialOrFailed)
     }
 }
 
-// The commands move into the workspace; the test goes on where it was.
-struct StayHere {
-    fs::path folder = fs::current_path();
-    ~StayHere()
-    {
-        std::error_code ec;
-        fs::current_path(folder, ec);
-    }
-};
-
-// A theme lacking default numbers and with a bitmap that cannot be unpacked keeps the two
-// Siemens files that could be built and its preview, and nothing else; a later failure in the
-// same folder leaves nothing of it.
-TEST(ConvertTheme, PartialKeepsWhatCouldBeBuilt)
+// A theme lacking default numbers and with a bitmap that cannot be unpacked gets the two Siemens
+// files that could be built and its preview; what else is in its folder stays, except a file of
+// its own names that it did not make this time. A later failure in the same folder leaves
+// nothing of it and still nothing else touched.
+TEST(ConvertThemeFile, WritesOnlyItsOwnFiles)
 {
     test::TempDir t;
-    const StayHere stay;
     test::WriteBytes(t / "Unusual.mbm", test::UnusualTheme());
     const FieldTexts fields = LoadFieldTexts(t.path(), {{9, ""}});
-    const ThemeOutcome outcome = ConvertTheme((t / "Unusual.mbm").string(), "", t / "out" / "Unusual", fields, nullptr);
+    const fs::path folder = t / "out" / "Unusual";
+    const std::set<std::string> users{"Nokia/MBM/000.bmp", "Siemens/notes.txt", "bmconv.exe"};
+    for (const std::string& name : users)
+        fs::create_directories((folder / name).parent_path());
+    for (const char* name : {"Nokia/MBM/000.bmp", "Siemens/notes.txt", "bmconv.exe", "Siemens/Menu_Folders.mbm"})
+        test::WriteBytes(folder / name, test::Bytes("earlier"));
+
+    const ThemeOutcome outcome = ConvertThemeFile((t / "Unusual.mbm").string(), "", folder, fields);
     EXPECT_EQ(outcome.status, ThemeStatus::Partial);
     EXPECT_EQ(outcome.built, (std::array<bool, 3>{true, true, false}));
     EXPECT_TRUE(outcome.preview);
     ASSERT_GE(outcome.problems.size(), 2u);
     EXPECT_EQ(outcome.problems.front(), "1 of 166 bitmaps could not be unpacked: 133");
     EXPECT_EQ(outcome.problems.back(), "Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10); field 9 is empty");
-    EXPECT_EQ(test::FilesUnder(t / "out" / "Unusual"),
-              (std::set<std::string>{"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "preview.jpg"}));
+    std::set<std::string> expected = users;
+    expected.insert({"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "preview.jpg"});
+    EXPECT_EQ(test::FilesUnder(folder), expected);
+    EXPECT_EQ(test::ReadBytes(folder / "bmconv.exe"), test::Bytes("earlier"));
 
-    const ThemeOutcome failed = ConvertTheme((t / "missing.mbm").string(), "", t / "out" / "Unusual", fields, nullptr);
+    const ThemeOutcome failed = ConvertThemeFile((t / "missing.mbm").string(), "", folder, fields);
     EXPECT_EQ(failed.status, ThemeStatus::Failed);
     EXPECT_FALSE(failed.preview);
-    EXPECT_FALSE(fs::exists(t / "out" / "Unusual"));
+    EXPECT_EQ(test::FilesUnder(folder), users);
+    EXPECT_FALSE(ConvertThemeFile((t / "missing.mbm").string(), "", t / "out" / "New", fields).preview);
+    EXPECT_FALSE(fs::exists(t / "out" / "New"));
 }
 
 std::vector<BatchTheme> Themes(const std::vector<std::string>& names)
@@ -233,7 +207,7 @@ std::vector<BatchTheme> Themes(const std::vector<std::string>& names)
     return themes;
 }
 
-// The batch in this process with a runner of its own: every theme once, outcomes in theme
+// The batch with a runner of its own: every theme once, outcomes and summary lines in theme
 // order whatever order they end in, a runner's exception a failure, the progress line only
 // where asked for.
 TEST(Batch, RunsEveryThemeAndTallies)
@@ -241,11 +215,17 @@ TEST(Batch, RunsEveryThemeAndTallies)
     const auto themes = Themes({"A", "B", "C", "D", "E"});
     std::mutex mutex;
     std::multiset<std::string> seen;
+    std::atomic<bool> laterEnded{false};
     const ThemeRunner runner = [&](const BatchTheme& theme) {
         {
             const std::lock_guard lock(mutex);
             seen.insert(theme.file);
         }
+        // The first theme ends after a later one.
+        while (theme.file == "A.sis" && !laterEnded)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (theme.file == "D.sis")
+            laterEnded = true;
         ThemeOutcome outcome;
         if (theme.file == "C.sis")
             throw Error("cannot read C");
@@ -264,15 +244,14 @@ TEST(Batch, RunsEveryThemeAndTallies)
     EXPECT_EQ(outcomes[2].status, ThemeStatus::Failed);
     EXPECT_EQ(outcomes[3].status, ThemeStatus::Converted);
     const std::vector<std::string> lines = test::Lines(out.str());
-    const std::set<std::string> lineSet(lines.begin(), lines.end());
-    EXPECT_EQ(lines.size(), 5u);
+    ASSERT_EQ(lines.size(), 5u);
     const std::string siemens = NativePath("Siemens\\").string();
-    EXPECT_EQ(lineSet.count("partial   B.sis -> " + (fs::path("out") / "B").string() + ": " + siemens +
+    EXPECT_TRUE(lines[0].starts_with("converted A.sis -> ")) << out.str();
+    EXPECT_EQ(lines[1], "partial   B.sis -> " + (fs::path("out") / "B").string() + ": " + siemens +
                             "Backgroundimage.mbm " + siemens +
-                            "EidPic.mbm preview.jpg; Menu_Folders.mbm: no bitmap 165 (field 4)"),
-              1u)
-        << out.str();
-    EXPECT_EQ(lineSet.count("failed    C.sis"), 1u);
+                            "EidPic.mbm preview.jpg; Menu_Folders.mbm: no bitmap 165 (field 4)");
+    EXPECT_EQ(lines[2], "failed    C.sis");
+    EXPECT_TRUE(lines[4].starts_with("converted E.sis -> ")) << out.str();
     EXPECT_EQ(err.str(), "C.sis: cannot read C\n");
     EXPECT_EQ(TallyLine(outcomes, "out"), "3 of 5 themes converted into out, 1 partial, 1 failed");
     EXPECT_EQ(BatchStatus(outcomes), kExitFailed);
@@ -298,24 +277,6 @@ TEST(Batch, StatusAndProgressText)
     for (int i = 0; i < 30; ++i)
         chinese += "主";
     EXPECT_EQ(ProgressText(0, 1, 0, chinese), "[....................] 0/1 0:00 " + chinese.substr(0, 14 * 3) + "...");
-}
-
-TEST(Batch, OutcomeFileCarriesTheOutcome)
-{
-    test::TempDir t;
-    ThemeOutcome outcome;
-    outcome.status = ThemeStatus::Partial;
-    outcome.built = {true, false, true};
-    outcome.preview = true;
-    outcome.problems = {"EidPic.mbm: not built: bitmap 3: bad", "second line"};
-    WriteOutcomeFile(t / "o.txt", outcome);
-    const auto read = ReadOutcomeFile(t / "o.txt");
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->status, outcome.status);
-    EXPECT_EQ(read->built, outcome.built);
-    EXPECT_EQ(read->preview, outcome.preview);
-    EXPECT_EQ(read->problems, outcome.problems);
-    EXPECT_FALSE(ReadOutcomeFile(t / "none.txt"));
 }
 
 // Names from outside are escaped, links are relative to the page and percent-encoded, and a
@@ -352,7 +313,7 @@ TEST(ThemeInfo, SizesAndFittingNumbers)
 {
     const std::vector<std::uint8_t> mbm = test::UnusualTheme();
     FieldTexts fields = LoadFieldTexts(fs::path("no-such-folder"), {{9, "abc"}});
-    const ThemeFacts facts = DescribeTheme("Unusual.mbm", ReadBitmapFacts(mbm), fields);
+    const ThemeFacts facts = DescribeTheme("Unusual.mbm", ReadBitmapFacts(ByteReader(mbm)), fields);
     ASSERT_EQ(facts.bitmaps.size(), 166u);
     EXPECT_EQ(facts.bitmaps[3].width, 176);
     EXPECT_EQ(facts.bitmaps[3].height, 208);

@@ -12,6 +12,7 @@
 #include "tool/Workspace.h"
 #include "PackageBuilder.h"
 #include "TestSupport.h"
+#include "ThemeFixtures.h"
 #include "ThemePainter.h"
 
 namespace vexaro::test {

@@ -33,10 +33,4 @@ std::vector<std::string> Lines(const std::string& text);
 // Every file under `folder`, as relative names with "/" ("Siemens/EidPic.mbm").
 std::set<std::string> FilesUnder(const std::filesystem::path& folder);
 
-// A theme that does not follow the default numbering, as a multi-bitmap file: 166 bitmaps, so
-// 167 (field 10) is missing; 133 (field 6) cannot be unpacked; the main area 003 is 176 x 208
-// while 010 is 176 x 144; the first-form icons are 44 x 29 and 140 is one more of them, the
-// second-form icons 44 x 44 and 150 is one more.
-std::vector<std::uint8_t> UnusualTheme();
-
 } // namespace vexaro::test

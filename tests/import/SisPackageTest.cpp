@@ -16,7 +16,7 @@
 
 #include "base/Error.h"
 #include "PackageBuilder.h"
-#include "import/SisPackage.h"
+#include "import/PackageExtract.h"
 #include "TestSupport.h"
 #include "RecordingWindow.h"
 

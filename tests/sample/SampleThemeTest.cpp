@@ -17,7 +17,7 @@
 #include "PackageBuilder.h"
 #include "ProcessState.h"
 #include "RecordingWindow.h"
-#include "import/SisPackage.h"
+#include "import/PackageExtract.h"
 #include "SisWriter.h"
 #include "TestSupport.h"
 
