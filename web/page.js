@@ -199,7 +199,7 @@
     if (h.status === "converted") lines.push("Converted: all three Siemens files are built.");
     else if (h.status === "partial") lines.push("Partial: some bitmaps are missing; what could be built is kept.");
     else lines.push("Failed: nothing could be built.");
-    for (const line of h.missing.concat(h.messages)) lines.push(line);
+    for (const line of h.messages) lines.push(line);
     return lines;
   }
 

@@ -45,8 +45,9 @@ function setArgs(fields) {
   return Object.entries(fields).flatMap(([n, text]) => ["--set", n + "=" + text]);
 }
 
-// What `vexaro-cli convert` makes of `themes` with `fields`, theme by theme: {status, problems,
-// files: {name: Buffer}}; a failed theme's reason is what the command line says of it alone.
+// What `vexaro-cli convert` makes of `themes` with `fields`, theme by theme: {status, problems (the
+// lines joined by "; ", as the summary line shows them), files: {name: Buffer}}; a failed
+// theme's reason is what the command line says of it alone.
 function cliConversions(themes, fields, out) {
   const run = spawnSync(cli, setArgs(fields).concat(["convert", "--out", out], themes), { cwd: tmp, encoding: "utf8" });
   const results = new Map();
@@ -58,12 +59,20 @@ function cliConversions(themes, fields, out) {
         const file = path.join(m[3], name);
         if (fs.existsSync(file)) files[name] = fs.readFileSync(file);
       }
-      results.set(m[2], { status: m[1], problems: m[5] ? m[5].split("; ") : [], files });
+      results.set(m[2], { status: m[1], problems: m[5] || "", files });
     }
     const f = /^failed +(.*)$/.exec(line);
     if (f) {
-      const alone = spawnSync(cli, setArgs(fields).concat(["convert", "--out", out + "-failed", f[1]]), { cwd: tmp, encoding: "utf8" });
-      results.set(f[1], { status: "failed", problems: alone.stderr.slice(f[1].length + 2).trimEnd().split("\n"), files: {} });
+      // Alone, into a folder of its own: what it says, and the files built before it failed.
+      const own = out + "-failed-" + results.size;
+      const alone = spawnSync(cli, setArgs(fields).concat(["convert", "--out", own, f[1]]), { cwd: tmp, encoding: "utf8" });
+      const files = {};
+      for (const folder of fs.existsSync(own) ? fs.readdirSync(own) : [])
+        for (const name of SIEMENS_FILES.concat("preview.jpg")) {
+          const file = path.join(own, folder, name);
+          if (fs.existsSync(file)) files[name] = fs.readFileSync(file);
+        }
+      results.set(f[1], { status: "failed", problems: alone.stderr.slice(f[1].length + 2).trimEnd().split("\n").join("; "), files });
     }
   }
   assert.equal(results.size, themes.length, run.stdout + run.stderr);
@@ -86,7 +95,7 @@ async function pageConversion(file, fields) {
   const files = {};
   for (const [name, data] of Object.entries(r.files)) files[name] = fromBase64(data);
   if (r.preview) files["preview.jpg"] = fromBase64(r.preview);
-  return { status: r.status, problems: r.status === "failed" ? r.messages : r.missing.concat(r.messages), files };
+  return { status: r.status, missing: r.missing, problems: r.messages.join("; "), files };
 }
 
 before(async () => {
@@ -101,8 +110,15 @@ after(async () => {
   fs.rmSync(tmp, { recursive: true, force: true });
 });
 
+// The themes the tests make in code: converted, partial and damaged ones.
+function madeThemes() {
+  const folder = path.join(tmp, "made");
+  execFileSync(path.join(build, "tests/web/made_themes"), [folder]);
+  return fs.readdirSync(folder).sort().map((name) => path.join(folder, name));
+}
+
 test("every theme converts to the command line's bytes, status and messages", async (t) => {
-  const themes = [sample];
+  const themes = [sample].concat(madeThemes());
   const found = corpusThemes();
   if (found) themes.push(...found);
   else t.diagnostic("corpus not found at " + corpus + ": only the sample theme is compared");
@@ -121,7 +137,7 @@ test("every theme converts to the command line's bytes, status and messages", as
 });
 
 test("inspect gives the object info --json prints", async () => {
-  const themes = [sample].concat(corpusThemes() || []);
+  const themes = [sample].concat(madeThemes(), corpusThemes() || []);
   for (const theme of themes) {
     for (const fields of FIELD_SETS) {
       const info = spawnSync(cli, setArgs(fields).concat(["info", "--json", theme]), { cwd: tmp, encoding: "utf8" });
@@ -145,6 +161,8 @@ test("a damaged theme or a bomb fails with its message and the page goes on", as
   }
   const after = await pageConversion(sample, {});
   assert.equal(after.status, "converted");
+  assert.deepEqual(after.missing, []);
+  assert.deepEqual((await pageConversion(sample, { 2: "999", 9: "" })).missing, [2, 9]);
 });
 
 // The page as a person uses it: a theme chosen, its pictures drawn, a number changed.
