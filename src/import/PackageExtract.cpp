@@ -77,18 +77,9 @@ private:
             fs::remove(file, ec); // a failure shows when the file is opened
         return _wfopen(file.c_str(), L"wb");
 #else
-        auto createNew = [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); };
-        int fd = createNew();
-        if (fd < 0 && errno == EEXIST && ::unlink(path.c_str()) == 0) // a folder stays: EISDIR
-            fd = createNew();
-        if (fd < 0)
-            return nullptr;
-        std::FILE* file = ::fdopen(fd, "wb");
-        if (file == nullptr) {
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-        }
+        std::FILE* file = CreateNewFile(path);
+        if (file == nullptr && errno == EEXIST && ::unlink(path.c_str()) == 0) // a folder stays: EISDIR
+            file = CreateNewFile(path);
         return file;
 #endif
     }

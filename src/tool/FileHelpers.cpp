@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "base/Files.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -169,26 +170,6 @@ namespace {
 [[noreturn]] void CannotCreateFile(const fs::path& path, const std::string& reason)
 {
     throw Error("Cannot create file " + Quoted(path.string()) + ". " + reason);
-}
-
-// A new file of a name no one else uses, never opened through a link; null with errno set when
-// it cannot be made.
-std::FILE* CreateNewFile(const fs::path& path)
-{
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"wb");
-#else
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return nullptr;
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-    }
-    return file;
-#endif
 }
 
 // Puts `temporary` in the place of `path`; the system's reason when it cannot.
