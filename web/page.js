@@ -377,7 +377,13 @@
       .catch((e) => theme.view.details.append(make("p", { text: e.message })));
   }
 
+  // Files chosen before the converter has started wait for it: the fields come from it.
   async function openFiles(files) {
+    try {
+      await defaultsReady;
+    } catch (e) {
+      return;
+    }
     for (const file of files) await openFile(file);
   }
 

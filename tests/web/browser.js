@@ -172,9 +172,12 @@ class Page {
   }
 
   // The whole page, as tall as its content.
-  async screenshot(file) {
+  // The page from its top, at most `maxHeight` CSS pixels of it.
+  async screenshot(file, maxHeight = Infinity) {
     const { cssContentSize: size } = await this.send("Page.getLayoutMetrics");
-    const clip = { x: 0, y: 0, width: size.width, height: size.height, scale: 1 };
+    // Captured beyond the viewport the page has no scroll bar, and lays out across the window.
+    const width = Math.max(size.width, await this.evaluate("innerWidth"));
+    const clip = { x: 0, y: 0, width, height: Math.min(size.height, maxHeight), scale: 1 };
     const { data } = await this.send("Page.captureScreenshot", { format: "png", captureBeyondViewport: true, clip });
     fs.writeFileSync(file, Buffer.from(data, "base64"));
   }

@@ -50,12 +50,13 @@ async function openSample(page) {
     console.log(`loaded: index.html ${loaded[0]} bytes, vexaro.js (script and WebAssembly) ${loaded[1]} bytes`);
     if (shots) {
       fs.mkdirSync(shots, { recursive: true });
-      // 200 %: a window 1280 pixels wide shows 640 CSS pixels, each two device pixels.
-      for (const [name, width, scale] of [["page-100.png", 1280, 1], ["page-200.png", 640, 2]]) {
+      // 200 %: a window 1280 pixels wide shows 640 CSS pixels, each two device pixels; then a
+      // phone-sized screen.
+      for (const [name, width, scale] of [["page-100.png", 1280, 1], ["page-200.png", 640, 2], ["page-phone.png", 390, 1]]) {
         const shown = await browser.open("file://" + pageFile, { width, height: 900, scale });
         await openSample(shown);
         await shown.evaluate(`document.querySelector(".bitmap-list").open = true`);
-        await shown.screenshot(path.join(shots, name));
+        await shown.screenshot(path.join(shots, name), 1800);
         console.log("screenshot " + path.join(shots, name));
         await shown.close();
       }
