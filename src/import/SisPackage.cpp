@@ -189,7 +189,9 @@ void ReadSourceName(const ByteReader& in, const SisHeader& h, std::size_t index,
     if (r.sourceNameLength > kMaxNameBytes)
         Damaged(packageName, what + " is " + std::to_string(r.sourceNameLength) + " bytes long; at most " +
                                  std::to_string(kMaxNameBytes) + " are read");
-    r.sourceName = DecodeName(*in.bytes(r.sourceNamePosition, r.sourceNameLength), h.release);
+    // A name of no bytes may point anywhere, even past the end: it is empty.
+    if (r.sourceNameLength != 0)
+        r.sourceName = DecodeName(*in.bytes(r.sourceNamePosition, r.sourceNameLength), h.release);
 }
 
 void CheckEntryData(const ByteReader& in, std::size_t index, const SisFileRecord& r, const std::string& packageName)

@@ -198,7 +198,10 @@ TEST(ConvertTheme, SameAsOpenSaveAndExportOnAWorkspace)
             const Converted memory = InMemory(theme.file, theme.type, fields->texts);
             ExpectSame(reference, memory, theme.file.filename().string() + " with " + fields->name);
             ++statuses[StatusWord(reference.outcome.status)];
-            fs::remove_all(workspace);
+            // Under wine the converter's files may still be held a moment after it ended; what
+            // stays goes with the test's folder.
+            std::error_code ec;
+            fs::remove_all(workspace, ec);
         }
     }
     // The themes cover every outcome.
