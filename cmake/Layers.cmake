@@ -35,7 +35,7 @@ endfunction()
 # ("../siemens/ThemeBuild.h") is found without any include folder. CheckIncludes.cmake scans
 # every C++ file for one as a step of every build, again whenever a file changes.
 function(vexaro_check_includes)
-  set(folders src tools tests bench fuzz)
+  set(folders src tools tests bench fuzz web)
   set(sources)
   foreach(folder IN LISTS folders)
     file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/${folder}/*.h)

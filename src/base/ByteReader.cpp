@@ -42,7 +42,7 @@ void ByteReader::fill(std::uint64_t offset, std::size_t length) const
     if (ahead > windowCapacity_ || (windowCapacity_ > windowBytes_ && ahead <= windowBytes_)) {
         window_.reset();
         windowCapacity_ = 0;
-        window_ = std::make_unique_for_overwrite<std::uint8_t[]>(ahead);
+        window_.reset(new std::uint8_t[ahead]); // left uninitialised: the read fills it
         windowCapacity_ = ahead;
     }
     source_.read(offset, std::span<std::uint8_t>(window_.get(), ahead));

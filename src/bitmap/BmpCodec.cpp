@@ -335,7 +335,7 @@ std::vector<Rgb> ReadPalette(const BmpInfoHeader& h, const ByteReader& in, std::
     count = std::min(count, maxEntries);
     // The pixels may start before the full palette ends (short OS/2 palettes); the caller
     // has made sure they do not start before the palette.
-    count = std::min(count, (pixelOffset - start) / entrySize);
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, (pixelOffset - start) / entrySize));
     const auto raw = Need(in.bytes(start, count * entrySize));
     std::vector<Rgb> palette(count);
     for (std::size_t i = 0; i < count; ++i) {

@@ -16,7 +16,7 @@
 #include "cli/Batch.h"
 #include "cli/BatchReport.h"
 #include "cli/CliCommands.h"
-#include "cli/ThemeInfo.h"
+#include "import/ThemeInfo.h"
 #include "cli/Wildcards.h"
 #include "import/ThemeInspect.h"
 #include "CliRun.h"

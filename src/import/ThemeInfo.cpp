@@ -1,10 +1,10 @@
-#include "cli/ThemeInfo.h"
+#include "import/ThemeInfo.h"
 
 #include <cstdio>
 
-#include "tool/Workspace.h"
+#include "tool/FieldDefaults.h"
 
-namespace vexaro::cli {
+namespace vexaro {
 
 namespace {
 
@@ -93,6 +93,8 @@ std::string SuggestionRow(const FieldFacts& f)
     return line + numbers;
 }
 
+} // namespace
+
 std::string JsonString(const std::string& text)
 {
     std::string out = "\"";
@@ -111,6 +113,8 @@ std::string JsonString(const std::string& text)
     }
     return out + "\"";
 }
+
+namespace {
 
 std::string BitmapJson(const BitmapFacts& b)
 {
@@ -179,4 +183,4 @@ std::string FactsJson(const ThemeFacts& facts)
     return text + "\n  ],\n  \"set\": " + JsonString(facts.setLine) + "\n}\n";
 }
 
-} // namespace vexaro::cli
+} // namespace vexaro
