@@ -264,7 +264,7 @@ std::uint8_t* vexaro_bitmaps(const std::uint8_t* bytes, std::size_t size, const 
             std::optional<std::vector<std::uint8_t>> found =
                 sis::ReadMultiBitmapEntry(ByteReader(theme), FileName(request.name));
             if (!found)
-                throw Error(NoThemeBitmapsMessage(FileName(request.name)));
+                throw Error(NoMultiBitmapMessage(FileName(request.name)));
             entry = std::move(*found);
             mbmBytes = entry;
         }
