@@ -13,6 +13,7 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "cli/ThemeInfo.h"
 #include "cli/Workers.h"
 #include "tool/Workspace.h"
 #include "base/Unicode.h"
@@ -149,35 +150,51 @@ std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jo
 
 std::string SummaryLine(const BatchTheme& theme, const ThemeOutcome& outcome)
 {
-    if (outcome.status == ThemeStatus::Failed)
-        return "failed    " + theme.file;
-    std::string line = (outcome.status == ThemeStatus::Converted ? "converted " : "partial   ") + theme.file + " -> " +
-                       theme.folder.string() + ":";
+    std::string files;
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         if (outcome.built[i])
-            line.append(" ").append(NativePath(kTargetFiles[i]).string());
+            files.append(" ").append(NativePath(kTargetFiles[i]).string());
     if (outcome.preview)
-        line += std::string(" ") + kConvertPreviewName;
+        files += std::string(" ") + kConvertPreviewName;
+    if (outcome.sheet)
+        files += std::string(" ") + kSheetName;
+    std::string line = StatusWord(outcome.status);
+    line.resize(std::max<std::size_t>(line.size() + 1, 10), ' ');
+    line += theme.file;
+    if (outcome.status == ThemeStatus::Failed && files.empty())
+        return line;
+    line += " -> " + theme.folder.string() + ":" + files;
     if (outcome.status == ThemeStatus::Partial)
         for (const std::string& problem : outcome.problems)
             line += "; " + problem;
     return line;
 }
 
-std::string TallyLine(const std::vector<ThemeOutcome>& outcomes, const fs::path& outFolder)
+namespace {
+
+std::string Tally(const std::vector<ThemeOutcome>& outcomes, const std::string& where)
 {
     auto count = [&](ThemeStatus status) {
         return std::count_if(outcomes.begin(), outcomes.end(),
                              [&](const ThemeOutcome& o) { return o.status == status; });
     };
     std::string line = std::to_string(count(ThemeStatus::Converted)) + " of " + std::to_string(outcomes.size()) +
-                       " themes converted into " + outFolder.string();
+                       " themes converted" + where;
     if (const auto partial = count(ThemeStatus::Partial))
         line += ", " + std::to_string(partial) + " partial";
     if (const auto failed = count(ThemeStatus::Failed))
         line += ", " + std::to_string(failed) + " failed";
     return line;
 }
+
+} // namespace
+
+std::string TallyLine(const std::vector<ThemeOutcome>& outcomes, const fs::path& outFolder)
+{
+    return Tally(outcomes, " into " + outFolder.string());
+}
+
+std::string TallyText(const std::vector<ThemeOutcome>& outcomes) { return Tally(outcomes, ""); }
 
 int BatchStatus(const std::vector<ThemeOutcome>& outcomes)
 {
@@ -255,6 +272,26 @@ std::optional<ThemeOutcome> ReadOutcomeFile(const fs::path& file)
     if (!status)
         return std::nullopt;
     return outcome;
+}
+
+ThemeRunner WithContactSheets(ThemeRunner inner, const std::string& typeOption, const FieldTexts& fields)
+{
+    return [=](const BatchTheme& theme) {
+        ThemeOutcome outcome = inner(theme);
+        try {
+            const ThemeBytes bytes = ReadThemeBytes(theme.fullFile, ThemeTypeOf(theme.fullFile, typeOption));
+            const ThemeFacts facts = DescribeTheme(bytes, fields);
+            outcome.suggestedSet = facts.setLine;
+            const Bitmap sheet = ThemeSheet(bytes, facts);
+            std::error_code ec;
+            fs::create_directories(theme.fullFolder, ec);
+            WritePicture(sheet, (theme.fullFolder / kSheetName).string(), PreviewFileType::Jpeg, kSheetQuality);
+            outcome.sheet = true;
+        } catch (const std::exception&) {
+            // The conversion has told what is wrong with the theme.
+        }
+        return outcome;
+    };
 }
 
 ThemeRunner CopyRunner(const std::string& program, const std::vector<std::string>& leading,

@@ -69,12 +69,16 @@ int ExitStatus(ThemeStatus status);
 inline constexpr const char* kTargetFiles[] = {"Siemens\\Backgroundimage.mbm", "Siemens\\EidPic.mbm",
                                                "Siemens\\Menu_Folders.mbm"};
 inline constexpr const char* kConvertPreviewName = "preview.jpg";
+// The contact sheet a conversion with a report writes beside the preview.
+inline constexpr const char* kSheetName = "sheet.jpg";
 
 struct ThemeOutcome {
     ThemeStatus status = ThemeStatus::Failed;
     std::array<bool, 3> built{};       // kTargetFiles that are there
     bool preview = false;              // kConvertPreviewName is there
     std::vector<std::string> problems; // one line each: lost bitmaps, missing fields, errors
+    bool sheet = false;                // kSheetName is there
+    std::string suggestedSet;          // the --set line a look inside the theme suggests, if any
 };
 
 // The lines of `text` that are not empty, added to `lines`.

@@ -41,6 +41,7 @@ struct Arguments {
     std::string file, type;               // open, info, convert, convert-one
     std::string previewFile, previewType; // preview
     bool json = false;                    // info
+    std::string sheet;                    // info --sheet
     std::vector<std::string> files;       // convert
     std::string out = "out";
     int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -106,9 +107,15 @@ int ClearMain(const Arguments&, const Context& c)
 
 int InfoMain(const Arguments& a, const Context& c)
 {
-    const ThemeFacts facts = a.file.empty() ? InspectWorkspace(c.workspace, c.fields)
-                                            : InspectThemeFile(a.file, ThemeTypeOf(a.file, a.type), c.fields);
+    const ThemeBytes theme =
+        a.file.empty() ? ReadWorkspaceTheme(c.workspace) : ReadThemeBytes(a.file, ThemeTypeOf(a.file, a.type));
+    const ThemeFacts facts = DescribeTheme(theme, c.fields);
     std::cout << (a.json ? FactsJson(facts) : FactsText(facts)) << std::flush;
+    if (!a.sheet.empty()) {
+        WritePicture(ThemeSheet(theme, facts), a.sheet, PreviewTypeOf(a.sheet, ""), kSheetQuality);
+        if (!a.json)
+            std::cout << "\nContact sheet: " << a.sheet << std::endl;
+    }
     return kExitDone;
 }
 
@@ -140,6 +147,8 @@ int ConvertMain(const Arguments& a, const Context& c)
         outcomes.emplace("vexaro-batch");
         runner = CopyRunner(ThisProgram(a.argv0), CopyArguments(a, c), a.type, outcomes->path());
     }
+    if (a.reportWanted)
+        runner = WithContactSheets(runner, a.type, c.fields);
     std::cout << std::flush;
     const std::vector<ThemeOutcome> results =
         RunBatch(themes, jobs, runner, BatchStreams{std::cout, std::cerr, one ? nullptr : ProgressStream()});
@@ -186,6 +195,18 @@ void AddWorkspaceCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI
     info->add_option("FILE", a.file, "Theme package or multi-bitmap file (default: the theme opened in the workspace)");
     AddThemeType(info, a, " (default: from the extension)");
     info->add_flag("--json", a.json, "Print one JSON object instead of the tables");
+    info->add_option("--sheet", a.sheet, "Also write a picture of every bitmap with its number, size and depth")
+        ->type_name("FILE.jpg|FILE.bmp")
+        ->check(CLI::Validator(
+            [](const std::string& name) {
+                try {
+                    (void)PreviewTypeOf(name, "");
+                    return std::string();
+                } catch (const Error&) {
+                    return "the sheet's name must end in .jpg, .jpeg or .bmp: " + Quoted(name);
+                }
+            },
+            ""));
     commands.emplace_back(info, InfoMain);
 }
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
@@ -12,6 +14,7 @@
 #include "base/Unicode.h"
 #include "import/SisPackage.h"
 #include "import/UnpackJob.h"
+#include "mbm/MbmColours.h"
 #include "mbm/MbmFormat.h"
 #include "mbm/MbmReader.h"
 
@@ -29,97 +32,21 @@ int NamedBitmap(const std::string& text)
     return std::stoi(text);
 }
 
-// The size most icon fields of `form` show (the first such in field order on a tie).
-std::optional<PixelSize> CommonIconSize(const ThemeFacts& facts, int form)
+bool OnlyBlackAndWhite(const mbm::MbmImage& image)
 {
-    std::map<std::pair<int, int>, int> counts;
-    std::optional<PixelSize> best;
-    int bestCount = 0;
-    for (const ThemeField& field : kThemeFields) {
-        const FieldFacts& f = facts.fields[static_cast<std::size_t>(field.number - 1)];
-        if (field.form != form || !f.exists)
-            continue;
-        const BitmapFacts& b = facts.bitmaps[static_cast<std::size_t>(f.bitmap)];
-        const int count = ++counts[{b.width, b.height}];
-        if (count > bestCount) {
-            bestCount = count;
-            best = PixelSize{b.width, b.height};
-        }
-    }
-    return best;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            if (const Rgb c = mbm::PixelColour(image, x, y); c != kBlack && c != kWhite)
+                return false;
+    return true;
 }
 
-// The size a field's bitmap should have to be offered; nothing for an icon with no other icon
-// to go by.
-std::optional<PixelSize> WantedSize(const ThemeFacts& facts, const ThemeField& field)
-{
-    if (!field.isIcon())
-        return field.size;
-    if (auto own = CommonIconSize(facts, field.form))
-        return own;
-    return CommonIconSize(facts, field.form == 1 ? 2 : 1);
-}
+bool SameSize(const BitmapFacts& a, const BitmapFacts& b) { return a.width == b.width && a.height == b.height; }
 
-void Suggest(ThemeFacts& facts)
-{
-    std::set<int> named;
-    for (const FieldFacts& f : facts.fields)
-        if (f.exists)
-            named.insert(f.bitmap);
-    for (FieldFacts& f : facts.fields) {
-        if (f.fits)
-            continue;
-        f.wanted = WantedSize(facts, ThemeFieldOf(f.field));
-        for (const BitmapFacts& b : facts.bitmaps) {
-            const bool offered = b.fault.empty() && b.number < kMaxUnpackedBitmaps && b.colourMode != mbm::kGrey &&
-                                 named.count(b.number) == 0;
-            const bool sized = f.wanted ? (PixelSize{b.width, b.height} == *f.wanted)
-                                        : (b.width <= kLargestIcon.width && b.height <= kLargestIcon.height);
-            if (offered && sized)
-                f.suggestions.push_back(b.number);
-        }
-    }
-    // One bitmap per field in the line to paste, each the first offered that no earlier field took.
-    std::set<int> taken;
-    for (const FieldFacts& f : facts.fields) {
-        const auto pick =
-            std::find_if(f.suggestions.begin(), f.suggestions.end(), [&](int n) { return taken.count(n) == 0; });
-        if (pick == f.suggestions.end())
-            continue;
-        taken.insert(*pick);
-        if (!facts.setLine.empty())
-            facts.setLine += ' ';
-        facts.setLine += "--set " + std::to_string(f.field) + "=" + BitmapNumberText(*pick);
-    }
-}
+bool IsColour(const BitmapFacts& b) { return b.colourMode != mbm::kGrey; }
 
-[[noreturn]] void CannotOpen(const std::string& file, const std::string& reason)
+std::vector<BitmapFacts> FactsOf(const mbm::MbmFile& file)
 {
-    throw Error("Cannot open file " + Quoted(file) + ". " + reason);
-}
-
-std::vector<BitmapFacts> ReadNamedFacts(std::span<const std::uint8_t> bytes, const std::string& shown)
-{
-    try {
-        return ReadBitmapFacts(bytes);
-    } catch (const Error& e) {
-        throw Error(Quoted(shown) + " is no multi-bitmap file that can be read\n" + e.what());
-    }
-}
-
-ThemeFacts InspectMultiBitmapFile(const fs::path& path, const std::string& shown, const FieldTexts& fields)
-{
-    const FileBytes file = ReadFileCapped(path, mbm::kMaxMbmFileBytes);
-    if (!file)
-        CannotOpen(shown, ReadFailureReason(file, mbm::kMaxMbmFileBytes));
-    return DescribeTheme(shown, ReadNamedFacts(file.bytes, shown), fields);
-}
-
-} // namespace
-
-std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes)
-{
-    const mbm::MbmFile file = mbm::ReadMbm(bytes);
     std::vector<BitmapFacts> facts;
     for (const mbm::MbmBitmapRecord& record : file.bitmaps) {
         BitmapFacts b;
@@ -131,63 +58,274 @@ std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes)
         b.compression = record.header.compression;
         b.bytes = record.header.size;
         b.fault = record.fault;
-        if (b.fault.empty()) {
-            try {
-                (void)mbm::DecodeBitmap(bytes, record);
-            } catch (const Error& e) {
-                b.fault = e.what();
-            }
+        if (b.fault.empty() && !IsColour(b)) {
+            BitmapFacts* before = facts.empty() ? nullptr : &facts.back();
+            const bool companion = before && before->fault.empty() && IsColour(*before) && SameSize(*before, b);
+            if (companion)
+                before->maskCompanion = b.number;
+            b.mask = companion || b.bitsPerPixel == 1;
         }
         facts.push_back(std::move(b));
     }
     return facts;
 }
 
-ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitmaps, const FieldTexts& fields)
+// Decodes bitmaps when a rule needs their pixels, each at most once, and no more pixels in all
+// than a theme may unpack to.
+class PixelCheck {
+public:
+    PixelCheck(std::span<const std::uint8_t> bytes, const mbm::MbmFile& file, std::vector<BitmapFacts>& facts)
+        : bytes_(bytes), file_(file), facts_(facts)
+    {
+    }
+
+    const BitmapFacts& operator[](int n)
+    {
+        BitmapFacts& b = facts_[static_cast<std::size_t>(n)];
+        const std::uint64_t pixels = static_cast<std::uint64_t>(b.width) * static_cast<std::uint64_t>(b.height);
+        if (b.decoded || !b.fault.empty() || spent_ + pixels > mbm::kMaxThemePixels)
+            return b;
+        spent_ += pixels;
+        b.decoded = true;
+        try {
+            b.mask = b.mask || OnlyBlackAndWhite(mbm::DecodeBitmap(bytes_, file_.bitmaps[static_cast<std::size_t>(n)]));
+        } catch (const Error& e) {
+            b.fault = e.what();
+        }
+        return b;
+    }
+
+    // A colour picture that is no mask.
+    bool usable(int n)
+    {
+        const BitmapFacts& b = (*this)[n];
+        return b.fault.empty() && IsColour(b) && !b.mask;
+    }
+
+    // The mask that follows colour bitmap `n`: grey by its header, or of its size and only
+    // black and white.
+    int companion(int n)
+    {
+        BitmapFacts& b = facts_[static_cast<std::size_t>(n)];
+        const std::size_t next = static_cast<std::size_t>(n) + 1;
+        if (b.maskCompanion < 0 && next < facts_.size() && IsColour(facts_[next]) && SameSize(b, facts_[next]) &&
+            (*this)[static_cast<int>(next)].mask && facts_[next].fault.empty())
+            b.maskCompanion = static_cast<int>(next);
+        return b.maskCompanion;
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    const mbm::MbmFile& file_;
+    std::vector<BitmapFacts>& facts_;
+    std::uint64_t spent_ = 0;
+};
+
+// How well a bitmap serves a field: lower is better, compared member by member.
+using Fit = std::tuple<int, double, double, int>;
+
+bool IconSized(const BitmapFacts& b) { return b.width <= kLargestIcon.width && b.height <= kLargestIcon.height; }
+
+Fit FitOf(const FieldFacts& f, const BitmapFacts& b)
 {
-    ThemeFacts facts{name, std::move(bitmaps), {}, {}};
+    const double w = b.width, h = b.height;
+    if (f.expected) {
+        const double aw = f.expected->width, ah = f.expected->height;
+        const int tier = (2 * w >= aw && 2 * h >= ah) ? 0 : 1;
+        return {tier, std::abs(std::log((w * ah) / (h * aw))), std::abs(std::log((w * h) / (aw * ah))), b.number};
+    }
+    const int tier = f.wanted && *f.wanted == PixelSize{b.width, b.height} ? 0 : 1;
+    return {tier, 0.0, -(w * h), b.number};
+}
+
+// The size most fitting icons of `form` have (the first such in field order on a tie).
+std::optional<PixelSize> CommonIconSize(const ThemeFacts& facts, int form)
+{
+    std::map<std::pair<int, int>, int> counts;
+    std::optional<PixelSize> best;
+    int bestCount = 0;
+    for (const ThemeField& field : kThemeFields) {
+        const FieldFacts& f = facts.fields[static_cast<std::size_t>(field.number - 1)];
+        if (field.form != form || !f.fits)
+            continue;
+        const BitmapFacts& b = facts.bitmaps[static_cast<std::size_t>(f.bitmap)];
+        if (!IconSized(b))
+            continue;
+        const int count = ++counts[{b.width, b.height}];
+        if (count > bestCount) {
+            bestCount = count;
+            best = PixelSize{b.width, b.height};
+        }
+    }
+    return best;
+}
+
+std::vector<int> RankCandidates(const ThemeFacts& facts, const FieldFacts& f, const std::set<int>& held,
+                                PixelCheck& check)
+{
+    std::vector<Fit> ranked;
+    for (const BitmapFacts& b : facts.bitmaps) {
+        const bool eligible = b.fault.empty() && b.number < kMaxUnpackedBitmaps && IsColour(b) && !b.mask &&
+                              b.width > 0 && b.height > 0 && (f.expected || IconSized(b)) && held.count(b.number) == 0;
+        if (eligible)
+            ranked.push_back(FitOf(f, b));
+    }
+    std::sort(ranked.begin(), ranked.end());
+    std::vector<int> candidates;
+    for (const Fit& fit : ranked) {
+        if (candidates.size() == kMaxCandidates)
+            break;
+        if (const int n = std::get<3>(fit); check.usable(n))
+            candidates.push_back(n);
+    }
+    return candidates;
+}
+
+// Each icon that does not fit takes its best candidate that no other icon holds or took, in
+// field order; then each area that does not fit its best candidate that no icon holds or took.
+void ChooseSetLine(ThemeFacts& facts)
+{
+    std::set<int> icons;
+    for (const FieldFacts& f : facts.fields)
+        if (f.fits && ThemeFieldOf(f.field).isIcon())
+            icons.insert(f.bitmap);
+    std::map<int, int> chosen; // field -> bitmap
+    for (const bool icon : {true, false})
+        for (const FieldFacts& f : facts.fields) {
+            if (f.fits || ThemeFieldOf(f.field).isIcon() != icon)
+                continue;
+            const auto pick =
+                std::find_if(f.candidates.begin(), f.candidates.end(), [&](int n) { return icons.count(n) == 0; });
+            if (pick == f.candidates.end())
+                continue;
+            chosen[f.field] = *pick;
+            if (icon)
+                icons.insert(*pick);
+        }
+    for (const auto& [field, n] : chosen) {
+        if (n == facts.fields[static_cast<std::size_t>(field - 1)].bitmap)
+            continue;
+        if (!facts.setLine.empty())
+            facts.setLine += ' ';
+        facts.setLine += "--set " + std::to_string(field) + "=" + BitmapNumberText(n);
+    }
+}
+
+[[noreturn]] void CannotOpen(const std::string& file, const std::string& reason)
+{
+    throw Error("Cannot open file " + Quoted(file) + ". " + reason);
+}
+
+mbm::MbmFile ReadNamedMbm(const ThemeBytes& theme)
+{
+    try {
+        return mbm::ReadMbm(theme.mbm);
+    } catch (const Error& e) {
+        throw Error(Quoted(theme.name) + " is no multi-bitmap file that can be read\n" + e.what());
+    }
+}
+
+ThemeBytes ReadMultiBitmapFile(const fs::path& path, const std::string& shown)
+{
+    FileBytes file = ReadFileCapped(path, mbm::kMaxMbmFileBytes);
+    if (!file)
+        CannotOpen(shown, ReadFailureReason(file, mbm::kMaxMbmFileBytes));
+    return {shown, std::move(file.bytes)};
+}
+
+} // namespace
+
+std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes) { return FactsOf(mbm::ReadMbm(bytes)); }
+
+ThemeFacts DescribeTheme(const ThemeBytes& theme, const FieldTexts& fields)
+{
+    const mbm::MbmFile file = ReadNamedMbm(theme);
+    ThemeFacts facts{theme.name, FactsOf(file), {}, {}};
+    PixelCheck check(theme.mbm, file, facts.bitmaps);
     for (const ThemeField& field : kThemeFields) {
         FieldFacts& f = facts.fields[static_cast<std::size_t>(field.number - 1)];
         f.field = field.number;
         f.text = fields[static_cast<std::size_t>(field.number - 1)];
         f.bitmap = NamedBitmap(f.text);
-        f.exists = f.bitmap >= 0 && static_cast<std::size_t>(f.bitmap) < facts.bitmaps.size() &&
-                   facts.bitmaps[static_cast<std::size_t>(f.bitmap)].fault.empty();
         if (!field.isIcon())
-            f.expected = field.size;
-        if (f.exists) {
-            const BitmapFacts& b = facts.bitmaps[static_cast<std::size_t>(f.bitmap)];
-            f.fits = !f.expected || *f.expected == PixelSize{b.width, b.height};
-        }
+            f.expected = f.wanted = field.size;
+        if (f.bitmap < 0 || static_cast<std::size_t>(f.bitmap) >= facts.bitmaps.size())
+            continue;
+        const BitmapFacts& b = check[f.bitmap];
+        f.exists = b.fault.empty();
+        f.fits = check.usable(f.bitmap) && (!f.expected || *f.expected == PixelSize{b.width, b.height});
     }
-    Suggest(facts);
+    for (FieldFacts& f : facts.fields) {
+        const ThemeField& field = ThemeFieldOf(f.field);
+        if (field.isIcon())
+            if (!(f.wanted = CommonIconSize(facts, field.form)))
+                f.wanted = CommonIconSize(facts, field.form == 1 ? 2 : 1);
+        // An area may share its picture with another area, never with an icon.
+        std::set<int> held;
+        for (const FieldFacts& other : facts.fields)
+            if (other.fits && other.field != f.field && (field.isIcon() || ThemeFieldOf(other.field).isIcon()))
+                held.insert(other.bitmap);
+        f.candidates = RankCandidates(facts, f, held, check);
+        if (field.isIcon())
+            for (const int n : f.candidates)
+                check.companion(n);
+    }
+    ChooseSetLine(facts);
     return facts;
 }
 
-ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields)
+ThemeBytes ReadThemeBytes(const std::string& file, ThemeFileType type)
 {
     if (type == ThemeFileType::MultiBitmap)
-        return InspectMultiBitmapFile(PathFromUtf8(file), file, fields);
+        return ReadMultiBitmapFile(PathFromUtf8(file), file);
 
     PositionedFile package;
     int error = 0;
     if (const ReadFailure failure = package.open(PathFromUtf8(file), error); failure != ReadFailure::None)
         CannotOpen(file, ReadFailureReason(failure, error, 0));
     const std::string packageName = PathFromUtf8(file).filename().string();
-    const std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(
+    std::optional<std::vector<std::uint8_t>> mbm = sis::ReadMultiBitmapEntry(
         ByteReader(ByteSource(package, "Cannot read file " + Quoted(file) + ". ")), packageName);
     if (!mbm)
         throw Error(Quoted(packageName) + " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
-    return DescribeTheme(file, ReadNamedFacts(*mbm, file), fields);
+    return {file, std::move(*mbm)};
 }
 
-ThemeFacts InspectWorkspace(const Workspace& workspace, const FieldTexts& fields)
+ThemeBytes ReadWorkspaceTheme(const Workspace& workspace)
 {
     const fs::path mbm = workspace.source() / sis::kMultiBitmapName;
     if (!IsRegularFile(mbm))
         throw Error("No theme is open in " + Quoted(workspace.folder().string()) +
                     ": open one first, or name a theme file");
-    return InspectMultiBitmapFile(mbm, mbm.string(), fields);
+    return ReadMultiBitmapFile(mbm, mbm.string());
+}
+
+ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields)
+{
+    return DescribeTheme(ReadThemeBytes(file, type), fields);
+}
+
+void ForEachBitmapPicture(const ThemeBytes& theme, const std::function<void(const BitmapFacts&, const Bitmap&)>& visit)
+{
+    const mbm::MbmFile file = ReadNamedMbm(theme);
+    const std::size_t count = std::min(file.bitmaps.size(), static_cast<std::size_t>(kMaxUnpackedBitmaps));
+    mbm::CheckThemePixels(file, count, theme.name);
+    std::vector<BitmapFacts> facts = FactsOf(file);
+    for (std::size_t i = 0; i < count; ++i) {
+        BitmapFacts& b = facts[i];
+        Bitmap picture;
+        if (b.fault.empty()) {
+            try {
+                const mbm::MbmImage image = mbm::DecodeBitmap(theme.mbm, file.bitmaps[i]);
+                b.mask = b.mask || OnlyBlackAndWhite(image);
+                picture = mbm::ToBitmap(image);
+            } catch (const Error& e) {
+                b.fault = e.what();
+            }
+            b.decoded = true;
+        }
+        visit(b, picture);
+    }
 }
 
 } // namespace vexaro

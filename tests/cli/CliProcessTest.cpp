@@ -270,17 +270,20 @@ TEST(ConvertProcess, PartialThemeKeepsItsFilesAndIsReported)
     EXPECT_EQ(r.err, "");
     const std::string shown = (t / "out" / "Unusual").string();
     const std::string siemens = NativePath("Siemens\\").string();
-    EXPECT_TRUE(HasLineStarting(r.out, "partial   " + unusual + " -> " + shown + ": " + siemens +
-                                           "Backgroundimage.mbm " + siemens +
-                                           "EidPic.mbm preview.jpg; 1 of 166 bitmaps could not be unpacked: 133; "))
+    EXPECT_TRUE(HasLineStarting(
+        r.out, "partial   " + unusual + " -> " + shown + ": " + siemens + "Backgroundimage.mbm " + siemens +
+                   "EidPic.mbm preview.jpg sheet.jpg; 1 of 166 bitmaps could not be unpacked: 133; "))
         << r.out;
     EXPECT_NE(r.out.find("; Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n"), std::string::npos) << r.out;
     EXPECT_EQ(Lines(r.out).back(), "1 of 2 themes converted into " + out + ", 1 partial");
     EXPECT_EQ(FilesUnder(t / "out" / "Unusual"),
-              (std::set<std::string>{"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "preview.jpg"}));
+              (std::set<std::string>{"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "preview.jpg", "sheet.jpg"}));
     const std::vector<std::uint8_t> report = ReadBytes(t / "out" / "index.html");
     const std::string page(report.begin(), report.end());
     EXPECT_NE(page.find("<img src=\"Unusual/preview.jpg\""), std::string::npos);
+    EXPECT_NE(page.find("<img src=\"Unusual/sheet.jpg\""), std::string::npos);
+    EXPECT_NE(page.find("<span>--set 2=010</span> <span>--set 6=140</span>"), std::string::npos);
+    EXPECT_EQ(ReadBytes(t / "out" / "Unusual" / "sheet.jpg").at(0), 0xFF); // a JPEG
     EXPECT_NE(page.find("href=\"VexaroSample/Siemens/Menu_Folders.mbm\""), std::string::npos);
 
     const std::string ws = (t / "ws").string();
@@ -291,9 +294,12 @@ TEST(ConvertProcess, PartialThemeKeepsItsFilesAndIsReported)
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(Lines(r.out).size(), 2u) << r.out;
     EXPECT_EQ(r.err, "Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n");
-    r = RunCli({"--workspace", ws, "info", "--json"}, t.path());
+    r = RunCli({"--workspace", ws, "info", "--json", "--sheet", (t / "sheet.bmp").string()}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Json::Parse(r.out)["set"].str(), "--set 2=010 --set 6=140 --set 10=150");
+    Bitmap sheet;
+    LoadBmpFile((t / "sheet.bmp").string(), sheet);
+    EXPECT_GT(sheet.width(), 176);
 }
 
 TEST(BadInputProcess, MessagesAndStatus)

@@ -97,8 +97,8 @@ std::set<std::string> FilesUnder(const fs::path& folder)
 
 std::vector<std::uint8_t> UnusualTheme()
 {
-    std::map<int, MbmSize> sizes{{2, {176, 44}},   {3, {176, 208}}, {4, {176, 20}},
-                                 {10, {176, 144}}, {140, {44, 29}}, {150, {44, 44}}};
+    std::map<int, MbmShape> sizes{{2, {176, 44}},   {3, {176, 208}}, {4, {176, 20}},
+                                  {10, {176, 144}}, {140, {44, 29}}, {150, {44, 44}}};
     for (const int n : {165, 23, 109, 121, 73})
         sizes[n] = {44, 29};
     for (const int n : {25, 135, 111, 123, 75})
