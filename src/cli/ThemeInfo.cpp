@@ -281,6 +281,11 @@ std::string FactsJson(const ThemeFacts& facts)
     return text + "\n  ],\n  \"set\": " + JsonString(facts.setLine) + "\n}\n";
 }
 
+std::string ErrorJson(const std::string& message)
+{
+    return "{\n  \"format\": 1,\n  " + JsonText("error", message) + "\n}\n";
+}
+
 Bitmap ThemeSheet(const ThemeBytes& theme, const ThemeFacts& facts)
 {
     ContactSheet sheet(std::min(facts.bitmaps.size(), static_cast<std::size_t>(kMaxUnpackedBitmaps)));

@@ -16,6 +16,10 @@ std::string FactsText(const ThemeFacts& facts);
 // hex as "file_hex" or "text_hex".
 std::string FactsJson(const ThemeFacts& facts);
 
+// What info --json prints instead when it fails: {"format": 1, "error": "message"}, valid UTF-8
+// as above.
+std::string ErrorJson(const std::string& message);
+
 // The contact sheet of `theme` (whose facts are `facts`): every bitmap the unpacking writes, each
 // captioned with its number and "mask" or "damaged" where it is one, then its size and depth.
 // Throws Error when the theme decodes to more pixels than a theme may.

@@ -291,6 +291,19 @@ ThemeBytes ReadThemeBytes(const std::string& file, ThemeFileType type)
     return {file, std::move(*mbm)};
 }
 
+static_assert(kMaxThemeFileBytes == mbm::kMaxMbmFileBytes);
+
+ThemeBytes ThemeBytesInMemory(const std::string& name, std::vector<std::uint8_t> bytes, ThemeFileType type)
+{
+    if (type == ThemeFileType::MultiBitmap)
+        return {name, std::move(bytes)};
+    std::optional<std::vector<std::uint8_t>> mbm =
+        sis::ReadMultiBitmapEntry(ByteReader(ByteSource(std::span<const std::uint8_t>(bytes))), name);
+    if (!mbm)
+        throw Error(Quoted(name) + " holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
+    return {name, std::move(*mbm)};
+}
+
 ThemeBytes ReadWorkspaceTheme(const Workspace& workspace)
 {
     const fs::path mbm = workspace.source() / sis::kMultiBitmapName;

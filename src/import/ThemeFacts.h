@@ -22,6 +22,7 @@
 // A field fits when its bitmap is there, is a colour bitmap and no mask, and for an area is of
 // the area's size.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -86,6 +87,13 @@ struct ThemeBytes {
 // the file cannot be read ("Cannot open file "NAME". REASON"), the package is damaged or holds no
 // multi-bitmap file.
 ThemeBytes ReadThemeBytes(const std::string& file, ThemeFileType type);
+
+// The largest theme file taken into memory whole (standard input): a multi-bitmap file's limit.
+inline constexpr std::size_t kMaxThemeFileBytes = std::size_t{1} << 30;
+
+// The theme file whose bytes are `bytes` (read from standard input, say), shown as `name`. Throws
+// as ReadThemeBytes does.
+ThemeBytes ThemeBytesInMemory(const std::string& name, std::vector<std::uint8_t> bytes, ThemeFileType type);
 
 // The theme opened in `workspace` ("Nokia\temp.mbm"). Throws Error when none is, and as
 // ReadThemeBytes does.

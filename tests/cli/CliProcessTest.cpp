@@ -69,7 +69,7 @@ TEST(ConvertProcess, SameFilesAsTheCoreCommands)
         } else {
             ++failed;
             EXPECT_TRUE(HasLineStarting(run.out, "failed    " + file)) << file << " (" << message << ")\n" << run.out;
-            EXPECT_TRUE(HasLineStarting(run.err, file + ": ")) << run.err;
+            EXPECT_TRUE(HasLineStarting(run.err, "vexaro-cli: " + file + ": ")) << run.err;
         }
     }
     // The sample and the two theme-shaped packages convert; applications that carry some
@@ -289,11 +289,11 @@ TEST(ConvertProcess, PartialThemeKeepsItsFilesAndIsReported)
     const std::string ws = (t / "ws").string();
     r = RunCli({"--workspace", ws, "open", unusual}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(StartsWith(r.err, "1 of 166 bitmaps could not be unpacked: 133\n")) << r.err;
+    EXPECT_TRUE(StartsWith(r.err, "vexaro-cli: 1 of 166 bitmaps could not be unpacked: 133\n")) << r.err;
     r = RunCli({"--workspace", ws, "save"}, t.path());
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(Lines(r.out).size(), 2u) << r.out;
-    EXPECT_EQ(r.err, "Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n");
+    EXPECT_EQ(r.err, "vexaro-cli: Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n");
     r = RunCli({"--workspace", ws, "info", "--json", "--sheet", (t / "sheet.bmp").string()}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Json::Parse(r.out)["set"].str(), "--set 2=010 --set 6=140 --set 10=150");
@@ -325,11 +325,14 @@ TEST(BadInputProcess, MessagesAndStatus)
          "Cannot open file \"" + (t / "missing.sis").string() + "\". "},
         {{"--workspace", ws, "open", (t / "text.mbm").string()}, 1, "File temp.mbm damaged !"},
         {{"--workspace", ws, "open", (t / "half.sis").string()}, 1, ""},
-        {{"--workspace", ws, "--set", "16=1", "save"}, 1, "--set needs N=TEXT with N from 1 to 15: \"16=1\""},
+        {{"--workspace", ws, "--set", "16=1", "save"}, 2, "--set: needs N=TEXT with N from 1 to 15: \"16=1\""},
+        {{"--bogus"}, 2, "unknown option --bogus"},
+        {{"-V", "info", kSample}, 2, "unknown option -V"},
+        {{"info", kSample, "--bogus"}, 2, "unknown option --bogus"},
         {{"--workspace", ws, "save"}, 1, "No theme is open in \"" + ws + "\": open one first"},
         {{"--workspace", ws, "preview", (t / "p.gif").string()}, 1, "Cannot tell the picture type"},
         {{"--workspace", ws, "open", "--type", "zip", kSample}, 2, ""},
-        {{"convert", "--jobs", "0", kSample}, 2, ""},
+        {{"convert", "--jobs", "0", kSample}, 2, "--jobs: Value 0 not in range 1 to 256"},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -338,12 +341,57 @@ TEST(BadInputProcess, MessagesAndStatus)
         const CliResult r = RunCli(c.args, t.path());
         EXPECT_EQ(r.status, c.status) << shown << "\n" << r.err;
         EXPECT_FALSE(r.err.empty()) << shown;
-        EXPECT_TRUE(StartsWith(r.err, c.errStart)) << shown << "\n" << r.err;
+        EXPECT_TRUE(StartsWith(r.err, "vexaro-cli: " + c.errStart)) << shown << "\n" << r.err;
+        for (const std::string& line : Lines(r.err))
+            EXPECT_TRUE(StartsWith(line, "vexaro-cli: ")) << shown << "\n" << r.err;
     }
     const CliResult help = RunCli({"convert", "--help"}, t.path());
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--out"), std::string::npos) << help.out;
     EXPECT_TRUE(help.err.empty()) << help.err;
+}
+
+// The program's own options and a command's stand before or after the command; -q leaves only
+// errors; "-" reads the theme from standard input, package or multi-bitmap file; with --json a
+// failure is a JSON object too.
+TEST(ArgumentsProcess, OptionsAnywhereQuietStandardInputAndJsonErrors)
+{
+    TempDir t;
+    const std::string unusual = (t / "Unusual.mbm").string();
+    WriteBytes(t / "Unusual.mbm", UnusualTheme());
+    const CliResult after = RunCli({"info", "--json", kSample, "--set", "2=018"}, t.path());
+    ASSERT_EQ(after.status, 0) << after.err;
+    EXPECT_EQ(Json::Parse(after.out)["fields"][1]["text"].str(), "018");
+    EXPECT_EQ(RunCli({"--set", "2=018", "--json", "info", kSample}, t.path()).out, after.out);
+
+    const CliResult quiet = RunCli({"--out", (t / "o").string(), "-q", "convert", kSample}, t.path());
+    EXPECT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.out + quiet.err, "");
+    EXPECT_EQ(ConversionFiles(t / "o" / "VexaroSample").size(), 4u);
+
+    for (const std::string& theme : {kSample, unusual}) {
+        CliResult piped = RunCli({"info", "--json", "-"}, t.path(), theme);
+        ASSERT_EQ(piped.status, 0) << theme << "\n" << piped.err;
+        const CliResult named = RunCli({"info", "--json", theme}, t.path());
+        EXPECT_EQ(Json::Parse(piped.out)["file"].str(), "(standard input)");
+        EXPECT_EQ(Json::Parse(piped.out)["bitmaps"].array().size(), Json::Parse(named.out)["bitmaps"].array().size());
+        EXPECT_EQ(Json::Parse(piped.out)["set"].str(), Json::Parse(named.out)["set"].str());
+    }
+    WriteBytes(t / "empty", {});
+    const CliResult empty = RunCli({"info", "-"}, t.path(), t / "empty");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_TRUE(StartsWith(empty.err, "vexaro-cli: Standard input holds no theme")) << empty.err;
+
+    const std::vector<std::pair<std::vector<std::string>, int>> failures{
+        {{"info", "--json", (t / "missing.sis").string()}, 1},
+        {{"info", "--json", "--bogus", kSample}, 2},
+    };
+    for (const auto& [args, status] : failures) {
+        const CliResult r = RunCli(args, t.path());
+        EXPECT_EQ(r.status, status) << args[2];
+        ASSERT_FALSE(r.err.empty()) << args[2];
+        EXPECT_EQ(Lines(r.err).front(), "vexaro-cli: " + Lines(Json::Parse(r.out)["error"].str()).front()) << r.out;
+    }
 }
 
 // A package that brings its own command file, with a damaged theme so that the unpacking job
@@ -365,7 +413,7 @@ TEST(BadInputProcess, HostilePackageActsOnlyInsideItsWorkspace)
     const CliResult open =
         RunCli({"--workspace", (t / "ws" / "one").string(), "open", (t / "hostile.sis").string()}, t.path());
     EXPECT_EQ(open.status, 1);
-    EXPECT_EQ(open.err, "File temp.mbm damaged !\n");
+    EXPECT_EQ(open.err, "vexaro-cli: File temp.mbm damaged !\n");
     const CliResult convert = RunCli({"convert", "--out", (t / "ws").string(), "--jobs", "2",
                                       (t / "hostile.sis").string(), (t / "hostile.sis").string()},
                                      t.path());
