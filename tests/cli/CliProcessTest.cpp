@@ -11,6 +11,7 @@
 #include "CliRun.h"
 #include "tool/Workspace.h"
 #include "PackageBuilder.h"
+#include "ProcessRunner.h"
 #include "TestSupport.h"
 #include "ThemePainter.h"
 
@@ -393,6 +394,58 @@ TEST(ArgumentsProcess, OptionsAnywhereQuietStandardInputAndJsonErrors)
         EXPECT_EQ(Lines(r.err).front(), "vexaro-cli: " + Lines(Json::Parse(r.out)["error"].str()).front()) << r.out;
     }
 }
+
+#ifndef _WIN32
+// The words the help of `command` ("" for the program's own) lists under `heading`, each the
+// first of its line ("-h,--help" gives both names).
+std::set<std::string> HelpWords(const std::string& command, const std::string& heading, const fs::path& scratch)
+{
+    const CliResult help = RunCli(
+        command.empty() ? std::vector<std::string>{"--help"} : std::vector<std::string>{command, "--help"}, scratch);
+    std::set<std::string> words;
+    bool inside = false;
+    for (const std::string& line : Lines(help.out)) {
+        if (line.empty() || line[0] != ' ') {
+            inside = line == heading;
+            continue;
+        }
+        if (!inside)
+            continue;
+        std::string first = line.substr(line.find_first_not_of(' '));
+        first = first.substr(0, first.find(' '));
+        for (std::size_t start = 0; start <= first.size();) {
+            const std::size_t comma = std::min(first.find(',', start), first.size());
+            words.insert(first.substr(start, comma - start));
+            start = comma + 1;
+        }
+    }
+    return words;
+}
+
+// Bash completes every command and every option the program's help lists, and nothing else.
+TEST(ArgumentsProcess, BashCompletionMatchesTheOptions)
+{
+    TempDir t;
+    const std::set<std::string> common = HelpWords("", "Options:", t.path());
+    auto complete = [&](const std::vector<std::string>& words) {
+        std::string line = "source '" VEXARO_BASH_COMPLETION "'; COMP_WORDS=(vexaro-cli";
+        for (const std::string& w : words)
+            line += " '" + w + "'";
+        line += "); COMP_CWORD=" + std::to_string(words.size()) + "; _vexaro_cli; printf '%s\\n' \"${COMPREPLY[@]}\"";
+        const ProcessResult r = RunProcess("/bin/bash", {"-c", line}, t.path());
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const std::vector<std::string> lines = Lines(r.out);
+        return std::set<std::string>(lines.begin(), lines.end());
+    };
+    EXPECT_EQ(complete({""}), HelpWords("", "Subcommands:", t.path()));
+    EXPECT_EQ(complete({"-"}), common);
+    for (const std::string command : {"open", "save", "preview", "clear", "info", "convert"}) {
+        std::set<std::string> expected = HelpWords(command, "Options:", t.path());
+        expected.insert(common.begin(), common.end());
+        EXPECT_EQ(complete({command, "-"}), expected) << command;
+    }
+}
+#endif
 
 // A package that brings its own command file, with a damaged theme so that the unpacking job
 // writes none, acts on nothing outside its workspace: not through `open`, not through copies of
