@@ -1,6 +1,7 @@
 # cmake --install: the window program, the command line and the converter; elsewhere than on
-# Windows also their manual pages, the desktop entry, icons and AppStream metadata, and the
-# licences. The Debian package (Package.cmake) is made of exactly this.
+# Windows also their manual pages, the command line's bash completion, the desktop entry, icons
+# and AppStream metadata, and the licences. The Debian package (Package.cmake) is made of exactly
+# this.
 #
 # Windows: everything in bin\, the portable way the window expects (it works in its own folder).
 # Elsewhere: the programs live together in libexec/vexaro/, so that each finds "bmconv.exe" in its
@@ -52,6 +53,10 @@ foreach(program ${vexaro_programs})
     file(CREATE_LINK \"\${target}\" \"\${bin}/${program}\" SYMBOLIC)"
     COMPONENT ${component})
 endforeach()
+
+# Bash completes the command line's commands, options and theme files.
+install(FILES ${Vexaro_SOURCE_DIR}/resources/vexaro-cli.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME vexaro-cli COMPONENT cli)
 
 foreach(page ${VEXARO_MAN_PAGES})
   get_filename_component(name ${page} NAME)

@@ -10,6 +10,9 @@
 #include <thread>
 
 #include "base/Error.h"
+#include "cli/ThemeSheet.h"
+#include "import/ThemeInspect.h"
+#include "preview/PreviewExport.h"
 #include "tool/Workspace.h"
 #include "base/Unicode.h"
 
@@ -149,35 +152,51 @@ std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jo
 
 std::string SummaryLine(const BatchTheme& theme, const ThemeOutcome& outcome)
 {
-    if (outcome.status == ThemeStatus::Failed)
-        return "failed    " + VisibleText(theme.file);
-    std::string line = (outcome.status == ThemeStatus::Converted ? "converted " : "partial   ") +
-                       VisibleText(theme.file) + " -> " + VisibleText(theme.folder.string()) + ":";
+    std::string files;
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         if (outcome.built[i])
-            line.append(" ").append(NativePath(kSiemensFileNames[i]).string());
+            files.append(" ").append(NativePath(kSiemensFileNames[i]).string());
     if (outcome.preview)
-        line += std::string(" ") + kConvertPreviewName;
+        files += std::string(" ") + kConvertPreviewName;
+    if (outcome.sheet)
+        files += std::string(" ") + kSheetName;
+    std::string line = StatusWord(outcome.status);
+    line.resize(std::max<std::size_t>(line.size() + 1, 10), ' ');
+    line += VisibleText(theme.file);
+    if (outcome.status == ThemeStatus::Failed && files.empty())
+        return line;
+    line += " -> " + VisibleText(theme.folder.string()) + ":" + files;
     if (outcome.status == ThemeStatus::Partial)
         for (const std::string& problem : outcome.problems)
             line += "; " + problem;
     return line;
 }
 
-std::string TallyLine(const std::vector<ThemeOutcome>& outcomes, const fs::path& outFolder)
+namespace {
+
+std::string Tally(const std::vector<ThemeOutcome>& outcomes, const std::string& where)
 {
     auto count = [&](ThemeStatus status) {
         return std::count_if(outcomes.begin(), outcomes.end(),
                              [&](const ThemeOutcome& o) { return o.status == status; });
     };
     std::string line = std::to_string(count(ThemeStatus::Converted)) + " of " + std::to_string(outcomes.size()) +
-                       " themes converted into " + VisibleText(outFolder.string());
+                       " themes converted" + where;
     if (const auto partial = count(ThemeStatus::Partial))
         line += ", " + std::to_string(partial) + " partial";
     if (const auto failed = count(ThemeStatus::Failed))
         line += ", " + std::to_string(failed) + " failed";
     return line;
 }
+
+} // namespace
+
+std::string TallyLine(const std::vector<ThemeOutcome>& outcomes, const fs::path& outFolder)
+{
+    return Tally(outcomes, " into " + VisibleText(outFolder.string()));
+}
+
+std::string TallyText(const std::vector<ThemeOutcome>& outcomes) { return Tally(outcomes, ""); }
 
 int BatchStatus(const std::vector<ThemeOutcome>& outcomes)
 {
@@ -209,6 +228,26 @@ std::string ProgressText(std::size_t done, std::size_t total, long seconds, cons
         name = room > 3 ? name.substr(0, cut) + "..." : "";
     }
     return line + name;
+}
+
+ThemeRunner WithContactSheets(ThemeRunner inner, const std::string& typeOption, const FieldTexts& fields)
+{
+    return [=](const BatchTheme& theme) {
+        ThemeOutcome outcome = inner(theme);
+        try {
+            const ThemeBytes bytes = ReadThemeFile(theme.fullFile, ThemeTypeOf(theme.fullFile, typeOption));
+            const ThemeFacts facts = DescribeTheme(bytes, fields);
+            outcome.suggestedSet = facts.setLine;
+            const Bitmap sheet = ThemeSheet(bytes, facts);
+            std::error_code ec;
+            fs::create_directories(theme.fullFolder, ec);
+            WritePicture(sheet, (theme.fullFolder / kSheetName).string(), PreviewFileType::Jpeg, kSheetQuality);
+            outcome.sheet = true;
+        } catch (const std::exception&) {
+            // The conversion has told what is wrong with the theme.
+        }
+        return outcome;
+    };
 }
 
 } // namespace vexaro::cli

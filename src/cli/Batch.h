@@ -41,16 +41,24 @@ std::vector<ThemeOutcome> RunBatch(const std::vector<BatchTheme>& themes, int jo
                                    const BatchStreams& streams);
 
 // "converted FILE -> FOLDER: Siemens/Backgroundimage.mbm ... preview.jpg",
-// "partial   FILE -> FOLDER: <what was built>; <problem>; <problem>", or "failed    FILE".
+// "partial   FILE -> FOLDER: <what was built>; <problem>; <problem>", "failed    FILE -> FOLDER:
+// <what it holds>" when something was written, else "failed    FILE".
 std::string SummaryLine(const BatchTheme& theme, const ThemeOutcome& outcome);
 
 // "C of N themes converted into OUT", with ", P partial" and ", F failed" where there are any.
 std::string TallyLine(const std::vector<ThemeOutcome>& outcomes, const std::filesystem::path& outFolder);
+// The same without " into OUT".
+std::string TallyText(const std::vector<ThemeOutcome>& outcomes);
 
 // kExitDone when every theme converted, kExitFailed when any failed, else kExitPartial.
 int BatchStatus(const std::vector<ThemeOutcome>& outcomes);
 
 // The progress line: "[#####......] 3/20 0:12 Theme4.sis", redrawn in place on `stream`.
 std::string ProgressText(std::size_t done, std::size_t total, long seconds, const std::string& current);
+
+// A runner that runs `inner`, then writes the theme's contact sheet into its folder and finds
+// the --set line a look inside the theme with `fields` suggests (ThemeOutcome::sheet and
+// suggestedSet). A theme that cannot be read, or decodes to too many pixels, gets neither.
+ThemeRunner WithContactSheets(ThemeRunner inner, const std::string& typeOption, const FieldTexts& fields);
 
 } // namespace vexaro::cli

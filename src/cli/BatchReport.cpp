@@ -31,6 +31,11 @@ h1 { font-size: 150%; margin: 0 0 8px; }
 .files { font-size: 85%; margin: 6px 0 0; }
 .files a, .files span { display: block; }
 .absent { color: #999; text-decoration: line-through; }
+.set { font-size: 85%; margin: 6px 0; }
+.set code { display: block; background: #f4f4f4; border: 1px solid #ddd; padding: 4px; user-select: all; }
+.set code span { white-space: nowrap; }
+details { font-size: 85%; margin: 6px 0 0; }
+details img { width: 100%; display: block; margin-top: 4px; }
 )";
 
 bool Unreserved(unsigned char c)
@@ -70,6 +75,35 @@ std::string FileLinks(const fs::path& reportFolder, const BatchTheme& theme, con
     return html + "</p>\n";
 }
 
+// The --set line to copy, on every card of a theme that lacked bitmaps.
+std::string SuggestedSet(const ThemeOutcome& outcome)
+{
+    if (!outcome.suggestedSet.empty()) {
+        // Each "--set N=TEXT" stays on one line.
+        std::string options;
+        for (std::size_t start = 0; start < outcome.suggestedSet.size();) {
+            std::size_t end = outcome.suggestedSet.find(" --", start);
+            end = end == std::string::npos ? outcome.suggestedSet.size() : end;
+            options += (start == 0 ? "<span>" : " <span>") +
+                       HtmlEscaped(outcome.suggestedSet.substr(start, end - start)) + "</span>";
+            start = end + 1;
+        }
+        return "<p class=\"set\">Try these numbers:<code>" + options + "</code></p>\n";
+    }
+    if (outcome.status == ThemeStatus::Partial)
+        return "<p class=\"set\">No other bitmaps would serve the fields; pick them by eye below.</p>\n";
+    return "";
+}
+
+std::string Sheet(const fs::path& reportFolder, const BatchTheme& theme, const ThemeOutcome& outcome)
+{
+    if (!outcome.sheet)
+        return "";
+    const std::string link = HtmlEscaped(RelativeLink(reportFolder, theme.fullFolder / kSheetName));
+    return "<details><summary>Every bitmap with its number</summary><a href=\"" + link + "\"><img src=\"" + link +
+           "\" alt=\"contact sheet\" loading=\"lazy\"></a></details>\n";
+}
+
 std::string Card(const fs::path& reportFolder, const BatchTheme& theme, const ThemeOutcome& outcome)
 {
     const std::string status = StatusWord(outcome.status);
@@ -88,7 +122,11 @@ std::string Card(const fs::path& reportFolder, const BatchTheme& theme, const Th
             html += "<li>" + HtmlEscaped(problem) + "</li>\n";
         html += "</ul>\n";
     }
-    return html + FileLinks(reportFolder, theme, outcome) + "</div>\n";
+    html += SuggestedSet(outcome);
+    // A theme that failed built nothing to use, whatever files it left.
+    if (outcome.status != ThemeStatus::Failed)
+        html += FileLinks(reportFolder, theme, outcome);
+    return html + Sheet(reportFolder, theme, outcome) + "</div>\n";
 }
 
 std::string Summary(const std::vector<ThemeOutcome>& outcomes)
@@ -137,9 +175,9 @@ std::string BatchReportHtml(const fs::path& reportFile, const std::vector<BatchT
                             const std::vector<ThemeOutcome>& outcomes)
 {
     const fs::path folder = reportFile.parent_path();
-    std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Vexaro: " +
-                       std::to_string(themes.size()) + " themes converted</title>\n<style>" + kStyle +
-                       "</style>\n</head>\n<body>\n<h1>Vexaro: Nokia themes for Siemens phones</h1>\n";
+    std::string html =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Vexaro: " + TallyText(outcomes) +
+        "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>Vexaro: Nokia themes for Siemens phones</h1>\n";
     html += Summary(outcomes) + "<div class=\"cards\">\n";
     for (std::size_t i = 0; i < themes.size() && i < outcomes.size(); ++i)
         html += Card(folder, themes[i], outcomes[i]);

@@ -1,8 +1,9 @@
 #pragma once
 // The page a batch conversion leaves for people to look at: one HTML file with a summary at the
-// top and a card per theme (its preview, name, status, what is missing, links to its Siemens
-// files). It needs no server, no network and no script: styles are inside the page and every
-// link is relative to the page's folder.
+// top and a card per theme: its preview, name, status, what is missing, the --set line a look
+// inside suggests, links to the Siemens files it built (none for a theme that failed), and its
+// contact sheet, folded. It needs no server, no network and no script: styles are inside the
+// page and every link is relative to the page's folder.
 #include <filesystem>
 #include <string>
 #include <string_view>

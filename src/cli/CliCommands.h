@@ -57,6 +57,8 @@ int ExitStatus(ThemeStatus status);
 
 // The preview a conversion writes beside its Siemens files.
 inline constexpr const char* kConvertPreviewName = "preview.jpg";
+// The contact sheet a conversion with a report writes beside the preview.
+inline constexpr const char* kSheetName = "sheet.jpg";
 
 // Save: builds the three Siemens files as the window's Save button does and keeps every one
 // that was built. Throws when no theme is open or a build cannot go on (an unreadable bitmap,

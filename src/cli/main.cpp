@@ -2,6 +2,9 @@
 // themes converted in one go. One function per sub-command; the work is in the command layer.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -12,12 +15,15 @@
 #include "cli/Batch.h"
 #include "cli/BatchReport.h"
 #include "cli/CliCommands.h"
+#include "cli/PrefixedLines.h"
+#include "cli/ThemeSheet.h"
 #include "import/ThemeInfo.h"
 #include "cli/Wildcards.h"
 #include "import/ThemeInspect.h"
 #include "base/Unicode.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #define VEXARO_ISATTY(fd) _isatty(fd)
 #else
@@ -39,11 +45,13 @@ struct Arguments {
     std::string file, type;               // open, info, convert
     std::string previewFile, previewType; // preview
     bool json = false;                    // info
+    std::string sheet;                    // info --sheet
     std::vector<std::string> files;       // convert
     std::string out = "out";
     int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string report; // convert --report[=FILE]
     bool reportWanted = false;
+    bool quiet = false;
 };
 
 // What every sub-command works with, once the arguments are read.
@@ -54,13 +62,21 @@ struct Context {
 
 using Command = int (*)(const Arguments&, const Context&);
 
+constexpr const char* kProgramName = "vexaro-cli";
+
+// The most themes converted at once.
+constexpr int kMaxJobs = 256;
+
+// -q: nothing but errors (and what info was asked for).
+bool quietRun = false;
+
 constexpr const char* kExitStatuses =
     "Exit status: 0 done (every theme converted); 3 partial (at least one theme lacks bitmaps or\n"
     "Siemens files, what could be built was kept; none failed); 1 failed (a theme gave nothing\n"
     "usable, the converter failed, or a command could not be done); 2 bad arguments.";
 
 // Progress is for people watching a terminal; logs and pipes get none.
-std::ostream* ProgressStream() { return VEXARO_ISATTY(2) ? &std::cerr : nullptr; }
+std::ostream* ProgressStream() { return VEXARO_ISATTY(2) && !quietRun ? &std::cerr : nullptr; }
 
 int OpenMain(const Arguments& a, const Context& c)
 {
@@ -103,11 +119,46 @@ int ClearMain(const Arguments&, const Context& c)
     return kExitDone;
 }
 
+// The theme given as "-": standard input read into memory, at most as large as a multi-bitmap file
+// may be. Its type comes from --type, else from its first bytes (a multi-bitmap file's own
+// identifier) .
+ThemeBytes StandardInputTheme(const std::string& typeOption)
+{
+#ifdef _WIN32
+    (void)_setmode(_fileno(stdin), _O_BINARY);
+#endif
+    std::vector<std::uint8_t> bytes;
+    std::array<std::uint8_t, 64 * 1024> piece{};
+    while (const std::size_t got = std::fread(piece.data(), 1, piece.size(), stdin)) {
+        if (got > kMaxThemeFileBytes - bytes.size())
+            throw Error("The theme on standard input is larger than " + std::to_string(kMaxThemeFileBytes >> 20) +
+                        " MiB");
+        bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got));
+    }
+    if (std::ferror(stdin))
+        throw Error("Cannot read the theme from standard input");
+    if (bytes.empty())
+        throw Error("Standard input holds no theme: give a package or a multi-bitmap file");
+    const std::array<std::uint8_t, 4> mbmStart{0x37, 0x00, 0x00, 0x10};
+    const bool mbm = typeOption.empty()
+                         ? bytes.size() >= 4 && std::equal(mbmStart.begin(), mbmStart.end(), bytes.begin())
+                         : typeOption == "mbm";
+    return ThemeBytesInMemory("(standard input)", std::move(bytes),
+                              mbm ? ThemeFileType::MultiBitmap : ThemeFileType::Package);
+}
+
 int InfoMain(const Arguments& a, const Context& c)
 {
-    const ThemeFacts facts = a.file.empty() ? InspectWorkspace(c.workspace, c.fields)
-                                            : InspectThemeFile(a.file, ThemeTypeOf(a.file, a.type), c.fields);
+    const ThemeBytes theme = a.file.empty()  ? ReadWorkspaceTheme(c.workspace)
+                             : a.file == "-" ? StandardInputTheme(a.type)
+                                             : ReadThemeFile(a.file, ThemeTypeOf(a.file, a.type));
+    const ThemeFacts facts = DescribeTheme(theme, c.fields);
     std::cout << (a.json ? FactsJson(facts) : FactsText(facts)) << std::flush;
+    if (!a.sheet.empty()) {
+        WritePicture(ThemeSheet(theme, facts), a.sheet, PreviewTypeOf(a.sheet, ""), kSheetQuality);
+        if (!a.json)
+            std::cout << "\nContact sheet: " << VisibleText(a.sheet) << std::endl;
+    }
     return kExitDone;
 }
 
@@ -118,9 +169,11 @@ int ConvertMain(const Arguments& a, const Context& c)
         a.report == "true" || a.report.empty() ? PathFromUtf8(a.out) / "index.html" : PathFromUtf8(a.report);
     const fs::path report = a.reportWanted ? fs::absolute(shownReport) : fs::path();
     const bool one = themes.size() == 1;
-    const ThemeRunner runner = [&](const BatchTheme& t) {
+    ThemeRunner runner = [&](const BatchTheme& t) {
         return ConvertThemeFile(t.fullFile, a.type, t.fullFolder, c.fields);
     };
+    if (a.reportWanted)
+        runner = WithContactSheets(runner, a.type, c.fields);
     std::cout << std::flush;
     const std::vector<ThemeOutcome> results =
         RunBatch(themes, a.jobs, runner, BatchStreams{std::cout, std::cerr, one ? nullptr : ProgressStream()});
@@ -157,9 +210,23 @@ void AddWorkspaceCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI
 
     auto* info = app.add_subcommand(
         "info", "List a theme's bitmaps and the bitmap each number field names, with the numbers that would fit");
-    info->add_option("FILE", a.file, "Theme package or multi-bitmap file (default: the theme opened in the workspace)");
+    info->add_option(
+        "FILE", a.file,
+        "Theme package or multi-bitmap file, - for standard input (default: the theme opened in the workspace)");
     AddThemeType(info, a, " (default: from the extension)");
     info->add_flag("--json", a.json, "Print one JSON object instead of the tables");
+    info->add_option("--sheet", a.sheet, "Also write a picture of every bitmap with its number, size and depth")
+        ->type_name("FILE.jpg|FILE.bmp")
+        ->check(CLI::Validator(
+            [](const std::string& name) {
+                try {
+                    (void)PreviewTypeOf(name, "");
+                    return std::string();
+                } catch (const Error&) {
+                    return "the sheet's name must end in .jpg, .jpeg or .bmp: " + Quoted(name);
+                }
+            },
+            ""));
     commands.emplace_back(info, InfoMain);
 }
 
@@ -171,13 +238,105 @@ void AddConvertCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI::
     convert->add_option("--out", a.out, "Output folder")->capture_default_str();
     AddThemeType(convert, a, " for every FILE (default: from each extension)");
     convert->add_option("--jobs", a.jobs, "Themes converted at once (default: the number of cores)")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Range(1, kMaxJobs));
     // A flag that takes a value only with "=", so that it never swallows the theme after it.
     // Given bare it reads "true" (a report named so is asked for as --report=./true).
     convert
         ->add_flag("--report", a.report, "Write an HTML page of the results: index.html in the output folder, or FILE")
         ->option_text("[=FILE]");
     commands.emplace_back(convert, ConvertMain);
+}
+
+// A failure: its message on standard error, and for info --json also as JSON on standard output,
+// so that a script reading the output always reads one JSON object.
+void ReportError(bool json, const std::string& text)
+{
+    if (json)
+        std::cout << ErrorJson(text) << std::flush;
+    std::cerr << text << std::endl;
+}
+
+// A mistake on the command line: what is wrong, and where to look.
+std::string FailureMessage(const CLI::App* app, const CLI::Error& e)
+{
+    std::string command = kProgramName;
+    for (const CLI::App* sub : app->get_subcommands())
+        command += " " + sub->get_name();
+    return std::string(e.what()) + "\ntry '" + command + " --help'\n";
+}
+
+// Words the parser did not take: an option no command knows, or a word too many.
+void CheckNothingLeft(const CLI::App& app)
+{
+    const std::vector<std::string> left = app.remaining(true);
+    if (!left.empty()) {
+        const std::string& word = left.front();
+        throw CLI::ExtrasError(word.size() > 1 && word[0] == '-' ? "unknown option " + word
+                                                                 : "unexpected argument " + Quoted(word),
+                               CLI::ExitCodes::ExtrasError);
+    }
+    if (app.get_subcommands().empty())
+        throw CLI::RequiredError("a command is required: open, save, preview, clear, info or convert",
+                                 CLI::ExitCodes::RequiredError);
+}
+
+// "--out o convert F" reads as "convert --out o F": a command's options given before the
+// command go after it. Options of the program itself stay where they are.
+std::vector<std::string> OptionsAfterCommand(const CLI::App& app, std::vector<std::string> words)
+{
+    const std::vector<const CLI::App*> commands = app.get_subcommands([](const CLI::App*) { return true; });
+    auto commandOption = [&](const std::string& name) -> const CLI::Option* {
+        for (const CLI::App* command : commands)
+            if (const CLI::Option* option = command->get_option_no_throw(name))
+                return option;
+        return nullptr;
+    };
+    std::vector<std::string> moved;
+    std::vector<std::string> kept{words.front()};
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        const auto command =
+            std::find_if(commands.begin(), commands.end(), [&](const CLI::App* c) { return c->get_name() == word; });
+        if (word == "--" || command != commands.end()) {
+            kept.push_back(word);
+            kept.insert(kept.end(), moved.begin(), moved.end());
+            kept.insert(kept.end(), words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end());
+            return kept;
+        }
+        const std::string name = word.substr(0, word.find('='));
+        const bool joined = name.size() < word.size();
+        const CLI::Option* own = word.size() > 1 && word[0] == '-' ? app.get_option_no_throw(name) : nullptr;
+        const CLI::Option* other = word.size() > 1 && word[0] == '-' && !own ? commandOption(name) : nullptr;
+        std::vector<std::string>& to = other ? moved : kept;
+        to.push_back(word);
+        const CLI::Option* option = own ? own : other;
+        if (option && !joined && option->get_items_expected_max() > 0 && i + 1 < words.size())
+            to.push_back(words[++i]);
+    }
+    kept.insert(kept.end(), moved.begin(), moved.end());
+    return kept;
+}
+
+// The options of the program itself, which may stand before or after the command.
+void AddCommonOptions(CLI::App& app, Arguments& a)
+{
+    app.add_option("--workspace", a.workspace, "Workspace folder (Nokia\\, Nokia\\MBM\\, Siemens\\, Settings.ini)")
+        ->capture_default_str();
+    app.add_option("--set", a.sets, "Use TEXT as bitmap number N (1 to 15) for this run; may be repeated")
+        ->type_name("N=TEXT")
+        ->allow_extra_args(false)
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                try {
+                    (void)ParseFieldOverride(text);
+                    return std::string();
+                } catch (const Error& e) {
+                    const std::string message = e.what(); // the parser names the option itself
+                    return message.rfind("--set ", 0) == 0 ? message.substr(6) : message;
+                }
+            },
+            ""));
+    app.add_flag("-q,--quiet", a.quiet, "Print errors only (info still prints what it is asked for)");
 }
 
 } // namespace
@@ -187,18 +346,25 @@ int main(int argc, char** argv)
     CLI::App app{"Vexaro: turns Nokia phone themes (.sis packages, .mbm files) into Siemens theme files.\n"
                  "The bitmap numbers come from Settings.ini in the workspace, else the defaults.",
                  "vexaro-cli"};
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
     app.fallthrough();
+    app.allow_extras();
     app.footer(kExitStatuses);
     app.set_version_flag("--version", "vexaro-cli (Vexaro) " VEXARO_VERSION);
+    app.failure_message(FailureMessage);
 
     Arguments a;
     a.argv0 = argc > 0 ? argv[0] : nullptr;
     UseUtf8Console();
-    app.add_option("--workspace", a.workspace, "Workspace folder (Nokia\\, Nokia\\MBM\\, Siemens\\, Settings.ini)")
-        ->capture_default_str();
-    app.add_option("--set", a.sets, "Use TEXT as bitmap number N (1 to 15) for this run; may be repeated")
-        ->type_name("N=TEXT");
+    // Every line on standard error starts with the program's name, whoever writes it.
+    std::streambuf* const errorTarget = std::cerr.rdbuf();
+    PrefixedLines errors(errorTarget, std::string(kProgramName) + ": ");
+    std::cerr.rdbuf(&errors);
+    struct RestoreErrors {
+        std::streambuf* target;
+        ~RestoreErrors() { std::cerr.rdbuf(target); }
+    } restoreErrors{errorTarget};
+    AddCommonOptions(app, a);
     std::vector<std::pair<CLI::App*, Command>> commands;
     AddWorkspaceCommands(app, a, commands);
     AddConvertCommands(app, a, commands);
@@ -207,14 +373,16 @@ int main(int argc, char** argv)
     // theme names itself.
     std::vector<std::string> words = ProgramArguments(argc, argv);
     words.insert(words.begin(), a.argv0 != nullptr ? a.argv0 : "vexaro-cli");
+    words = OptionsAfterCommand(app, std::move(words));
     std::vector<const char*> pointers;
     for (const std::string& w : words)
         pointers.push_back(w.c_str());
     try {
         app.parse(static_cast<int>(pointers.size()), pointers.data());
+        CheckNothingLeft(app);
 #ifdef _WIN32
         a.files = ExpandWildcards(a.files);
-        if (!a.file.empty()) {
+        if (!a.file.empty() && a.file != "-") {
             const std::vector<std::string> matches = ExpandWildcards({a.file});
             if (matches.size() != 1)
                 throw CLI::ValidationError("FILE", Quoted(a.file) + " names " + std::to_string(matches.size()) +
@@ -223,8 +391,17 @@ int main(int argc, char** argv)
         }
 #endif
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? kExitDone : kExitBadArguments;
+        if (e.get_exit_code() == 0)
+            return app.exit(e) == 0 ? kExitDone : kExitBadArguments;
+        if (std::find(words.begin(), words.end(), "--json") != words.end())
+            std::cout << ErrorJson(e.what()) << std::flush;
+        app.exit(e);
+        return kExitBadArguments;
     }
+    // -q: standard output says nothing but what info was asked for.
+    quietRun = a.quiet;
+    if (a.quiet && !app.got_subcommand("info"))
+        std::cout.rdbuf(nullptr);
     try {
         std::vector<FieldOverride> overrides;
         for (const std::string& s : a.sets)
@@ -236,7 +413,7 @@ int main(int argc, char** argv)
             if (command->parsed())
                 return run(a, context);
     } catch (const std::exception& e) {
-        std::cerr << e.what() << std::endl;
+        ReportError(a.json, e.what());
         return kExitFailed;
     }
     return kExitDone;

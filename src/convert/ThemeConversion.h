@@ -33,6 +33,8 @@ struct ThemeOutcome {
     std::array<bool, 3> built{};       // the Siemens files (SiemensFiles order) that were made
     bool preview = false;              // the preview was made
     std::vector<std::string> problems; // one line each: lost bitmaps, missing fields, errors
+    bool sheet = false;                // the contact sheet was written beside the preview
+    std::string suggestedSet;          // the --set line a look inside the theme suggests, if any
 };
 
 // The lines of `text` that are not empty, added to `lines`.

@@ -1,17 +1,28 @@
 #pragma once
 // A look inside a theme without unpacking it: its bitmaps as the multi-bitmap file declares
-// them, the bitmap each of the fifteen number fields names, whether that bitmap is there and of
-// the size its area expects, and for the others the bitmaps that would fit. Nothing is written.
+// them, the bitmap each of the fifteen number fields names, whether that bitmap is there and
+// fits, and for every field the bitmaps that would serve it, best first. Nothing is written.
 //
-// Which bitmaps fit a field:
-//   - the status, main and control areas take bitmaps of exactly their size in a theme
-//     (ThemeField::size: 176 x 44, 176 x 144 and 176 x 20);
-//   - an icon field takes bitmaps of the size most icons of its form have in the theme,
-//     counting the icon fields whose bitmap is there; when none of its form is there, that of
-//     the other form; when no icon is there at all, any bitmap no larger than kLargestIcon.
-// Only readable colour bitmaps are offered (grey ones are masks), none that another field
-// already names, and only numbers the unpacking writes (below kMaxUnpackedBitmaps).
+// Masks. A bitmap is a mask when it is grey (1 to 8 bits) and follows a colour bitmap of its
+// size (the mask companion of that bitmap), or when its pixels are only black and white. Sizes,
+// depths and the first rule come from the headers; the pixels of a bitmap are decoded only when
+// a rule needs them: for a field's own bitmap, for the candidates shown, and for the companion
+// of a candidate icon. What a look decodes stays within mbm::kMaxThemePixels in all; a bitmap
+// beyond that is taken at its header's word.
+//
+// Which bitmaps serve a field (its candidates): colour bitmaps that are no mask, whose numbers
+// the unpacking writes (below kMaxUnpackedBitmaps), that no other field which fits already
+// names, except that an area may share its picture with another area.
+//   - The status, main and control areas are resized, so any such bitmap serves; first those
+//     with enough pixels (at least half the area's width and height, ThemeField::size), then
+//     the rest; within each, the closest aspect ratio first, then the closest pixel count.
+//   - An icon takes bitmaps of icon size (up to kLargestIcon on each side): first those of the
+//     size most usable icons of its form already have (of the other form when its own has
+//     none; that size is FieldFacts::wanted), then the larger before the smaller.
+// A field fits when its bitmap is there, is a colour bitmap and no mask, and for an area is of
+// the area's size.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,13 +31,16 @@
 #include <vector>
 
 #include "base/ByteReader.h"
+#include "bitmap/Bitmap.h"
 #include "import/UnpackedTheme.h"
 #include "tool/FieldDefaults.h"
 
 namespace vexaro {
 
-// Without an icon in the theme to go by, an icon is offered bitmaps no larger than this.
+// Icons are no larger than this on either side.
 inline constexpr PixelSize kLargestIcon{44, 44};
+// A field lists at most this many candidates.
+inline constexpr std::size_t kMaxCandidates = 10;
 
 struct BitmapFacts {
     int number = 0;
@@ -35,9 +49,10 @@ struct BitmapFacts {
     std::uint32_t colourMode = 0;  // 0 grey, 1 colour, 2 alpha, 3 premultiplied alpha
     std::uint32_t compression = 0; // 0 none, 1 byte RLE, 2 12-bit, 3 16-bit, 4 24-bit, 5 32-bit, 6 32-bit alpha
     std::int64_t bytes = 0;        // what the bitmap takes in the file: its header and stored data
-    // Why it cannot be unpacked; empty when it can, or when its pixels were never decoded.
-    std::string fault;
-    bool decoded = false; // its pixels were decoded (to find whether it unpacks)
+    std::string fault;             // why it cannot be unpacked; empty when it can (as far as known)
+    bool mask = false;             // a mask, by the rules above (as far as known)
+    int maskCompanion = -1;        // a colour bitmap's mask that follows it; -1 when none
+    bool decoded = false;          // its pixels were decoded: fault and mask are certain
 };
 
 struct FieldFacts {
@@ -46,46 +61,59 @@ struct FieldFacts {
     int bitmap = -1;                   // the bitmap the text names, -1 when it names none
     bool exists = false;               // that bitmap is in the theme and can be unpacked
     std::optional<PixelSize> expected; // an area's size in the theme; nothing for an icon
-    bool fits = false;                 // exists, of the expected size where there is one
-    // When it does not fit: the size of the bitmaps offered (nothing: an icon with no icon to
-    // go by, offered any up to kLargestIcon) and the bitmaps that would fit.
+    bool fits = false;                 // exists, colour, no mask, of the expected size where there is one
+    // An area's size, or the size of its form's icons; nothing for an icon with none to go by.
     std::optional<PixelSize> wanted;
-    std::vector<int> suggestions;
+    std::vector<int> candidates; // best first, at most kMaxCandidates; may hold the field's own bitmap
 };
 
 struct ThemeFacts {
     std::string name;                 // the theme file as the user named it
     std::vector<BitmapFacts> bitmaps; // in file order
     std::array<FieldFacts, kFieldCount> fields;
-    std::string setLine; // "--set 2=005 --set 4=170", "" when nothing to offer
+    // "--set 2=005 --set 4=170", "" when nothing to offer: each icon that does not fit takes its
+    // best candidate that no other icon holds or took (in field order), then each area that does
+    // not fit its best candidate that no icon holds or took, unless that is its own bitmap.
+    std::string setLine;
 };
 
-// The bitmaps of the multi-bitmap file in `mbm` as their headers declare them; a header that
-// fails its checks gives the fault, no pixels are decoded. Throws Error when the bytes are no
-// multi-bitmap file.
-std::vector<BitmapFacts> ReadBitmapFacts(const ByteReader& mbm);
+// A theme's multi-bitmap file, read into memory.
+struct ThemeBytes {
+    std::string name; // as the user named the theme file
+    std::vector<std::uint8_t> mbm;
+};
 
-// Decodes the pixels of `bitmap`: "" when it unpacks, else why not.
-using DecodeCheck = std::function<std::string(const BitmapFacts& bitmap)>;
+// The largest theme file taken into memory whole (standard input): a multi-bitmap file's limit.
+inline constexpr std::size_t kMaxThemeFileBytes = std::size_t{1} << 30;
 
-// The fifteen fields against `bitmaps`, with the suggestions and the --set line (rules above).
-// Only the bitmaps a field names, and those of a size a field would be offered, are decoded,
-// each once, through `decode` (none without it), and their facts keep the result.
-ThemeFacts DescribeTheme(const std::string& name, std::vector<BitmapFacts> bitmaps, const FieldTexts& fields,
-                         const DecodeCheck& decode = {});
+// The theme file whose bytes are `bytes` (read from standard input, say), shown as `name`; a
+// package's multi-bitmap entry is read into memory. Throws Error when the package is refused or
+// damaged (the package reader's messages) or holds no multi-bitmap file (NoMultiBitmapMessage).
+ThemeBytes ThemeBytesInMemory(const std::string& name, std::vector<std::uint8_t> bytes, ThemeFileType type);
 
-// The multi-bitmap file in `mbm`, named `name` in messages, against the fields, its bitmaps
-// decoded only where DescribeTheme asks. Throws Error when the bytes are no multi-bitmap file
-// (UnreadableMultiBitmapMessage) or its bitmaps, as an Open would unpack them, come to more than
-// mbm::kMaxThemePixels (mbm::CheckThemePixels); nothing is decoded then.
-ThemeFacts InspectMultiBitmap(const std::string& name, const ByteReader& mbm, const FieldTexts& fields);
+// The theme in `theme`, of `type`, shown as `name`, whose file is called `fileName`: its
+// multi-bitmap file, read into memory. Throws as ThemeBytesInMemory does, and Error("Cannot open
+// file "NAME". Larger than N bytes") for a multi-bitmap file over mbm::kMaxMbmFileBytes.
+ThemeBytes ReadThemeBytes(const ByteSource& theme, ThemeFileType type, const std::string& name,
+                          const std::string& fileName);
 
-// The theme in `theme`, of `type`, shown as `name`, whose file is called `fileName`; a package's
-// multi-bitmap entry is read as a conversion reads it (import/UnpackedTheme.h). Throws Error when
-// the package is refused or damaged or holds no multi-bitmap file, or that file is no
-// multi-bitmap file; a multi-bitmap file longer than mbm::kMaxMbmFileBytes is refused as a file
-// that cannot be opened ("Cannot open file "NAME". Larger than N bytes").
+// The bitmaps of the multi-bitmap file `bytes` from their headers, grey masks marked. Throws
+// Error when the bytes are no multi-bitmap file.
+std::vector<BitmapFacts> ReadBitmapFacts(std::span<const std::uint8_t> bytes);
+
+// The fifteen fields against the theme, with the candidates and the --set line (rules above).
+// Throws Error when its bytes are no multi-bitmap file (UnreadableMultiBitmapMessage) or its
+// bitmaps, as an Open would unpack them, come to more than mbm::kMaxThemePixels
+// (mbm::CheckThemePixels); nothing is decoded then.
+ThemeFacts DescribeTheme(const ThemeBytes& theme, const FieldTexts& fields);
+
+// ReadThemeBytes, then DescribeTheme.
 ThemeFacts InspectTheme(const ByteSource& theme, ThemeFileType type, const std::string& name,
                         const std::string& fileName, const FieldTexts& fields);
+
+// Every bitmap of the theme with the unpacking's numbers, in order, with its facts (mask and
+// fault as its pixels tell) and its picture (empty when it cannot be decoded). One picture is
+// held at a time. Throws Error when the theme decodes to more than mbm::kMaxThemePixels.
+void ForEachBitmapPicture(const ThemeBytes& theme, const std::function<void(const BitmapFacts&, const Bitmap&)>& visit);
 
 } // namespace vexaro

@@ -1,6 +1,6 @@
 #pragma once
-// The look inside a theme (import/ThemeFacts.h) of a theme file on the disk, or of the theme
-// opened in a workspace. The file is read, never unpacked.
+// The look inside a theme (import/ThemeFacts.h) for a theme file, or for the theme opened in a
+// workspace.
 #include <string>
 
 #include "import/ThemeFacts.h"
@@ -8,12 +8,18 @@
 
 namespace vexaro {
 
-// The theme file `file`, shown as the user named it. Throws Error when the file cannot be read
-// ("Cannot open file "NAME". REASON"), and as InspectTheme does.
+// The theme file `file`; a package's multi-bitmap entry is read into memory. Throws Error when
+// the file cannot be read ("Cannot open file "NAME". REASON"), and as ReadThemeBytes does.
+ThemeBytes ReadThemeFile(const std::string& file, ThemeFileType type);
+
+// The theme opened in `workspace` ("Nokia\temp.mbm"). Throws Error when none is
+// (NoThemeOpenMessage, ", or name a theme file"), and as ReadThemeFile does.
+ThemeBytes ReadWorkspaceTheme(const Workspace& workspace);
+
+// ReadThemeFile, then DescribeTheme.
 ThemeFacts InspectThemeFile(const std::string& file, ThemeFileType type, const FieldTexts& fields);
 
-// The theme opened in `workspace` ("Nokia\temp.mbm"). Throws Error when none is, and as
-// InspectThemeFile does.
+// ReadWorkspaceTheme, then DescribeTheme.
 ThemeFacts InspectWorkspace(const Workspace& workspace, const FieldTexts& fields);
 
 } // namespace vexaro

@@ -67,22 +67,28 @@ std::string ReplaceExtension(const std::string& name, const std::string& extensi
     return name + extension;
 }
 
+void WritePicture(const Bitmap& picture, const std::string& name, PreviewFileType type, int jpegQuality)
+{
+    if (type == PreviewFileType::Jpeg) {
+        WriteNewFile(name, EncodeJpeg(picture, jpegQuality));
+    } else if (type == PreviewFileType::Bmp) {
+        Bitmap copy = picture;
+        copy.convertTo24();
+        WriteNewFile(name, EncodeBmp(copy));
+    } else {
+        throw Error("Picture type " + std::to_string(static_cast<int>(type)) + " is neither 1 (JPEG) nor 2 (BMP)");
+    }
+}
+
 std::string ExportPreview(const Bitmap& image1, const std::string& chosenName, PreviewFileType type)
 {
     constexpr int kQuality = 100;
-    if (type == PreviewFileType::Jpeg) {
-        const std::string name = ReplaceExtension(chosenName, ".jpg");
-        WriteNewFile(name, EncodeJpeg(image1, kQuality));
-        return name;
-    }
-    if (type == PreviewFileType::Bmp) {
-        const std::string name = ReplaceExtension(chosenName, ".bmp");
-        Bitmap copy = image1;
-        copy.convertTo24();
-        WriteNewFile(name, EncodeBmp(copy));
-        return name;
-    }
-    throw Error("Preview export type " + std::to_string(static_cast<int>(type)) + " is neither 1 (JPEG) nor 2 (BMP)");
+    if (type != PreviewFileType::Jpeg && type != PreviewFileType::Bmp)
+        throw Error("Preview export type " + std::to_string(static_cast<int>(type)) +
+                    " is neither 1 (JPEG) nor 2 (BMP)");
+    const std::string name = ReplaceExtension(chosenName, type == PreviewFileType::Jpeg ? ".jpg" : ".bmp");
+    WritePicture(image1, name, type, kQuality);
+    return name;
 }
 
 } // namespace vexaro

@@ -18,6 +18,10 @@ enum class PreviewFileType { Jpeg = 1, Bmp = 2 };
 // "pic.bmp" -> "pic.jpg", "a.b.c" -> "a.b.jpg", "my.dir/pic" -> "my.dir/pic.jpg".
 std::string ReplaceExtension(const std::string& name, const std::string& extension);
 
+// Writes `picture` to `name` as it stands: a JPEG of `jpegQuality` (type Jpeg) or an
+// uncompressed 24-bit BMP (type Bmp). Throws as ExportPreview does.
+void WritePicture(const Bitmap& picture, const std::string& name, PreviewFileType type, int jpegQuality);
+
 // Writes `image1` to `chosenName` with its extension replaced by ".jpg" (type Jpeg: JPEG,
 // quality 100) or ".bmp" (type Bmp: an uncompressed 24-bit BMP); the type alone decides
 // the format. Returns the name written. The file is encoded in memory first; a file that cannot

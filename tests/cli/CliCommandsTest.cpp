@@ -16,6 +16,7 @@
 #include "cli/Batch.h"
 #include "cli/BatchReport.h"
 #include "cli/CliCommands.h"
+#include "cli/ThemeSheet.h"
 #include "import/ThemeInfo.h"
 #include "cli/Wildcards.h"
 #include "import/ThemeInspect.h"
@@ -24,6 +25,7 @@
 #include "preview/PreviewExport.h"
 #include "TestSupport.h"
 #include "ThemeFixtures.h"
+#include "ThemePainter.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -310,13 +312,49 @@ TEST(BatchReport, EscapesNamesAndLinksRelatively)
     EXPECT_EQ(RelativeLink(root / "a", root / "b" / "c d.jpg"), "../b/c%20d.jpg");
 }
 
-// The fitting bitmaps of each field: the areas by their sizes, the icons by the size of the
-// theme's other icons of their form; the --set line takes the first of each.
+// The title counts what the cards show; a theme that lacked bitmaps suggests numbers to try; a
+// failed theme links nothing as built, though its summary line names the folder it left; each
+// sheet is folded into its card.
+TEST(BatchReport, CountsSuggestionsAndSheets)
+{
+    const fs::path root = fs::absolute("reports");
+    std::vector<BatchTheme> themes;
+    for (const char* name : {"A", "B", "C", "D"})
+        themes.push_back({std::string(name) + ".sis", "", fs::path("out") / name, root / name});
+    std::vector<ThemeOutcome> outcomes(4);
+    outcomes[0] = {ThemeStatus::Converted, {true, true, true}, true, {}, false, ""};
+    outcomes[1] = {ThemeStatus::Partial, {true, true, false}, true, {"no 165"}, true, "--set 4=140 --set 10=150"};
+    outcomes[2] = {ThemeStatus::Partial, {true, true, false}, true, {"no 165"}, true, ""};
+    outcomes[3] = {ThemeStatus::Failed, {true, false, false}, true, {"bad"}, true, ""};
+    const std::string html = BatchReportHtml(root / "index.html", themes, outcomes);
+    EXPECT_NE(html.find("<title>Vexaro: 1 of 4 themes converted, 2 partial, 1 failed</title>"), std::string::npos);
+    std::vector<std::string> cards;
+    for (std::size_t at = html.find("<div class=\"card "); at != std::string::npos;) {
+        const std::size_t next = html.find("<div class=\"card ", at + 1);
+        cards.push_back(html.substr(at, next - at));
+        at = next;
+    }
+    ASSERT_EQ(cards.size(), 4u);
+    EXPECT_EQ(cards[0].find("<details>"), std::string::npos);
+    EXPECT_NE(cards[1].find("<span>--set 4=140</span> <span>--set 10=150</span>"), std::string::npos) << cards[1];
+    EXPECT_NE(cards[1].find("<details><summary>"), std::string::npos);
+    EXPECT_NE(cards[1].find("<img src=\"B/sheet.jpg\""), std::string::npos);
+    EXPECT_NE(cards[2].find("No other bitmaps"), std::string::npos);
+    EXPECT_EQ(cards[3].find("Backgroundimage.mbm"), std::string::npos);
+    EXPECT_NE(cards[3].find("D/sheet.jpg"), std::string::npos);
+    const std::string out = (fs::path("out") / "D").string();
+    EXPECT_EQ(SummaryLine(themes[3], outcomes[3]), "failed    D.sis -> " + out + ": " +
+                                                       NativePath("Siemens\\Backgroundimage.mbm").string() +
+                                                       " preview.jpg sheet.jpg");
+    EXPECT_EQ(SummaryLine(themes[3], ThemeOutcome{}), "failed    D.sis");
+}
+
+// The candidates of each field: the areas by their sizes, the icons by the size of the theme's
+// other icons of their form; the --set line takes the best of each.
 TEST(ThemeInfo, SizesAndFittingNumbers)
 {
-    const std::vector<std::uint8_t> mbm = test::UnusualTheme();
     FieldTexts fields = LoadFieldTexts(fs::path("no-such-folder"), {{9, "abc"}});
-    const ThemeFacts facts = InspectMultiBitmap("Unusual.mbm", ByteReader(mbm), fields);
+    const ThemeFacts facts = DescribeTheme({"Unusual.mbm", test::UnusualTheme()}, fields);
     ASSERT_EQ(facts.bitmaps.size(), 166u);
     EXPECT_EQ(facts.bitmaps[3].width, 176);
     EXPECT_EQ(facts.bitmaps[3].height, 208);
@@ -326,19 +364,25 @@ TEST(ThemeInfo, SizesAndFittingNumbers)
         int field;
         int bitmap;
         bool exists, fits;
-        std::vector<int> suggestions;
+        std::vector<int> best; // the first candidates
     };
     const std::vector<Row> rows{
-        {1, 2, true, true, {}},         {2, 3, true, false, {10}},         {3, 4, true, true, {}},
-        {4, 165, true, true, {}},       {6, 133, false, false, {73, 140}}, {9, -1, false, false, {73, 140}},
-        {10, 167, false, false, {150}}, {11, 25, true, true, {}},
+        {1, 2, true, true, {2}},
+        {2, 3, true, false, {10, 3}},
+        {3, 4, true, true, {4}},
+        {4, 165, true, true, {73, 140, 165}},
+        {6, 133, false, false, {73, 140, 150}},
+        {9, -1, false, false, {73, 140, 150}},
+        {10, 167, false, false, {150}},
+        {11, 25, true, true, {25, 150}},
     };
     for (const Row& r : rows) {
         const FieldFacts& f = facts.fields[static_cast<std::size_t>(r.field - 1)];
         EXPECT_EQ(f.bitmap, r.bitmap) << "field " << r.field;
         EXPECT_EQ(f.exists, r.exists) << "field " << r.field;
         EXPECT_EQ(f.fits, r.fits) << "field " << r.field;
-        EXPECT_EQ(f.suggestions, r.suggestions) << "field " << r.field;
+        ASSERT_GE(f.candidates.size(), r.best.size()) << "field " << r.field;
+        EXPECT_TRUE(std::equal(r.best.begin(), r.best.end(), f.candidates.begin())) << "field " << r.field;
     }
     // Field 9 names no bitmap, so its 073 is free for another field.
     EXPECT_EQ(facts.setLine, "--set 2=010 --set 6=073 --set 9=140 --set 10=150");
@@ -354,6 +398,7 @@ TEST(ThemeInfo, JsonOfAPackage)
     const ThemeFacts facts =
         InspectThemeFile((t / "Unusual.sis").string(), ThemeFileType::Package, LoadFieldTexts(t.path(), {{5, "x\"y"}}));
     const test::Json json = test::Json::Parse(FactsJson(facts));
+    EXPECT_EQ(json["format"].integer(), 1);
     ASSERT_EQ(json["bitmaps"].array().size(), 166u);
     EXPECT_EQ(json["bitmaps"][3]["width"].integer(), 176);
     EXPECT_EQ(json["bitmaps"][3]["bpp"].integer(), 24);
@@ -364,14 +409,51 @@ TEST(ThemeInfo, JsonOfAPackage)
     EXPECT_FALSE(main["fits"].boolean());
     EXPECT_EQ(main["expected"]["height"].integer(), 144);
     EXPECT_EQ(main["suggestions"][0].integer(), 10);
+    EXPECT_EQ(main["candidates"][0]["number"].integer(), 10);
+    EXPECT_EQ(main["candidates"][0]["height"].integer(), 144);
     EXPECT_EQ(json["fields"][4]["text"].str(), "x\"y");
+    EXPECT_FALSE(json["fields"][4].has("text_hex"));
     EXPECT_TRUE(json["fields"][4]["bitmap"].isNull());
     EXPECT_FALSE(json["fields"][3].has("expected"));
     EXPECT_EQ(json["set"].str(), facts.setLine);
 
+    // Names and texts that are no UTF-8 (a Windows-1252 Settings.ini) stay valid JSON, with their bytes.
+    const ThemeFacts latin =
+        DescribeTheme({"Caf\xE9.mbm", test::PaintMbm(2)}, LoadFieldTexts(t.path(), {{5, "\xE9t\xE9\x01"}}));
+    const test::Json strict = test::Json::Parse(FactsJson(latin));
+    EXPECT_EQ(strict["file"].str(), "Caf\uFFFD.mbm");
+    EXPECT_EQ(strict["file_hex"].str(), "436166e92e6d626d");
+    EXPECT_EQ(strict["fields"][4]["text"].str(), "\uFFFDt\uFFFD\x01");
+    EXPECT_EQ(strict["fields"][4]["text_hex"].str(), "e974e901");
+
     test::WriteBytes(t / "empty.sis", test::PackageBuilder().addFile("C:\\t\\readme.txt", test::Bytes("hi")).bytes());
     EXPECT_EQ(ErrorOf([&] { InspectThemeFile((t / "empty.sis").string(), ThemeFileType::Package, {}); }),
               "\"empty.sis\" holds no theme bitmaps\nIt has no multi-bitmap (.mbm) file");
+}
+
+// Every bitmap on one picture, masks in red, and no larger for a theme of more bitmaps than the
+// unpacking writes.
+TEST(ThemeInfo, ContactSheet)
+{
+    auto sheet = [](const std::vector<std::uint8_t>& mbm) {
+        const ThemeBytes theme{"T.mbm", mbm};
+        return ThemeSheet(theme, DescribeTheme(theme, LoadFieldTexts("no-such-folder", {})));
+    };
+    auto reds = [](const Bitmap& b) {
+        int count = 0;
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x)
+                count += b.pixel(x, y).r > 200 && b.pixel(x, y).g < 100 && b.pixel(x, y).b < 100;
+        return count;
+    };
+    EXPECT_EQ(reds(sheet(test::PaintMbm(2))), 0);
+    EXPECT_GT(reds(sheet(test::PaintMbm(2, {{1, {8, 6, test::MbmPaint::Mask}}}))), 0);
+    EXPECT_GT(reds(sheet(test::PaintMbm(2, {{1, {8, 6, test::MbmPaint::ColourMask}}}))), 0);
+    const Bitmap thousand = sheet(test::PaintMbm(1000));
+    EXPECT_LE(static_cast<long>(thousand.width()) * thousand.height(), 9l << 20);
+    const Bitmap more = sheet(test::PaintMbm(1100));
+    EXPECT_EQ(more.width(), thousand.width());
+    EXPECT_EQ(more.height(), thousand.height());
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "CliRun.h"
 #include "tool/Workspace.h"
 #include "PackageBuilder.h"
+#include "ProcessRunner.h"
 #include "TestSupport.h"
 #include "ThemeFixtures.h"
 #include "ThemePainter.h"
@@ -78,7 +79,7 @@ TEST(ConvertProcess, SameFilesAsTheCoreCommands)
         } else {
             ++failed;
             EXPECT_TRUE(HasLineStarting(run.out, "failed    " + file)) << file << " (" << message << ")\n" << run.out;
-            EXPECT_TRUE(HasLineStarting(run.err, file + ": ")) << run.err;
+            EXPECT_TRUE(HasLineStarting(run.err, "vexaro-cli: " + file + ": ")) << run.err;
         }
     }
     // The sample and the two theme-shaped packages convert; applications that carry some
@@ -279,30 +280,36 @@ TEST(ConvertProcess, PartialThemeKeepsItsFilesAndIsReported)
     EXPECT_EQ(r.err, "");
     const std::string shown = (t / "out" / "Unusual").string();
     const std::string siemens = NativePath("Siemens\\").string();
-    EXPECT_TRUE(HasLineStarting(r.out, "partial   " + unusual + " -> " + shown + ": " + siemens +
-                                           "Backgroundimage.mbm " + siemens +
-                                           "EidPic.mbm preview.jpg; 1 of 166 bitmaps could not be unpacked: 133; "))
+    EXPECT_TRUE(HasLineStarting(
+        r.out, "partial   " + unusual + " -> " + shown + ": " + siemens + "Backgroundimage.mbm " + siemens +
+                   "EidPic.mbm preview.jpg sheet.jpg; 1 of 166 bitmaps could not be unpacked: 133; "))
         << r.out;
     EXPECT_NE(r.out.find("; Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n"), std::string::npos) << r.out;
     EXPECT_EQ(Lines(r.out).back(), "1 of 2 themes converted into " + out + ", 1 partial");
     EXPECT_EQ(FilesUnder(t / "out" / "Unusual"),
-              (std::set<std::string>{"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "preview.jpg"}));
+              (std::set<std::string>{"Siemens/Backgroundimage.mbm", "Siemens/EidPic.mbm", "preview.jpg", "sheet.jpg"}));
     const std::vector<std::uint8_t> report = ReadBytes(t / "out" / "index.html");
     const std::string page(report.begin(), report.end());
     EXPECT_NE(page.find("<img src=\"Unusual/preview.jpg\""), std::string::npos);
+    EXPECT_NE(page.find("<img src=\"Unusual/sheet.jpg\""), std::string::npos);
+    EXPECT_NE(page.find("<span>--set 2=010</span> <span>--set 6=140</span>"), std::string::npos);
+    EXPECT_EQ(ReadBytes(t / "out" / "Unusual" / "sheet.jpg").at(0), 0xFF); // a JPEG
     EXPECT_NE(page.find("href=\"VexaroSample/Siemens/Menu_Folders.mbm\""), std::string::npos);
 
     const std::string ws = (t / "ws").string();
     r = RunCli({"--workspace", ws, "open", unusual}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(StartsWith(r.err, "1 of 166 bitmaps could not be unpacked: 133\n")) << r.err;
+    EXPECT_TRUE(StartsWith(r.err, "vexaro-cli: 1 of 166 bitmaps could not be unpacked: 133\n")) << r.err;
     r = RunCli({"--workspace", ws, "save"}, t.path());
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(Lines(r.out).size(), 2u) << r.out;
-    EXPECT_EQ(r.err, "Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n");
-    r = RunCli({"--workspace", ws, "info", "--json"}, t.path());
+    EXPECT_EQ(r.err, "vexaro-cli: Menu_Folders.mbm: no bitmap 133 (field 6), 167 (field 10)\n");
+    r = RunCli({"--workspace", ws, "info", "--json", "--sheet", (t / "sheet.bmp").string()}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Json::Parse(r.out)["set"].str(), "--set 2=010 --set 6=140 --set 10=150");
+    Bitmap sheet;
+    LoadBmpFile((t / "sheet.bmp").string(), sheet);
+    EXPECT_GT(sheet.width(), 176);
 }
 
 TEST(BadInputProcess, MessagesAndStatus)
@@ -339,11 +346,14 @@ TEST(BadInputProcess, MessagesAndStatus)
         {{"--workspace", ws, "open", clearScreen}, 1, "Cannot open file \"" + VisibleText(clearScreen) + "\". "},
         {{"--workspace", ws, "open", (t / "bomb.sis").string()}, 1, tooLarge},
         {{"info", (t / "bomb.sis").string()}, 1, "The theme \"" + (t / "bomb.sis").string() + "\" is too large"},
-        {{"--workspace", ws, "--set", "16=1", "save"}, 1, "--set needs N=TEXT with N from 1 to 15: \"16=1\""},
+        {{"--workspace", ws, "--set", "16=1", "save"}, 2, "--set: needs N=TEXT with N from 1 to 15: \"16=1\""},
+        {{"--bogus"}, 2, "unknown option --bogus"},
+        {{"-V", "info", kSample}, 2, "unknown option -V"},
+        {{"info", kSample, "--bogus"}, 2, "unknown option --bogus"},
         {{"--workspace", ws, "save"}, 1, "No theme is open in \"" + ws + "\": open one first"},
         {{"--workspace", ws, "preview", (t / "p.gif").string()}, 1, "Cannot tell the picture type"},
         {{"--workspace", ws, "open", "--type", "zip", kSample}, 2, ""},
-        {{"convert", "--jobs", "0", kSample}, 2, ""},
+        {{"convert", "--jobs", "0", kSample}, 2, "--jobs: Value 0 not in range 1 to 256"},
         // Opened (after all the others: a theme is open from here), with a file passed over.
         {{"--workspace", ws, "open", (t / "odd.sis").string()}, 0, "\"Mbm\": no file may have that name here"},
     };
@@ -354,13 +364,110 @@ TEST(BadInputProcess, MessagesAndStatus)
         const CliResult r = RunCli(c.args, t.path());
         EXPECT_EQ(r.status, c.status) << shown << "\n" << r.err;
         EXPECT_FALSE(r.err.empty()) << shown;
-        EXPECT_TRUE(StartsWith(r.err, c.errStart)) << shown << "\n" << r.err;
+        EXPECT_TRUE(StartsWith(r.err, "vexaro-cli: " + c.errStart)) << shown << "\n" << r.err;
+        for (const std::string& line : Lines(r.err))
+            EXPECT_TRUE(StartsWith(line, "vexaro-cli: ")) << shown << "\n" << r.err;
     }
     const CliResult help = RunCli({"convert", "--help"}, t.path());
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--out"), std::string::npos) << help.out;
     EXPECT_TRUE(help.err.empty()) << help.err;
 }
+
+// The program's own options and a command's stand before or after the command; -q leaves only
+// errors; "-" reads the theme from standard input, package or multi-bitmap file; with --json a
+// failure is a JSON object too.
+TEST(ArgumentsProcess, OptionsAnywhereQuietStandardInputAndJsonErrors)
+{
+    TempDir t;
+    const std::string unusual = (t / "Unusual.mbm").string();
+    WriteBytes(t / "Unusual.mbm", UnusualTheme());
+    const CliResult after = RunCli({"info", "--json", kSample, "--set", "2=018"}, t.path());
+    ASSERT_EQ(after.status, 0) << after.err;
+    EXPECT_EQ(Json::Parse(after.out)["fields"][1]["text"].str(), "018");
+    EXPECT_EQ(RunCli({"--set", "2=018", "--json", "info", kSample}, t.path()).out, after.out);
+
+    const CliResult quiet = RunCli({"--out", (t / "o").string(), "-q", "convert", kSample}, t.path());
+    EXPECT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.out + quiet.err, "");
+    EXPECT_EQ(ConversionFiles(t / "o" / "VexaroSample").size(), 4u);
+
+    for (const std::string& theme : {kSample, unusual}) {
+        CliResult piped = RunCli({"info", "--json", "-"}, t.path(), theme);
+        ASSERT_EQ(piped.status, 0) << theme << "\n" << piped.err;
+        const CliResult named = RunCli({"info", "--json", theme}, t.path());
+        EXPECT_EQ(Json::Parse(piped.out)["file"].str(), "(standard input)");
+        EXPECT_EQ(Json::Parse(piped.out)["bitmaps"].array().size(), Json::Parse(named.out)["bitmaps"].array().size());
+        EXPECT_EQ(Json::Parse(piped.out)["set"].str(), Json::Parse(named.out)["set"].str());
+    }
+    WriteBytes(t / "empty", {});
+    const CliResult empty = RunCli({"info", "-"}, t.path(), t / "empty");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_TRUE(StartsWith(empty.err, "vexaro-cli: Standard input holds no theme")) << empty.err;
+
+    const std::vector<std::pair<std::vector<std::string>, int>> failures{
+        {{"info", "--json", (t / "missing.sis").string()}, 1},
+        {{"info", "--json", "--bogus", kSample}, 2},
+    };
+    for (const auto& [args, status] : failures) {
+        const CliResult r = RunCli(args, t.path());
+        EXPECT_EQ(r.status, status) << args[2];
+        ASSERT_FALSE(r.err.empty()) << args[2];
+        EXPECT_EQ(Lines(r.err).front(), "vexaro-cli: " + Lines(Json::Parse(r.out)["error"].str()).front()) << r.out;
+    }
+}
+
+#ifndef _WIN32
+// The words the help of `command` ("" for the program's own) lists under `heading`, each the
+// first of its line ("-h,--help" gives both names).
+std::set<std::string> HelpWords(const std::string& command, const std::string& heading, const fs::path& scratch)
+{
+    const CliResult help = RunCli(
+        command.empty() ? std::vector<std::string>{"--help"} : std::vector<std::string>{command, "--help"}, scratch);
+    std::set<std::string> words;
+    bool inside = false;
+    for (const std::string& line : Lines(help.out)) {
+        if (line.empty() || line[0] != ' ') {
+            inside = line == heading;
+            continue;
+        }
+        if (!inside)
+            continue;
+        std::string first = line.substr(line.find_first_not_of(' '));
+        first = first.substr(0, first.find(' '));
+        for (std::size_t start = 0; start <= first.size();) {
+            const std::size_t comma = std::min(first.find(',', start), first.size());
+            words.insert(first.substr(start, comma - start));
+            start = comma + 1;
+        }
+    }
+    return words;
+}
+
+// Bash completes every command and every option the program's help lists, and nothing else.
+TEST(ArgumentsProcess, BashCompletionMatchesTheOptions)
+{
+    TempDir t;
+    const std::set<std::string> common = HelpWords("", "Options:", t.path());
+    auto complete = [&](const std::vector<std::string>& words) {
+        std::string line = "source '" VEXARO_BASH_COMPLETION "'; COMP_WORDS=(vexaro-cli";
+        for (const std::string& w : words)
+            line += " '" + w + "'";
+        line += "); COMP_CWORD=" + std::to_string(words.size()) + "; _vexaro_cli; printf '%s\\n' \"${COMPREPLY[@]}\"";
+        const ProcessResult r = RunProcess("/bin/bash", {"-c", line}, t.path());
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const std::vector<std::string> lines = Lines(r.out);
+        return std::set<std::string>(lines.begin(), lines.end());
+    };
+    EXPECT_EQ(complete({""}), HelpWords("", "Subcommands:", t.path()));
+    EXPECT_EQ(complete({"-"}), common);
+    for (const std::string command : {"open", "save", "preview", "clear", "info", "convert"}) {
+        std::set<std::string> expected = HelpWords(command, "Options:", t.path());
+        expected.insert(common.begin(), common.end());
+        EXPECT_EQ(complete({command, "-"}), expected) << command;
+    }
+}
+#endif
 
 // A package that brings its own command file, with a damaged theme so that the unpacking job
 // writes none, acts on nothing outside its workspace: not through `open`, not through copies of
@@ -381,7 +488,9 @@ TEST(BadInputProcess, HostilePackageActsOnlyInsideItsWorkspace)
     const CliResult open =
         RunCli({"--workspace", (t / "ws" / "one").string(), "open", (t / "hostile.sis").string()}, t.path());
     EXPECT_EQ(open.status, 1);
-    EXPECT_TRUE(open.err.starts_with("File temp.mbm damaged !\n\"hostile.sis\" is no multi-bitmap file")) << open.err;
+    EXPECT_TRUE(open.err.starts_with("vexaro-cli: File temp.mbm damaged !\nvexaro-cli: \"hostile.sis\" is no "
+                                     "multi-bitmap file"))
+        << open.err;
     const CliResult convert = RunCli({"convert", "--out", (t / "ws").string(), "--jobs", "2",
                                       (t / "hostile.sis").string(), (t / "hostile.sis").string()},
                                      t.path());
@@ -443,7 +552,7 @@ TEST(FullDiskProcess, SystemReasonAndNoEmptyFile)
     }
     r = RunCli({"--workspace", ws, "save"}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(StartsWith(r.err, "Cannot create file \"" + ws)) << r.err;
+    EXPECT_TRUE(StartsWith(r.err, "vexaro-cli: Cannot create file \"" + ws)) << r.err;
     EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
     for (const auto& entry : fs::recursive_directory_iterator(ws))
         EXPECT_FALSE(entry.is_regular_file() && entry.file_size() == 0) << entry.path();

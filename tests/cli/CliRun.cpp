@@ -18,10 +18,10 @@ namespace vexaro::test {
 
 namespace fs = std::filesystem;
 
-CliResult RunCli(const std::vector<std::string>& args, const fs::path& scratch)
+CliResult RunCli(const std::vector<std::string>& args, const fs::path& scratch, const fs::path& input)
 {
     fs::create_directories(scratch);
-    const ProcessResult run = RunProcess(VEXARO_CLI, args, scratch);
+    const ProcessResult run = RunProcess(VEXARO_CLI, args, scratch, input);
     return CliResult{run.exitCode, run.out, run.err};
 }
 

@@ -16,8 +16,10 @@ struct CliResult {
     std::string err;
 };
 
-// Runs vexaro-cli with `args` in the folder `scratch` (its outputs go through files there).
-CliResult RunCli(const std::vector<std::string>& args, const std::filesystem::path& scratch);
+// Runs vexaro-cli with `args` in the folder `scratch` (its outputs go through files there), with
+// the file `input` as its standard input when one is named.
+CliResult RunCli(const std::vector<std::string>& args, const std::filesystem::path& scratch,
+                 const std::filesystem::path& input = {});
 
 // Open, save and preview of `file` in the workspace `folder` by the core commands, with the
 // field texts `fields` (field number -> text; the others keep their defaults). Returns the

@@ -10,7 +10,8 @@ if(failed)
 endif()
 
 set(expected bin/vexaro-cli bin/bmconv libexec/vexaro/vexaro-cli libexec/vexaro/bmconv.exe
-    share/man/man1/vexaro-cli.1.gz share/man/man1/bmconv.1.gz share/doc/vexaro/copyright)
+    share/man/man1/vexaro-cli.1.gz share/man/man1/bmconv.1.gz share/doc/vexaro/copyright
+    share/bash-completion/completions/vexaro-cli)
 if(EXISTS "${PREFIX}/libexec/vexaro/vexaro")
   list(APPEND expected bin/vexaro libexec/vexaro/vexaro-installed share/man/man1/vexaro.1.gz
        share/applications/vexaro.desktop share/icons/hicolor/16x16/apps/vexaro.png

@@ -64,7 +64,8 @@ HANDLE CreateOutputFile(const fs::path& path)
 
 } // namespace
 
-ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>& args, const fs::path& folder)
+ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>& args, const fs::path& folder,
+                         const fs::path& input)
 {
     static std::atomic<unsigned> counter{0};
     const std::wstring stem = L"vexaro-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
@@ -74,6 +75,10 @@ ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>
     ProcessResult result;
     const HANDLE out = CreateOutputFile(outName);
     const HANDLE err = CreateOutputFile(errName);
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const HANDLE in = input.empty() ? INVALID_HANDLE_VALUE
+                                    : ::CreateFileW(input.c_str(), GENERIC_READ, FILE_SHARE_READ, &inheritable,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE) {
         std::wstring line = Quoted(program.wstring());
         for (const std::string& a : args)
@@ -83,6 +88,7 @@ ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = out;
         startup.hStdError = err;
+        startup.hStdInput = in == INVALID_HANDLE_VALUE ? nullptr : in;
         PROCESS_INFORMATION process{};
         if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                              folder.c_str(), &startup, &process)) {
@@ -94,7 +100,7 @@ ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>
             ::CloseHandle(process.hProcess);
         }
     }
-    for (HANDLE h : {out, err})
+    for (HANDLE h : {out, err, in})
         if (h != INVALID_HANDLE_VALUE)
             ::CloseHandle(h);
     result.out = TextOf(outName);
@@ -107,7 +113,8 @@ ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>
 
 #else
 
-ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>& args, const fs::path& folder)
+ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>& args, const fs::path& folder,
+                         const fs::path& input)
 {
     char outName[] = "/tmp/vexaro-out-XXXXXX";
     char errName[] = "/tmp/vexaro-err-XXXXXX";
@@ -128,6 +135,11 @@ ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>
             ::_exit(126);
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
+        if (!input.empty()) {
+            const int inFd = ::open(input.c_str(), O_RDONLY);
+            if (inFd < 0 || ::dup2(inFd, 0) < 0)
+                ::_exit(126);
+        }
         ::execv(programName.c_str(), argv.data());
         ::_exit(127);
     }

@@ -23,8 +23,9 @@ inline std::string ReadText(const std::filesystem::path& path)
 }
 
 // Each argument reaches the program as one argv entry, blanks and quotes included. On Windows
-// the output is given as text, with CR LF line ends read as "\n".
+// the output is given as text, with CR LF line ends read as "\n". Standard input is the file
+// `input` when one is named.
 ProcessResult RunProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                         const std::filesystem::path& folder);
+                         const std::filesystem::path& folder, const std::filesystem::path& input = {});
 
 } // namespace vexaro::test

@@ -14,9 +14,9 @@ namespace {
 
 // The default numbering's sizes: the three areas at their sizes, twelve icons of 44 x 29 and
 // 44 x 44, over `count` bitmaps; `changed` overrides some.
-std::map<int, MbmSize> DefaultSizes(const std::map<int, MbmSize>& changed = {})
+std::map<int, MbmShape> DefaultSizes(const std::map<int, MbmShape>& changed = {})
 {
-    std::map<int, MbmSize> sizes{{2, {176, 44}}, {3, {176, 144}}, {4, {176, 20}}};
+    std::map<int, MbmShape> sizes{{2, {176, 44}}, {3, {176, 144}}, {4, {176, 20}}};
     for (const int n : {165, 23, 133, 109, 121, 73})
         sizes[n] = {44, 29};
     for (const int n : {167, 25, 135, 111, 123, 75})
@@ -55,8 +55,8 @@ std::vector<std::uint8_t> RomTheme()
 
 std::vector<std::uint8_t> UnusualTheme()
 {
-    std::map<int, MbmSize> sizes{{2, {176, 44}},   {3, {176, 208}}, {4, {176, 20}},
-                                 {10, {176, 144}}, {140, {44, 29}}, {150, {44, 44}}};
+    std::map<int, MbmShape> sizes{{2, {176, 44}},   {3, {176, 208}}, {4, {176, 20}},
+                                  {10, {176, 144}}, {140, {44, 29}}, {150, {44, 44}}};
     for (const int n : {165, 23, 109, 121, 73})
         sizes[n] = {44, 29};
     for (const int n : {25, 135, 111, 123, 75})

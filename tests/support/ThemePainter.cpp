@@ -180,20 +180,29 @@ std::vector<ThemePicture> PaintTheme(const Workspace& workspace, const ThemeOpti
     return written;
 }
 
-std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmSize>& sizes, const std::vector<int>& faulty)
+std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmShape>& shapes, const std::vector<int>& faulty)
 {
     std::vector<mbm::MbmImage> images;
     for (int n = 0; n < count; ++n) {
-        const auto given = sizes.find(n);
-        const MbmSize size = given == sizes.end() ? MbmSize{} : given->second;
+        const auto given = shapes.find(n);
+        const MbmShape shape = given == shapes.end() ? MbmShape{} : given->second;
         Bitmap picture;
-        picture.reset(size.width, size.height, PixelFormat::Bits24);
-        for (int y = 0; y < size.height; ++y)
-            for (int x = 0; x < size.width; ++x)
-                picture.setPixel(x, y,
-                                 Rgb{static_cast<std::uint8_t>(n * 37), static_cast<std::uint8_t>(x * 9),
-                                     static_cast<std::uint8_t>(y * 5 + n)});
-        images.push_back(mbm::ReduceBitmap(picture, mbm::DepthOption{24, true, false}));
+        picture.reset(shape.width, shape.height, PixelFormat::Bits24);
+        for (int y = 0; y < shape.height; ++y)
+            for (int x = 0; x < shape.width; ++x) {
+                const bool border = x == 0 || y == 0 || x == shape.width - 1 || y == shape.height - 1;
+                const Rgb colour{Byte(static_cast<unsigned>(n) * 37), Byte(static_cast<unsigned>(x) * 9),
+                                 Byte(static_cast<unsigned>(y * 5 + n))};
+                const std::uint8_t level = Byte(static_cast<unsigned>(x * 255 / std::max(1, shape.width - 1)));
+                switch (shape.paint) {
+                case MbmPaint::Colour: picture.setPixel(x, y, colour); break;
+                case MbmPaint::Mask:
+                case MbmPaint::ColourMask: picture.setPixel(x, y, border ? kWhite : kBlack); break;
+                case MbmPaint::GreyMask: picture.setPixel(x, y, Rgb{level, level, level}); break;
+                }
+            }
+        const int bits = shape.paint == MbmPaint::Mask ? 1 : shape.paint == MbmPaint::GreyMask ? 8 : 24;
+        images.push_back(mbm::ReduceBitmap(picture, mbm::DepthOption{bits, bits == 24, false}));
     }
     std::vector<std::uint8_t> bytes = mbm::WriteMbm(images);
     const ByteReader in(bytes);
@@ -241,6 +250,30 @@ std::vector<std::uint8_t> PixelBombMbm(int entries)
     for (int n = 0; n < entries; ++n)
         put(trailerAt + 4 + 4 * static_cast<std::size_t>(n), bitmapAt);
     return bytes;
+}
+
+std::vector<std::uint8_t> SkinMbm()
+{
+    using P = MbmPaint;
+    return PaintMbm(60, {{0, {20, 16}},
+                         {1, {20, 16, P::Mask}},
+                         {2, {16, 16}},
+                         {3, {16, 16, P::Mask}},
+                         {7, {176, 208}},
+                         {8, {176, 208, P::Mask}},
+                         {9, {176, 208, P::ColourMask}},
+                         {12, {176, 40}},
+                         {13, {176, 18}},
+                         {30, {44, 44}},
+                         {31, {44, 44, P::Mask}},
+                         {32, {44, 44}},
+                         {33, {44, 44, P::GreyMask}},
+                         {34, {44, 44, P::ColourMask}},
+                         {36, {42, 29}},
+                         {37, {42, 29, P::Mask}},
+                         {38, {42, 29}},
+                         {39, {42, 29, P::Mask}},
+                         {40, {16, 16}}});
 }
 
 } // namespace vexaro::test

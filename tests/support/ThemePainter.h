@@ -63,19 +63,36 @@ Bitmap PaintThemeItem(int field, const ThemeItemShape& shape, unsigned seed);
 // pictures written in field order.
 std::vector<ThemePicture> PaintTheme(const Workspace& workspace, const ThemeOptions& options = {});
 
-// A multi-bitmap file of `count` 24-bit bitmaps, as a theme of its own: bitmap n has the size
-// `sizes.at(n)` where given, else 8 x 6, and pixels that differ from bitmap to bitmap. The
-// bitmaps numbered in `faulty` carry a compression no reader knows, so the converter cannot
-// unpack them.
-struct MbmSize {
-    int width = 8, height = 6;
+// A multi-bitmap file of `count` bitmaps, as a theme of its own: bitmap n has the shape
+// `shapes.at(n)` where given, else 8 x 6 in colour, and pixels that differ from bitmap to
+// bitmap. The bitmaps numbered in `faulty` carry a compression no reader knows, so the
+// converter cannot unpack them.
+enum class MbmPaint {
+    Colour,     // 24-bit colour
+    Mask,       // 1-bit grey, black with a white border
+    GreyMask,   // 8-bit grey, levels from black to white
+    ColourMask, // 24-bit colour holding only black and white
 };
-std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmSize>& sizes = {},
+struct MbmShape {
+    int width = 8, height = 6;
+    MbmPaint paint = MbmPaint::Colour;
+};
+std::vector<std::uint8_t> PaintMbm(int count, const std::map<int, MbmShape>& shapes = {},
                                    const std::vector<int>& faulty = {});
 
 // A bomb made of pixels: a multi-bitmap file of about 2 MiB whose table lists `entries`
 // bitmaps that are all one 8192 x 8192 24-bit bitmap (192 MiB decoded), stored as the shortest
 // RLE that fills it. Packed into a package it takes a few kilobytes.
 std::vector<std::uint8_t> PixelBombMbm(int entries);
+
+// A skin whose bitmaps follow no default numbering, as a multi-bitmap file of 60 bitmaps (8 x 6
+// colour where not said):
+//   000 20x16 colour "signal bars", 001 its 1-bit mask; 002 16x16 colour, 003 its 1-bit mask;
+//   007 176x208 colour "the picture", 008 its 1-bit mask, 009 176x208 colour but only black and
+//   white; 012 176x40 colour; 013 176x18 colour;
+//   030 44x44 colour, 031 its 1-bit mask; 032 44x44 colour, 033 its 8-bit grey mask; 034 44x44
+//   colour but only black and white; 036 42x29 colour, 037 its mask; 038 42x29 colour, 039 its
+//   mask; 040 16x16 colour.
+std::vector<std::uint8_t> SkinMbm();
 
 } // namespace vexaro::test

@@ -24,6 +24,11 @@ const tmp = fs.mkdtempSync(path.join(os.tmpdir(), "vexaro-web-test-"));
 let browser;
 let page;
 
+// The command line's standard error without the program's name that starts each of its lines.
+function withoutPrefix(text) {
+  return text.replace(/^vexaro-cli: /gm, "");
+}
+
 function corpusThemes() {
   if (!fs.existsSync(corpus)) {
     if (process.env.CI === "true") throw new Error("The corpus is missing at " + corpus);
@@ -61,7 +66,7 @@ function cliConversions(themes, fields, out) {
       }
       results.set(m[2], { status: m[1], problems: m[5] || "", files });
     }
-    const f = /^failed +(.*)$/.exec(line);
+    const f = /^failed +(.*?)(?: -> .*)?$/.exec(line);
     if (f) {
       // Alone, into a folder of its own: what it says, and the files built before it failed.
       const own = out + "-failed-" + results.size;
@@ -72,7 +77,8 @@ function cliConversions(themes, fields, out) {
           const file = path.join(own, folder, name);
           if (fs.existsSync(file)) files[name] = fs.readFileSync(file);
         }
-      results.set(f[1], { status: "failed", problems: alone.stderr.slice(f[1].length + 2).trimEnd().split("\n").join("; "), files });
+      const said = withoutPrefix(alone.stderr).slice(f[1].length + 2);
+      results.set(f[1], { status: "failed", problems: said.trimEnd().split("\n").join("; "), files });
     }
   }
   assert.equal(results.size, themes.length, run.stdout + run.stderr);
@@ -144,7 +150,7 @@ test("inspect gives the object info --json prints", async () => {
       const bytes = fs.readFileSync(theme).toString("base64");
       const expression = `Vexaro.inspect(Uint8Array.from(atob(${JSON.stringify(bytes)}), (c) => c.charCodeAt(0)), { name: ${JSON.stringify(theme)}, fields: ${JSON.stringify(fields)} })`;
       if (info.status === 0) assert.deepEqual(await page.evaluate(expression), JSON.parse(info.stdout), theme);
-      else await assert.rejects(page.evaluate(expression), (e) => e.message.includes(info.stderr.trim().split("\n").pop()), theme);
+      else await assert.rejects(page.evaluate(expression), (e) => e.message.includes(withoutPrefix(info.stderr).trim().split("\n").pop()), theme);
     }
   }
 });
