@@ -58,7 +58,9 @@ std::array<SiemensFile, 3> SiemensFiles()
 
 std::string CommandLineOf(const SiemensSource& source)
 {
-    return "/" + std::string(source.depth.colour ? "c" : "") + std::to_string(source.depth.bitsPerPixel) + source.file;
+    std::string line = source.depth.colour ? "/c" : "/";
+    line.append(std::to_string(source.depth.bitsPerPixel)).append(source.file);
+    return line;
 }
 
 void ComposeBackgroundMask(WorkingBitmaps& bitmaps)
