@@ -205,22 +205,4 @@ std::string ReadFailureReason(ReadFailure failure, int error, std::size_t maxByt
     return {};
 }
 
-std::FILE* CreateNewFile(const fs::path& path)
-{
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"wb"); // under a name no one else uses
-#else
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return nullptr;
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-    }
-    return file;
-#endif
-}
-
 } // namespace vexaro

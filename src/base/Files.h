@@ -72,11 +72,6 @@ inline std::string ReadFailureReason(const FileBytes& result, std::size_t maxByt
     return ReadFailureReason(result.failure, result.error, maxBytes);
 }
 
-// A new file at `path` for writing, made only when no file, folder or link of that name is
-// there, so that nothing is written through a link (on Windows the caller gives a name no one
-// else uses); null with errno set when it cannot be made.
-std::FILE* CreateNewFile(const std::filesystem::path& path);
-
 // Whether `path` names a regular file (links followed). Folders, FIFOs, devices and missing
 // names are not.
 bool IsRegularFile(const std::filesystem::path& path);

@@ -157,23 +157,9 @@ void MakeCurrentFolder(const fs::path& folder)
 
 namespace {
 
-[[noreturn]] void CannotCreateFile(const fs::path& path, const std::string& reason)
+[[noreturn]] void CannotCreateFile(const fs::path& path, const std::error_code& ec)
 {
-    throw Error("Cannot create file " + Quoted(path.string()) + ". " + reason);
-}
-
-// Puts `temporary` in the place of `path`; the system's reason when it cannot.
-std::string ReplaceWith(const fs::path& temporary, const fs::path& path)
-{
-#ifdef _WIN32
-    if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return {};
-    return std::system_category().message(static_cast<int>(GetLastError()));
-#else
-    if (::rename(temporary.c_str(), path.c_str()) == 0)
-        return {};
-    return SystemReason(errno);
-#endif
+    throw Error("Cannot create file " + Quoted(path.string()) + ". " + ec.message());
 }
 
 } // namespace
@@ -187,26 +173,21 @@ void WriteFileReplacing(const fs::path& path, std::span<const std::uint8_t> byte
 #else
     const int pid = static_cast<int>(::getpid());
 #endif
-    fs::path temporary = path;
-    temporary += ".vexaro-" + std::to_string(pid) + "-" + std::to_string(counter++) + ".tmp";
-    errno = 0;
-    std::FILE* file = CreateNewFile(temporary);
-    if (file == nullptr)
-        CannotCreateFile(path, SystemReason(errno != 0 ? errno : EIO));
-    errno = 0;
-    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int error = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && !closed)
-        error = errno;
     std::error_code ec;
-    if (!written || !closed) {
-        fs::remove(temporary, ec);
-        CannotCreateFile(path, SystemReason(error != 0 ? error : EIO));
+    fs::path name;
+    const Folder folder = Folder::ParentOf(path, name, ec);
+    if (ec)
+        CannotCreateFile(path, ec);
+    fs::path temporary = name;
+    temporary += ".vexaro-" + std::to_string(pid) + "-" + std::to_string(counter++) + ".tmp";
+    {
+        NewFile file; // removed again unless closed whole
+        if ((ec = file.create(folder, temporary)) || (ec = file.writeAt(0, bytes)) || (ec = file.close()))
+            CannotCreateFile(path, ec);
     }
-    if (const std::string reason = ReplaceWith(temporary, path); !reason.empty()) {
-        fs::remove(temporary, ec);
-        CannotCreateFile(path, reason);
+    if ((ec = folder.rename(temporary, name))) {
+        folder.remove(temporary);
+        CannotCreateFile(path, ec);
     }
 }
 
