@@ -15,7 +15,7 @@ _vexaro_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
     local commands="open save preview clear info convert"
-    local common="-h --help --version --workspace --set -q --quiet"
+    local common="-h --help --version --workspace --set -q --quiet -v --verbose"
     local command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case " $commands " in

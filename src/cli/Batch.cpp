@@ -78,6 +78,9 @@ ThemeOutcome RunOne(const ThemeRunner& runner, const BatchTheme& theme)
 void Report(const BatchStreams& streams, const BatchTheme& theme, const ThemeOutcome& outcome)
 {
     streams.out << (SummaryLine(theme, outcome) + "\n") << std::flush;
+    if (streams.notes != nullptr)
+        for (const std::string& note : outcome.notes)
+            *streams.notes << (VisibleText(theme.file) + ": " + note + "\n") << std::flush;
     if (outcome.status != ThemeStatus::Failed)
         return;
     std::string text = VisibleText(theme.file) + ":";
@@ -235,7 +238,9 @@ ThemeRunner WithContactSheets(ThemeRunner inner, const std::string& typeOption, 
     return [=](const BatchTheme& theme) {
         ThemeOutcome outcome = inner(theme);
         try {
-            const ThemeBytes bytes = ReadThemeFile(theme.fullFile, ThemeTypeOf(theme.fullFile, typeOption));
+            const ThemeBytes bytes = theme.input
+                                         ? InputThemeBytes(*theme.input)
+                                         : ReadThemeFile(theme.fullFile, ThemeTypeOf(theme.fullFile, typeOption));
             const ThemeFacts facts = DescribeTheme(bytes, fields);
             outcome.suggestedSet = facts.setLine;
             const Bitmap sheet = ThemeSheet(bytes, facts);

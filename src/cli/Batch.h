@@ -10,14 +10,16 @@
 #include <vector>
 
 #include "cli/CliCommands.h"
+#include "cli/StandardInput.h"
 
 namespace vexaro::cli {
 
 struct BatchTheme {
-    std::string file;                 // as the user named it, for the summary lines
-    std::string fullFile;             // in full, for the work
-    std::filesystem::path folder;     // its folder under the output folder as the user named it
-    std::filesystem::path fullFolder; // in full
+    std::string file;                  // as the user named it, for the summary lines
+    std::string fullFile;              // in full, for the work
+    std::filesystem::path folder;      // its folder under the output folder as the user named it
+    std::filesystem::path fullFolder;  // in full
+    const InputTheme* input = nullptr; // the theme read from standard input, when it is "-"
 };
 
 // The themes of `files`, each with its folder under `outFolder` (ThemeFolders).
@@ -28,9 +30,10 @@ std::vector<BatchTheme> BatchThemes(const std::vector<std::string>& files, const
 using ThemeRunner = std::function<ThemeOutcome(const BatchTheme&)>;
 
 struct BatchStreams {
-    std::ostream& out;      // a summary line per theme
-    std::ostream& err;      // the reasons of failures
-    std::ostream* progress; // the progress line, redrawn in place; nullptr for none
+    std::ostream& out;             // a summary line per theme
+    std::ostream& err;             // the reasons of failures
+    std::ostream* progress;        // the progress line, redrawn in place; nullptr for none
+    std::ostream* notes = nullptr; // each theme's notes after its summary line; nullptr for none
 };
 
 // Runs `runner` over `themes` on `jobs` threads, each taking the next theme when it has ended its

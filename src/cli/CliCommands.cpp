@@ -4,10 +4,12 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <set>
 #include <system_error>
 
 #include "tool/ConverterInstall.h"
+#include "base/Elapsed.h"
 #include "base/Error.h"
 #include "tool/FileHelpers.h"
 #include "preview/PreviewExport.h"
@@ -106,21 +108,39 @@ bool ConverterBesideProgram()
     return !self.empty() && fs::is_regular_file(self.parent_path() / kConverterFileName, ec);
 }
 
+namespace {
+
+// Runs `open` as the Open command: in a workspace made where missing, with a converter to run,
+// the window's message becoming the error.
+OpenOutcome OpenInWorkspace(const Workspace& workspace, ConsoleWindow& window, const std::function<OpenOutcome()>& open)
+{
+    MakeWorkspaceFolder(workspace);
+    if (!ConverterBesideProgram())
+        InstallConverter(workspace.folder());
+    window.setActivity("open");
+    const OpenOutcome outcome = open();
+    window.endProgress();
+    if (!window.messages().empty())
+        throw Error(window.messages().front());
+    return outcome;
+}
+
+} // namespace
+
 OpenOutcome OpenCommand(const Workspace& workspace, const std::string& file, ThemeFileType type, ConsoleWindow& window)
 {
     // The commands make the workspace the current directory: hold the theme by its full name.
     std::error_code ec;
     const fs::path theme = fs::absolute(PathFromUtf8(file), ec);
-    MakeWorkspaceFolder(workspace);
-    if (!ConverterBesideProgram())
-        InstallConverter(workspace.folder());
+    return OpenInWorkspace(workspace, window,
+                           [&] { return OpenTheme(workspace, theme.string(), type, window, [] {}); });
+}
 
-    window.setActivity("open");
-    const OpenOutcome outcome = OpenTheme(workspace, theme.string(), type, window, [] {});
-    window.endProgress();
-    if (!window.messages().empty())
-        throw Error(window.messages().front());
-    return outcome;
+OpenOutcome OpenCommand(const Workspace& workspace, std::span<const std::uint8_t> bytes, const std::string& name,
+                        ThemeFileType type, ConsoleWindow& window)
+{
+    return OpenInWorkspace(workspace, window,
+                           [&] { return OpenThemeBytes(workspace, bytes, name, type, window, [] {}); });
 }
 
 int ExitStatus(ThemeStatus status)
@@ -224,6 +244,23 @@ ThemeConversion ConvertFile(const std::string& file, const std::string& typeOpti
                         fields);
 }
 
+// Writes what was made, and notes how long each step took.
+ThemeOutcome Written(ThemeConversion& conversion, const fs::path& themeFolder)
+{
+    ThemeOutcome outcome = std::move(conversion.outcome);
+    Stopwatch clock;
+    try {
+        WriteConversion(themeFolder, conversion, outcome);
+    } catch (const std::exception& e) {
+        outcome.status = ThemeStatus::Failed;
+        AppendLines(outcome.problems, e.what());
+    }
+    outcome.notes.push_back("open " + MillisecondsText(conversion.opening) + ", build " +
+                            MillisecondsText(conversion.building) + ", preview " +
+                            MillisecondsText(conversion.previewing) + ", write " + MillisecondsText(clock.lap()));
+    return outcome;
+}
+
 } // namespace
 
 ThemeOutcome ConvertThemeFile(const std::string& file, const std::string& typeOption, const fs::path& themeFolder,
@@ -235,14 +272,14 @@ ThemeOutcome ConvertThemeFile(const std::string& file, const std::string& typeOp
     } catch (const std::exception& e) {
         AppendLines(conversion.outcome.problems, e.what());
     }
-    ThemeOutcome outcome = std::move(conversion.outcome);
-    try {
-        WriteConversion(themeFolder, conversion, outcome);
-    } catch (const std::exception& e) {
-        outcome.status = ThemeStatus::Failed;
-        AppendLines(outcome.problems, e.what());
-    }
-    return outcome;
+    return Written(conversion, themeFolder);
+}
+
+ThemeOutcome ConvertThemeBytes(std::span<const std::uint8_t> bytes, const std::string& name, ThemeFileType type,
+                               const fs::path& themeFolder, const FieldTexts& fields)
+{
+    ThemeConversion conversion = ConvertTheme(ByteSource(bytes), type, name, fields);
+    return Written(conversion, themeFolder);
 }
 
 std::vector<fs::path> ThemeFolders(const std::vector<std::string>& files, const fs::path& outFolder)
@@ -251,7 +288,7 @@ std::vector<fs::path> ThemeFolders(const std::vector<std::string>& files, const 
     // The report page keeps its name: a theme called "index.html.sis" goes to "index.html-2".
     std::set<std::string> seen{"index.html"};
     for (const std::string& file : files) {
-        std::string name = PathFromUtf8(file).stem().string();
+        std::string name = file == "-" ? "stdin" : PathFromUtf8(file).stem().string();
         if (name.empty() || name == "." || name == "..")
             name = "theme";
         // Folder names are compared without regard to case, as Windows does.

@@ -2,8 +2,10 @@
 // The command line's commands: the window's buttons on a workspace folder, and the conversion
 // of whole themes. Each throws vexaro::Error with the message to show when it fails.
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +47,10 @@ bool ConverterBesideProgram();
 // holds no multi-bitmap file, or the converter cannot be run.
 OpenOutcome OpenCommand(const Workspace& workspace, const std::string& file, ThemeFileType type, ConsoleWindow& window);
 
+// The same for a theme file whose bytes are `bytes` (standard input), called `name` in messages.
+OpenOutcome OpenCommand(const Workspace& workspace, std::span<const std::uint8_t> bytes, const std::string& name,
+                        ThemeFileType type, ConsoleWindow& window);
+
 // Exit statuses of the program: every theme converted (or a command done), at least one
 // partial and none failed, any failure, bad arguments.
 inline constexpr int kExitDone = 0;
@@ -79,12 +85,17 @@ void ClearCommand(const Workspace& workspace);
 // replaces it only when complete. A file of those four names that this conversion did not make
 // is removed, so that nothing of an earlier conversion passes for this one's; nothing else in
 // the folder is touched, and a conversion that made nothing creates no folder. Never throws: a
-// file that cannot be read or written makes the theme Failed with the message.
+// file that cannot be read or written makes the theme Failed with the message. The outcome's
+// notes tell how long each step took.
 ThemeOutcome ConvertThemeFile(const std::string& file, const std::string& typeOption,
                               const std::filesystem::path& themeFolder, const FieldTexts& fields);
 
-// A folder under `outFolder` for each theme, named after it ("Theme.sis" -> "Theme"); a name
-// that repeats gets "-2", "-3", ... .
+// The same for a theme file whose bytes are `bytes` (standard input), called `name` in messages.
+ThemeOutcome ConvertThemeBytes(std::span<const std::uint8_t> bytes, const std::string& name, ThemeFileType type,
+                               const std::filesystem::path& themeFolder, const FieldTexts& fields);
+
+// A folder under `outFolder` for each theme, named after it ("Theme.sis" -> "Theme", standard
+// input "-" -> "stdin"); a name that repeats gets "-2", "-3", ... .
 std::vector<std::filesystem::path> ThemeFolders(const std::vector<std::string>& files,
                                                 const std::filesystem::path& outFolder);
 

@@ -32,6 +32,14 @@ void ConsoleWindow::drawCaption(Bitmap& picture, int x, int y, const std::string
     DrawCaption(picture, x, y, text, style);
 }
 
+void ConsoleWindow::note(const std::string& line)
+{
+    if (!notes_)
+        return;
+    endProgress();
+    *notes_ << line << std::endl;
+}
+
 void ConsoleWindow::draw()
 {
     if (!progress_ || max_ <= 0)

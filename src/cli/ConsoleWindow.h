@@ -14,8 +14,12 @@ namespace vexaro::cli {
 
 class ConsoleWindow : public WindowSeam {
 public:
-    // `progress`: where to draw a one-line progress display, or nullptr for none.
-    ConsoleWindow(FieldTexts fields, std::ostream* progress) : fields_(std::move(fields)), progress_(progress) {}
+    // `progress`: where to draw a one-line progress display, or nullptr for none; `notes`: where
+    // the commands' notes go, a line each, or nullptr for nowhere.
+    ConsoleWindow(FieldTexts fields, std::ostream* progress, std::ostream* notes = nullptr)
+        : fields_(std::move(fields)), progress_(progress), notes_(notes)
+    {
+    }
     ~ConsoleWindow() override { endProgress(); }
 
     // The name shown before the percentage ("save").
@@ -36,12 +40,14 @@ public:
     void showMessage(const std::string& text) override { messages_.push_back(text); }
     Rgb faceColour() const override { return Rgb{212, 208, 200}; }
     void drawCaption(Bitmap& picture, int x, int y, const std::string& text, const CaptionStyle& style) override;
+    void note(const std::string& line) override;
 
 private:
     void draw();
 
     FieldTexts fields_;
     std::ostream* progress_;
+    std::ostream* notes_;
     std::string activity_;
     std::vector<std::string> messages_;
     int max_ = 100;

@@ -7,15 +7,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/Elapsed.h"
 #include "base/Error.h"
 #include "cli/Batch.h"
 #include "cli/BatchReport.h"
 #include "cli/CliCommands.h"
 #include "cli/PrefixedLines.h"
+#include "cli/StandardInput.h"
 #include "cli/ThemeSheet.h"
 #include "import/ThemeInfo.h"
 #include "cli/Wildcards.h"
@@ -23,7 +26,6 @@
 #include "base/Unicode.h"
 
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
 #define VEXARO_ISATTY(fd) _isatty(fd)
 #else
@@ -52,6 +54,7 @@ struct Arguments {
     std::string report; // convert --report[=FILE]
     bool reportWanted = false;
     bool quiet = false;
+    bool verbose = false;
 };
 
 // What every sub-command works with, once the arguments are read.
@@ -69,6 +72,8 @@ constexpr int kMaxJobs = 256;
 
 // -q: nothing but errors (and what info was asked for).
 bool quietRun = false;
+// -v: what the commands ran and how long they took, on standard error.
+bool verboseRun = false;
 
 constexpr const char* kExitStatuses =
     "Exit status: 0 done (every theme converted); 3 partial (at least one theme lacks bitmaps or\n"
@@ -78,12 +83,37 @@ constexpr const char* kExitStatuses =
 // Progress is for people watching a terminal; logs and pipes get none.
 std::ostream* ProgressStream() { return VEXARO_ISATTY(2) && !quietRun ? &std::cerr : nullptr; }
 
+std::ostream* NotesStream() { return verboseRun ? &std::cerr : nullptr; }
+
+// The time a whole command took, noted when it ends.
+class CommandClock {
+public:
+    explicit CommandClock(std::string name) : name_(std::move(name)) {}
+    ~CommandClock()
+    {
+        if (std::ostream* notes = NotesStream())
+            *notes << name_ << " took " << MillisecondsText(clock_.lap()) << std::endl;
+    }
+    CommandClock(const CommandClock&) = delete;
+    CommandClock& operator=(const CommandClock&) = delete;
+
+private:
+    std::string name_;
+    Stopwatch clock_;
+};
+
 int OpenMain(const Arguments& a, const Context& c)
 {
-    ConsoleWindow window(c.fields, ProgressStream());
-    const OpenOutcome outcome = OpenCommand(c.workspace, a.file, ThemeTypeOf(a.file, a.type), window);
-    std::cout << "Opened " << VisibleText(a.file) << ": " << outcome.unpacked << " bitmaps in "
-              << VisibleText(c.workspace.unpacked().string()) << std::endl;
+    ConsoleWindow window(c.fields, ProgressStream(), NotesStream());
+    OpenOutcome outcome;
+    if (a.file == "-") {
+        const InputTheme input = ReadInputTheme(stdin, a.type);
+        outcome = OpenCommand(c.workspace, input.bytes, kStandardInputName, input.type, window);
+    } else {
+        outcome = OpenCommand(c.workspace, a.file, ThemeTypeOf(a.file, a.type), window);
+    }
+    std::cout << "Opened " << VisibleText(a.file == "-" ? kStandardInputName : a.file) << ": " << outcome.unpacked
+              << " bitmaps in " << VisibleText(c.workspace.unpacked().string()) << std::endl;
     for (const std::string& warning : outcome.warnings)
         std::cerr << warning << "\n";
     if (outcome.complete())
@@ -94,7 +124,7 @@ int OpenMain(const Arguments& a, const Context& c)
 
 int SaveMain(const Arguments&, const Context& c)
 {
-    ConsoleWindow window(c.fields, ProgressStream());
+    ConsoleWindow window(c.fields, ProgressStream(), NotesStream());
     const ThemeOutcome outcome = SaveCommand(c.workspace, window);
     for (std::size_t i = 0; i < outcome.built.size(); ++i)
         if (outcome.built[i])
@@ -119,38 +149,10 @@ int ClearMain(const Arguments&, const Context& c)
     return kExitDone;
 }
 
-// The theme given as "-": standard input read into memory, at most as large as a multi-bitmap file
-// may be. Its type comes from --type, else from its first bytes (a multi-bitmap file's own
-// identifier) .
-ThemeBytes StandardInputTheme(const std::string& typeOption)
-{
-#ifdef _WIN32
-    (void)_setmode(_fileno(stdin), _O_BINARY);
-#endif
-    std::vector<std::uint8_t> bytes;
-    std::array<std::uint8_t, 64 * 1024> piece{};
-    while (const std::size_t got = std::fread(piece.data(), 1, piece.size(), stdin)) {
-        if (got > kMaxThemeFileBytes - bytes.size())
-            throw Error("The theme on standard input is larger than " + std::to_string(kMaxThemeFileBytes >> 20) +
-                        " MiB");
-        bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got));
-    }
-    if (std::ferror(stdin))
-        throw Error("Cannot read the theme from standard input");
-    if (bytes.empty())
-        throw Error("Standard input holds no theme: give a package or a multi-bitmap file");
-    const std::array<std::uint8_t, 4> mbmStart{0x37, 0x00, 0x00, 0x10};
-    const bool mbm = typeOption.empty()
-                         ? bytes.size() >= 4 && std::equal(mbmStart.begin(), mbmStart.end(), bytes.begin())
-                         : typeOption == "mbm";
-    return ThemeBytesInMemory("(standard input)", std::move(bytes),
-                              mbm ? ThemeFileType::MultiBitmap : ThemeFileType::Package);
-}
-
 int InfoMain(const Arguments& a, const Context& c)
 {
     const ThemeBytes theme = a.file.empty()  ? ReadWorkspaceTheme(c.workspace)
-                             : a.file == "-" ? StandardInputTheme(a.type)
+                             : a.file == "-" ? InputThemeBytes(ReadInputTheme(stdin, a.type))
                                              : ReadThemeFile(a.file, ThemeTypeOf(a.file, a.type));
     const ThemeFacts facts = DescribeTheme(theme, c.fields);
     std::cout << (a.json ? FactsJson(facts) : FactsText(facts)) << std::flush;
@@ -164,19 +166,27 @@ int InfoMain(const Arguments& a, const Context& c)
 
 int ConvertMain(const Arguments& a, const Context& c)
 {
-    const std::vector<BatchTheme> themes = BatchThemes(a.files, PathFromUtf8(a.out));
+    std::vector<BatchTheme> themes = BatchThemes(a.files, PathFromUtf8(a.out));
+    // Standard input is read once, before any theme is converted.
+    std::optional<InputTheme> input;
+    for (BatchTheme& theme : themes)
+        if (theme.file == "-") {
+            input.emplace(ReadInputTheme(stdin, a.type));
+            theme.input = &*input;
+        }
     const fs::path shownReport =
         a.report == "true" || a.report.empty() ? PathFromUtf8(a.out) / "index.html" : PathFromUtf8(a.report);
     const fs::path report = a.reportWanted ? fs::absolute(shownReport) : fs::path();
     const bool one = themes.size() == 1;
     ThemeRunner runner = [&](const BatchTheme& t) {
-        return ConvertThemeFile(t.fullFile, a.type, t.fullFolder, c.fields);
+        return t.input ? ConvertThemeBytes(t.input->bytes, kStandardInputName, t.input->type, t.fullFolder, c.fields)
+                       : ConvertThemeFile(t.fullFile, a.type, t.fullFolder, c.fields);
     };
     if (a.reportWanted)
         runner = WithContactSheets(runner, a.type, c.fields);
     std::cout << std::flush;
-    const std::vector<ThemeOutcome> results =
-        RunBatch(themes, a.jobs, runner, BatchStreams{std::cout, std::cerr, one ? nullptr : ProgressStream()});
+    const std::vector<ThemeOutcome> results = RunBatch(
+        themes, a.jobs, runner, BatchStreams{std::cout, std::cerr, one ? nullptr : ProgressStream(), NotesStream()});
     if (a.reportWanted) {
         WriteBatchReport(report, themes, results);
         std::cout << "Report: " << VisibleText(shownReport.string()) << "\n";
@@ -193,7 +203,8 @@ CLI::Option* AddThemeType(CLI::App* command, Arguments& a, const std::string& wh
 void AddWorkspaceCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI::App*, Command>>& commands)
 {
     auto* open = app.add_subcommand("open", "Open a theme: unpack its multi-bitmap file into Nokia\\MBM\\");
-    open->add_option("FILE", a.file, "Theme package (.sis) or multi-bitmap file (.mbm)")->required();
+    open->add_option("FILE", a.file, "Theme package (.sis) or multi-bitmap file (.mbm), - for standard input")
+        ->required();
     AddThemeType(open, a, " (default: from the extension)");
     commands.emplace_back(open, OpenMain);
 
@@ -234,7 +245,7 @@ void AddConvertCommands(CLI::App& app, Arguments& a, std::vector<std::pair<CLI::
 {
     auto* convert =
         app.add_subcommand("convert", "Open, save and preview each theme in its own folder under the output folder");
-    convert->add_option("FILE", a.files, "Themes to convert")->required();
+    convert->add_option("FILE", a.files, "Themes to convert, - for standard input (converted into stdin)")->required();
     convert->add_option("--out", a.out, "Output folder")->capture_default_str();
     AddThemeType(convert, a, " for every FILE (default: from each extension)");
     convert->add_option("--jobs", a.jobs, "Themes converted at once (default: the number of cores)")
@@ -337,6 +348,7 @@ void AddCommonOptions(CLI::App& app, Arguments& a)
             },
             ""));
     app.add_flag("-q,--quiet", a.quiet, "Print errors only (info still prints what it is asked for)");
+    app.add_flag("-v,--verbose", a.verbose, "Also tell what the converter was run with and said, and each step's time");
 }
 
 } // namespace
@@ -380,6 +392,10 @@ int main(int argc, char** argv)
     try {
         app.parse(static_cast<int>(pointers.size()), pointers.data());
         CheckNothingLeft(app);
+        if (a.quiet && a.verbose)
+            throw CLI::ValidationError("--quiet and --verbose exclude each other");
+        if (std::count(a.files.begin(), a.files.end(), "-") > 1)
+            throw CLI::ValidationError("FILE", "standard input can be read only once: give - once");
 #ifdef _WIN32
         a.files = ExpandWildcards(a.files);
         if (!a.file.empty() && a.file != "-") {
@@ -400,6 +416,7 @@ int main(int argc, char** argv)
     }
     // -q: standard output says nothing but what info was asked for.
     quietRun = a.quiet;
+    verboseRun = a.verbose;
     if (a.quiet && !app.got_subcommand("info"))
         std::cout.rdbuf(nullptr);
     try {
@@ -410,8 +427,10 @@ int main(int argc, char** argv)
         const Context context{workspace, LoadFieldTexts(workspace.folder(), overrides)};
         a.reportWanted = app.get_subcommand("convert")->count("--report") > 0;
         for (const auto& [command, run] : commands)
-            if (command->parsed())
+            if (command->parsed()) {
+                const CommandClock clock(command->get_name());
                 return run(a, context);
+            }
     } catch (const std::exception& e) {
         ReportError(a.json, e.what());
         return kExitFailed;

@@ -3,6 +3,7 @@
 #include <exception>
 #include <set>
 
+#include "base/Elapsed.h"
 #include "base/Error.h"
 #include "preview/JpegEncoder.h"
 #include "preview/PreviewPicture.h"
@@ -142,12 +143,15 @@ ThemeConversion ConvertTheme(const ByteSource& theme, ThemeFileType type, const 
 {
     ThemeConversion result;
     ThemeOutcome& outcome = result.outcome;
+    Stopwatch clock;
     try {
         const UnpackedTheme unpacked(theme, type, fileName, fields);
+        result.opening = clock.lap();
         const OpenOutcome& open = unpacked.outcome();
         if (open.unpacked == 0)
             throw Error(open.problems().empty() ? Quoted(fileName) + " holds no bitmaps" : open.problems());
         outcome = JudgeSave(BuildSiemensFiles(unpacked, fields, result.files));
+        result.building = clock.lap();
         std::vector<std::string> lost;
         AppendLines(lost, open.problems());
         outcome.problems.insert(outcome.problems.begin(), lost.begin(), lost.end());
@@ -155,6 +159,7 @@ ThemeConversion ConvertTheme(const ByteSource& theme, ThemeFileType type, const 
             outcome.status = ThemeStatus::Partial;
         ComposeTargetPreview(unpacked.loader(fields), DrawCaption, result.preview);
         result.previewJpeg = EncodeJpeg(result.preview, kPreviewJpegQuality);
+        result.previewing = clock.lap();
     } catch (const std::exception& e) {
         outcome.status = ThemeStatus::Failed;
         AppendLines(outcome.problems, e.what());

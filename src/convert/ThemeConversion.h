@@ -6,6 +6,7 @@
 // messages. It opens no file, starts no process or thread and keeps nothing between calls, so
 // several calls may run at once on several threads.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ struct ThemeOutcome {
     std::vector<std::string> problems; // one line each: lost bitmaps, missing fields, errors
     bool sheet = false;                // the contact sheet was written beside the preview
     std::string suggestedSet;          // the --set line a look inside the theme suggests, if any
+    std::vector<std::string> notes;    // for a user who asks: how long each step took
 };
 
 // The lines of `text` that are not empty, added to `lines`.
@@ -54,6 +56,9 @@ struct ThemeConversion {
     std::array<std::vector<std::uint8_t>, 3> files; // the bytes of each Siemens file built, else empty
     Bitmap preview;                                 // the preview picture, when it was drawn
     std::vector<std::uint8_t> previewJpeg;          // the preview as JPEG, when it was made
+    // How long the steps that were taken took: reading, checking and decoding the theme,
+    // building the Siemens files, drawing and encoding the preview.
+    std::chrono::steady_clock::duration opening{}, building{}, previewing{};
 };
 
 // Converts the theme in `theme` (read where it lies) of `type`, whose file is called `fileName`

@@ -45,43 +45,59 @@ private:
     throw Error("Cannot open file " + Quoted(chosenPath) + ". " + reason);
 }
 
+// The theme chosen: a file by its path, or bytes in memory (standard input) under a name.
+struct ChosenTheme {
+    std::string path;                    // empty for bytes
+    std::span<const std::uint8_t> bytes; // when `path` is empty
+    std::string shown;                   // its name in messages
+};
+
 // The theme as it was read and checked, before anything was written: a package with its
 // multi-bitmap file in memory, or the multi-bitmap file chosen, open for reading.
 struct CheckedTheme {
     std::optional<SisExtraction> package;
     PositionedFile file;
+    std::optional<ByteSource> mbmSource; // the multi-bitmap file chosen, as a file or in memory
     mbm::MbmFile mbm;
 };
 
 // Opens the chosen multi-bitmap file; nothing of it is read yet.
-void OpenMultiBitmapFile(const std::string& chosenPath, PositionedFile& file)
+ByteSource OpenMultiBitmapFile(const ChosenTheme& chosen, PositionedFile& file)
 {
+    if (chosen.path.empty()) {
+        if (chosen.bytes.size() > mbm::kMaxMbmFileBytes)
+            throw Error(Quoted(chosen.shown) + " is larger than " + std::to_string(mbm::kMaxMbmFileBytes) + " bytes");
+        return ByteSource(chosen.bytes);
+    }
     int error = 0;
-    if (const ReadFailure failure = file.open(PathFromUtf8(chosenPath), error); failure != ReadFailure::None)
-        CannotOpen(chosenPath, ReadFailureReason(failure, error, 0));
+    if (const ReadFailure failure = file.open(PathFromUtf8(chosen.path), error); failure != ReadFailure::None)
+        CannotOpen(chosen.path, ReadFailureReason(failure, error, 0));
     if (file.size() > mbm::kMaxMbmFileBytes)
-        CannotOpen(chosenPath, ReadFailureReason(ReadFailure::TooLarge, 0, mbm::kMaxMbmFileBytes));
+        CannotOpen(chosen.path, ReadFailureReason(ReadFailure::TooLarge, 0, mbm::kMaxMbmFileBytes));
+    return ByteSource(file, "Cannot read file " + Quoted(chosen.path) + ". ");
 }
 
 // Reads the theme's container and bitmap table and checks what unpacking it would take. False
 // when the multi-bitmap file is damaged: the window has been told.
-bool CheckTheme(const std::string& chosenPath, ThemeFileType type, const std::string& shown, WindowSeam& window,
-                CheckedTheme& theme)
+bool CheckTheme(const ChosenTheme& chosen, ThemeFileType type, WindowSeam& window, CheckedTheme& theme)
 {
+    const std::string& shown = chosen.shown;
     if (type == ThemeFileType::Package) {
-        // A file that cannot be opened would read as an empty package: say why instead.
-        const FileBytes probe = ReadFileCapped(PathFromUtf8(chosenPath), 0);
-        if (probe.failure == ReadFailure::CannotOpen || probe.failure == ReadFailure::NotAFile)
-            CannotOpen(chosenPath, ReadFailureReason(probe, 0));
-        theme.package.emplace(chosenPath);
+        if (chosen.path.empty()) {
+            theme.package.emplace(chosen.bytes, shown);
+        } else {
+            // A file that cannot be opened would read as an empty package: say why instead.
+            const FileBytes probe = ReadFileCapped(PathFromUtf8(chosen.path), 0);
+            if (probe.failure == ReadFailure::CannotOpen || probe.failure == ReadFailure::NotAFile)
+                CannotOpen(chosen.path, ReadFailureReason(probe, 0));
+            theme.package.emplace(chosen.path);
+        }
         if (!theme.package->multiBitmap())
             throw Error(NoMultiBitmapMessage(shown));
     } else {
-        OpenMultiBitmapFile(chosenPath, theme.file);
+        theme.mbmSource.emplace(OpenMultiBitmapFile(chosen, theme.file));
     }
-    const ByteReader reader = theme.package
-                                  ? ByteReader(*theme.package->multiBitmap())
-                                  : ByteReader(ByteSource(theme.file, "Cannot read file " + Quoted(chosenPath) + ". "));
+    const ByteReader reader = theme.package ? ByteReader(*theme.package->multiBitmap()) : ByteReader(*theme.mbmSource);
     try {
         theme.mbm = mbm::ReadMbm(reader);
     } catch (const Error& e) {
@@ -122,13 +138,13 @@ void RemoveFrom(const Folder& folder, const fs::path& name)
 }
 
 // Copies the chosen multi-bitmap file as "temp.mbm", piece by piece.
-void CopyMultiBitmapFile(const PositionedFile& from, const std::string& chosenPath, const Folder& nokia)
+void CopyMultiBitmapFile(const ByteSource& from, const Folder& nokia)
 {
     const fs::path name = sis::kMultiBitmapName;
     NewFile file;
     if (const std::error_code ec = file.create(nokia, name))
         CannotCreateFile(nokia.path() / name, ec);
-    const ByteReader reader(ByteSource(from, "Cannot read file " + Quoted(chosenPath) + ". "));
+    const ByteReader reader(from);
     std::vector<std::uint8_t> piece(sis::kChunkBytes);
     for (std::uint64_t at = 0; at < from.size(); at += piece.size()) {
         const std::span<std::uint8_t> part =
@@ -164,9 +180,9 @@ bool IsNumberedBitmap(const Folder& folder, int n)
 // files of this theme, nothing else. The converter removes every file it was asked for and
 // could not write, so that what stays under a number is this run's; a run that ended any other
 // way than by its own judgement (a crash, a bad command) leaves nothing to trust.
-void Unpack(const Folder& unpacked, OpenOutcome& outcome)
+void Unpack(const Folder& unpacked, WindowSeam& window, OpenOutcome& outcome)
 {
-    const ChildResult run = RunConverter("Nokia\\mbm.txt");
+    const ChildResult run = RunConverter("Nokia\\mbm.txt", window);
     const int named = std::clamp(outcome.announced, 0, kMaxUnpackedBitmaps);
     const bool judged = run.exitStatus == 0 || run.exitStatus == 1;
     RemoveNumberedFilesFrom(unpacked, judged ? named : 0, outcome.warnings);
@@ -187,8 +203,8 @@ void Redrawn(const Redraw& redraw)
 }
 
 // Writes the checked theme into the workspace and unpacks it.
-void WriteAndUnpack(const Workspace& workspace, const std::string& chosenPath, const CheckedTheme& theme,
-                    WindowSeam& window, const Folder& nokia, const Folder& unpacked, OpenOutcome& outcome)
+void WriteAndUnpack(const Workspace& workspace, const CheckedTheme& theme, WindowSeam& window, const Folder& nokia,
+                    const Folder& unpacked, OpenOutcome& outcome)
 {
     // The new theme replaces the old one, and the converter never meets a command file it was
     // not just given: a package can carry a "mbm.txt" of its own.
@@ -198,7 +214,7 @@ void WriteAndUnpack(const Workspace& workspace, const std::string& chosenPath, c
         const std::vector<std::string> skipped = theme.package->writeInto(nokia, window);
         outcome.warnings.insert(outcome.warnings.end(), skipped.begin(), skipped.end());
     } else {
-        CopyMultiBitmapFile(theme.file, chosenPath, nokia);
+        CopyMultiBitmapFile(*theme.mbmSource, nokia);
     }
 
     window.setOpenCaption("Opening mbm file...");
@@ -213,7 +229,7 @@ void WriteAndUnpack(const Workspace& workspace, const std::string& chosenPath, c
         return;
     }
     outcome.announced = std::max(bitmaps->count, 0);
-    Unpack(unpacked, outcome);
+    Unpack(unpacked, window, outcome);
 }
 
 } // namespace
@@ -225,15 +241,17 @@ std::string AfterFailureLine(int unpacked, const std::string& themeName)
     return "Open now: the " + std::to_string(unpacked) + " bitmaps unpacked of " + Quoted(themeName);
 }
 
-OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type, WindowSeam& window,
-                      const Redraw& redraw)
+namespace {
+
+OpenOutcome OpenChosenTheme(const Workspace& workspace, const ChosenTheme& chosen, ThemeFileType type,
+                            WindowSeam& window, const Redraw& redraw)
 {
     const OpenAtRest atRest(window);
-    const std::string shown = PathFromUtf8(chosenPath).filename().string();
+    const std::string& shown = chosen.shown;
     OpenOutcome outcome;
     CheckedTheme theme;
     try {
-        if (!CheckTheme(chosenPath, type, shown, window, theme)) {
+        if (!CheckTheme(chosen, type, window, theme)) {
             outcome.damaged = true;
             return outcome;
         }
@@ -250,7 +268,7 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
     try {
         const Folder nokia = RealFolder(folder, "Nokia");
         unpacked.emplace(RealFolder(nokia, "MBM"));
-        WriteAndUnpack(workspace, chosenPath, theme, window, nokia, *unpacked, outcome);
+        WriteAndUnpack(workspace, theme, window, nokia, *unpacked, outcome);
     } catch (const Error& e) {
         // What the converter did not finish is not the theme: none is open then.
         if (unpacked)
@@ -264,6 +282,21 @@ OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath,
         throw Error(std::string(e.what()) + "\n" + AfterFailureLine(outcome.unpacked, shown));
     }
     return outcome;
+}
+
+} // namespace
+
+OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type, WindowSeam& window,
+                      const Redraw& redraw)
+{
+    return OpenChosenTheme(workspace, {chosenPath, {}, PathFromUtf8(chosenPath).filename().string()}, type, window,
+                           redraw);
+}
+
+OpenOutcome OpenThemeBytes(const Workspace& workspace, std::span<const std::uint8_t> bytes, const std::string& name,
+                           ThemeFileType type, WindowSeam& window, const Redraw& redraw)
+{
+    return OpenChosenTheme(workspace, {{}, bytes, name}, type, window, redraw);
 }
 
 void ClearTheme(const Workspace& workspace, const Redraw& redraw)

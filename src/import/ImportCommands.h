@@ -1,6 +1,8 @@
 #pragma once
 // The Open and Clear commands of the source theme import.
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,11 @@ using Redraw = std::function<void()>;
 //   - the converter cannot be run ("Cannot run the converter ...").
 OpenOutcome OpenTheme(const Workspace& workspace, const std::string& chosenPath, ThemeFileType type, WindowSeam& window,
                       const Redraw& redraw);
+
+// The same for a theme file whose bytes are in memory (standard input), called `name` in
+// messages, which must stay as they are until the call returns.
+OpenOutcome OpenThemeBytes(const Workspace& workspace, std::span<const std::uint8_t> bytes, const std::string& name,
+                           ThemeFileType type, WindowSeam& window, const Redraw& redraw);
 
 // The last line of a failed Open's message when nothing in the workspace was changed.
 inline constexpr const char* kNothingChanged = "Nothing in the workspace has changed";

@@ -115,6 +115,18 @@ SisExtraction::SisExtraction(const std::string& packagePath)
     // A file that cannot be opened is read as an empty package.
     reader_.emplace(failure == ReadFailure::None ? ByteSource(file_, "Cannot read file " + Quoted(packagePath) + ". ")
                                                  : ByteSource(std::span<const std::uint8_t>()));
+    readThrough();
+}
+
+SisExtraction::SisExtraction(std::span<const std::uint8_t> bytes, const std::string& packageName)
+    : packageName_(packageName)
+{
+    reader_.emplace(ByteSource(bytes));
+    readThrough();
+}
+
+void SisExtraction::readThrough()
+{
     package_ = sis::ParseSisPackage(*reader_, packageName_);
     theme_ = sis::MultiBitmapRecord(package_);
     for (std::size_t i = 0; i < package_.records.size(); ++i) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,8 @@ std::vector<std::string> ExtractSisPackage(const std::string& packagePath, const
 class SisExtraction {
 public:
     explicit SisExtraction(const std::string& packagePath);
+    // The package whose bytes are `bytes`, called `packageName`; the bytes must outlive it.
+    SisExtraction(std::span<const std::uint8_t> bytes, const std::string& packageName);
     SisExtraction(const SisExtraction&) = delete;
     SisExtraction& operator=(const SisExtraction&) = delete;
 
@@ -78,6 +81,9 @@ private:
     sis::SisPackage package_;
     std::optional<std::size_t> theme_;
     std::optional<std::vector<std::uint8_t>> multiBitmap_;
+
+    // Reads the package through `reader_`.
+    void readThrough();
 };
 
 namespace sis {

@@ -69,10 +69,11 @@ void Save(const Bitmap& picture, const Workspace& workspace, const std::string& 
 }
 
 // Runs the converter on the build's command file and notes whether it built the target.
-void Compile(const Workspace& workspace, TargetOutcome& outcome)
+void Compile(const Workspace& workspace, WindowSeam& window, TargetOutcome& outcome)
 {
-    const ChildResult run = RunConverter(kCommandFile);
+    const ChildResult run = RunConverter(kCommandFile, window);
     outcome.built = run.succeeded() && FileSizeOf(InWorkspace(workspace, outcome.file)) > 0;
+    window.note(outcome.file + (outcome.built ? " built" : " not built"));
     if (!outcome.built)
         outcome.converterMessages = ConverterMessages(run);
 }
@@ -94,7 +95,7 @@ TargetOutcome BuildBackgroundImage(const Workspace& workspace, WindowSeam& windo
     Save(bitmaps.canvas, workspace, file.sources[0].file);
     Advance(window);
 
-    Compile(workspace, outcome);
+    Compile(workspace, window, outcome);
     Advance(window);
     return outcome;
 }
@@ -116,7 +117,7 @@ TargetOutcome BuildIdlePicture(const Workspace& workspace, WindowSeam& window, W
         Save(bitmaps.canvas, workspace, file.sources[0].file);
     }
 
-    Compile(workspace, outcome);
+    Compile(workspace, window, outcome);
     Advance(window);
     return outcome;
 }
@@ -142,7 +143,7 @@ TargetOutcome BuildMenuFolderIcons(const Workspace& workspace, WindowSeam& windo
             Advance(window);
     }
 
-    Compile(workspace, outcome);
+    Compile(workspace, window, outcome);
     Advance(window);
     return outcome;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tool/ConverterImage.h"
+#include "base/Elapsed.h"
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Unicode.h"
@@ -166,34 +167,46 @@ std::string WhyNoConverterRuns()
     return "It is neither beside the program nor in the workspace";
 }
 
+// The lines the converter wrote on its standard error that are not empty, without their ends.
+std::vector<std::string> ErrorLines(const ChildResult& run)
+{
+    std::vector<std::string> lines;
+    const std::string& out = run.errorOutput;
+    for (std::size_t from = 0; from < out.size();) {
+        const std::size_t end = std::min(out.find('\n', from), out.size());
+        std::string line = out.substr(from, end - from);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(std::move(line));
+        from = end + 1;
+    }
+    return lines;
+}
+
 } // namespace
 
-ChildResult RunConverter(const std::string& commandFile)
+ChildResult RunConverter(const std::string& commandFile, WindowSeam& window)
 {
-    ChildResult run = RunChildProcess(std::string(kConverterFileName) + " " + commandFile, kShowHidden);
+    const std::string commandLine = std::string(kConverterFileName) + " " + commandFile;
+    Stopwatch clock;
+    ChildResult run = RunChildProcess(commandLine, kShowHidden);
     if (!run.started)
         throw Error("Cannot run the converter " + Quoted(kConverterFileName) + "\n" +
                     (run.failure == "not found" ? WhyNoConverterRuns() : run.failure));
+    window.note(commandLine + ": status " + std::to_string(run.exitStatus) + " after " + MillisecondsText(clock.lap()));
+    for (const std::string& line : ErrorLines(run))
+        window.note(VisibleText(line));
     return run;
 }
 
 std::string ConverterMessages(const ChildResult& run)
 {
     std::string text;
-    std::size_t start = 0;
-    const std::string& out = run.errorOutput;
-    while (start < out.size()) {
-        std::size_t end = out.find('\n', start);
-        if (end == std::string::npos)
-            end = out.size();
-        std::string line = out.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (std::string line : ErrorLines(run)) {
         if (line.starts_with("bmconv: "))
             line.erase(0, 8);
-        if (!line.empty())
-            text += (text.empty() ? "" : "\n") + line;
-        start = end + 1;
+        text += (text.empty() ? "" : "\n") + line;
     }
     if (text.empty() && !run.succeeded())
         text = "The converter ended with status " + std::to_string(run.exitStatus);

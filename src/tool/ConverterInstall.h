@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tool/ChildProcess.h"
+#include "tool/WindowSeam.h"
 
 namespace vexaro {
 
@@ -33,10 +34,11 @@ bool InstallConverter(const std::filesystem::path& folder, std::span<const unsig
                       ExistingConverter existing = ExistingConverter::Keep);
 
 // Runs "bmconv.exe COMMANDFILE" hidden, from the current directory (the workspace), and returns
-// how it ended. Throws Error("Cannot run the converter \"bmconv.exe\"\nREASON") when it cannot be
-// started: missing beside the program and in the workspace, there but no regular file or not
-// executable (REASON names which), or the system's reason.
-ChildResult RunConverter(const std::string& commandFile);
+// how it ended. The window is given a note of the run: its command, status and time, then each
+// line the converter wrote on its standard error. Throws Error("Cannot run the converter \"bmconv.exe\"\nREASON") when
+// it cannot be started: missing beside the program and in the workspace, there but no regular file or not executable
+// (REASON names which), or the system's reason.
+ChildResult RunConverter(const std::string& commandFile, WindowSeam& window);
 
 // The converter's messages for the user: its standard error without the "bmconv: " before each
 // line, or "The converter ended with status N" when it said nothing.

@@ -44,6 +44,10 @@ public:
 
     // Draws one caption onto `picture` with its top-left corner at (x, y).
     virtual void drawCaption(Bitmap& picture, int x, int y, const std::string& text, const CaptionStyle& style) = 0;
+
+    // One line of a command's account of itself (what it ran, how that ended, how long it took),
+    // for a user who asked for it. The window keeps none.
+    virtual void note(const std::string&) {}
 };
 
 } // namespace vexaro

@@ -4,18 +4,21 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <mutex>
 #include <set>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "MiniJson.h"
 #include "base/Error.h"
 #include "cli/Batch.h"
 #include "cli/BatchReport.h"
 #include "cli/CliCommands.h"
+#include "cli/StandardInput.h"
 #include "cli/ThemeSheet.h"
 #include "import/ThemeInfo.h"
 #include "cli/Wildcards.h"
@@ -83,12 +86,41 @@ TEST(Types, FromOptionOrExtension)
     EXPECT_NE(ErrorOf([] { PreviewTypeOf("p.png", ""); }), "");
 }
 
+// A theme on standard input is a multi-bitmap file when it starts as one (a file store or a ROM
+// image), else a package, unless --type says; nothing at all is refused.
+TEST(Types, OfStandardInputFromItsFirstBytes)
+{
+    const std::vector<std::tuple<std::vector<std::uint8_t>, std::string, ThemeFileType>> cases{
+        {{0x37, 0, 0, 0x10, 0x42}, "", ThemeFileType::MultiBitmap},
+        {{0x41, 0, 0, 0x10}, "", ThemeFileType::MultiBitmap},
+        {{0x41, 0, 0}, "", ThemeFileType::Package},
+        {{0x19, 0x04, 0, 0x10}, "", ThemeFileType::Package},
+        {{0x37, 0, 0, 0x10}, "sis", ThemeFileType::Package},
+        {{0x19, 0x04, 0, 0x10}, "mbm", ThemeFileType::MultiBitmap},
+    };
+    for (const auto& [bytes, option, type] : cases) {
+        std::FILE* in = std::tmpfile();
+        ASSERT_NE(in, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), in);
+        std::rewind(in);
+        const InputTheme theme = ReadInputTheme(in, option);
+        std::fclose(in);
+        EXPECT_EQ(theme.type, type) << int(bytes[0]) << " " << option;
+        EXPECT_EQ(theme.bytes, bytes);
+    }
+    std::FILE* empty = std::tmpfile();
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(ErrorOf([&] { ReadInputTheme(empty, ""); }),
+              "Standard input holds no theme: give a package or a multi-bitmap file");
+    std::fclose(empty);
+}
+
 TEST(ThemeFolders, NamedAfterTheThemesWithoutClashes)
 {
-    const auto folders =
-        ThemeFolders({"a/Blue.sis", "b/blue.mbm", "c/Blue-2.sis", "Red.sis", "d/BLUE.sis", "INDEX.html.sis"}, "out");
-    const std::vector<fs::path> expected{"out/Blue", "out/blue-2", "out/Blue-2-2",
-                                         "out/Red",  "out/BLUE-3", "out/INDEX.html-2"};
+    const auto folders = ThemeFolders(
+        {"a/Blue.sis", "b/blue.mbm", "c/Blue-2.sis", "Red.sis", "d/BLUE.sis", "INDEX.html.sis", "-"}, "out");
+    const std::vector<fs::path> expected{"out/Blue",   "out/blue-2",       "out/Blue-2-2", "out/Red",
+                                         "out/BLUE-3", "out/INDEX.html-2", "out/stdin"};
     EXPECT_EQ(folders, expected);
 }
 
@@ -322,10 +354,10 @@ TEST(BatchReport, CountsSuggestionsAndSheets)
     for (const char* name : {"A", "B", "C", "D"})
         themes.push_back({std::string(name) + ".sis", "", fs::path("out") / name, root / name});
     std::vector<ThemeOutcome> outcomes(4);
-    outcomes[0] = {ThemeStatus::Converted, {true, true, true}, true, {}, false, ""};
-    outcomes[1] = {ThemeStatus::Partial, {true, true, false}, true, {"no 165"}, true, "--set 4=140 --set 10=150"};
-    outcomes[2] = {ThemeStatus::Partial, {true, true, false}, true, {"no 165"}, true, ""};
-    outcomes[3] = {ThemeStatus::Failed, {true, false, false}, true, {"bad"}, true, ""};
+    outcomes[0] = {ThemeStatus::Converted, {true, true, true}, true, {}, false, "", {}};
+    outcomes[1] = {ThemeStatus::Partial, {true, true, false}, true, {"no 165"}, true, "--set 4=140 --set 10=150", {}};
+    outcomes[2] = {ThemeStatus::Partial, {true, true, false}, true, {"no 165"}, true, "", {}};
+    outcomes[3] = {ThemeStatus::Failed, {true, false, false}, true, {"bad"}, true, "", {}};
     const std::string html = BatchReportHtml(root / "index.html", themes, outcomes);
     EXPECT_NE(html.find("<title>Vexaro: 1 of 4 themes converted, 2 partial, 1 failed</title>"), std::string::npos);
     std::vector<std::string> cards;

@@ -417,6 +417,63 @@ TEST(ArgumentsProcess, OptionsAnywhereQuietStandardInputAndJsonErrors)
     }
 }
 
+// A theme on standard input opens and converts as the same file named does; -v tells what the
+// converter was run with and how long each step took, and nothing without it.
+TEST(ArgumentsProcess, StandardInputForOpenAndConvertAndVerbose)
+{
+    TempDir t;
+    const std::string unusual = (t / "Unusual.mbm").string();
+    WriteBytes(t / "Unusual.mbm", UnusualTheme());
+    for (const std::string& theme : {kSample, unusual}) {
+        const CliResult piped = RunCli({"convert", "-", "--out", (t / "piped").string()}, t.path(), theme);
+        const CliResult named = RunCli({"convert", theme, "--out", (t / "named").string()}, t.path());
+        EXPECT_EQ(piped.status, named.status) << theme << "\n" << piped.err;
+        const auto made = ConversionFiles(t / "named" / fs::path(theme).stem());
+        EXPECT_GE(made.size(), 3u) << theme;
+        EXPECT_TRUE(ConversionFiles(t / "piped" / "stdin") == made) << theme;
+
+        const fs::path pipedSpace = t / "ws-piped", namedSpace = t / "ws-named";
+        const CliResult opened = RunCli({"--workspace", pipedSpace.string(), "open", "-"}, t.path(), theme);
+        const CliResult namedOpen = RunCli({"--workspace", namedSpace.string(), "open", theme}, t.path());
+        EXPECT_EQ(opened.status, namedOpen.status) << opened.err;
+        EXPECT_EQ(opened.err, namedOpen.err);
+        EXPECT_TRUE(StartsWith(opened.out, "Opened (standard input): ")) << opened.out;
+        const std::set<std::string> files = FilesUnder(namedSpace / "Nokia" / "MBM");
+        EXPECT_GT(files.size(), 10u);
+        ASSERT_EQ(FilesUnder(pipedSpace / "Nokia" / "MBM"), files) << theme;
+        for (const std::string& name : files)
+            EXPECT_TRUE(ReadBytes(pipedSpace / "Nokia" / "MBM" / name) ==
+                        ReadBytes(namedSpace / "Nokia" / "MBM" / name))
+                << name;
+    }
+
+    const fs::path ws = t / "ws-verbose";
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> told{
+        {{"-v", "--workspace", ws.string(), "open", kSample},
+         {"vexaro-cli: bmconv.exe Nokia\\mbm.txt: status 0 after ", "vexaro-cli: open took "}},
+        {{"--workspace", ws.string(), "save", "--verbose"},
+         {"vexaro-cli: Siemens\\Menu_Folders.mbm built", "vexaro-cli: save took "}},
+        {{"convert", kSample, "-v", "--out", (t / "v").string()}, {"vexaro-cli: " + kSample + ": open "}},
+    };
+    for (const auto& [args, prefixes] : told) {
+        const CliResult loud = RunCli(args, t.path());
+        ASSERT_EQ(loud.status, 0) << loud.err;
+        for (const std::string& prefix : prefixes)
+            EXPECT_TRUE(HasLineStarting(loud.err, prefix)) << prefix << "\n" << loud.err;
+        std::vector<std::string> plain;
+        std::copy_if(args.begin(), args.end(), std::back_inserter(plain),
+                     [](const std::string& a) { return a != "-v" && a != "--verbose"; });
+        EXPECT_EQ(RunCli(plain, t.path()).err, "") << plain.front();
+    }
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"convert", "-", "-"}, std::vector<std::string>{"-q", "-v", "info", kSample}}) {
+        const CliResult refused = RunCli(args, t.path(), kSample);
+        EXPECT_EQ(refused.status, 2) << args[1];
+        EXPECT_TRUE(StartsWith(refused.err, "vexaro-cli: ")) << refused.err;
+    }
+}
+
 #ifndef _WIN32
 // The words the help of `command` ("" for the program's own) lists under `heading`, each the
 // first of its line ("-h,--help" gives both names).
