@@ -233,6 +233,15 @@ std::string ProgressText(std::size_t done, std::size_t total, long seconds, cons
     return line + name;
 }
 
+ThemeRunner ConversionRunner(const std::string& typeOption, const FieldTexts& fields)
+{
+    return [=](const BatchTheme& theme) {
+        return theme.input ? ConvertThemeBytes(theme.input->bytes, kStandardInputName, theme.input->type,
+                                               theme.fullFolder, fields)
+                           : ConvertThemeFile(theme.fullFile, typeOption, theme.fullFolder, fields);
+    };
+}
+
 ThemeRunner WithContactSheets(ThemeRunner inner, const std::string& typeOption, const FieldTexts& fields)
 {
     return [=](const BatchTheme& theme) {

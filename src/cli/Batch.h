@@ -59,6 +59,11 @@ int BatchStatus(const std::vector<ThemeOutcome>& outcomes);
 // The progress line: "[#####......] 3/20 0:12 Theme4.sis", redrawn in place on `stream`.
 std::string ProgressText(std::size_t done, std::size_t total, long seconds, const std::string& current);
 
+// The runner of `convert`: each theme converted into its folder (ConvertThemeFile, or
+// ConvertThemeBytes for the one read from standard input), `typeOption` "sis", "mbm" or "" (by
+// each extension).
+ThemeRunner ConversionRunner(const std::string& typeOption, const FieldTexts& fields);
+
 // A runner that runs `inner`, then writes the theme's contact sheet into its folder and finds
 // the --set line a look inside the theme with `fields` suggests (ThemeOutcome::sheet and
 // suggestedSet). A theme that cannot be read, or decodes to too many pixels, gets neither.

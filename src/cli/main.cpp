@@ -178,10 +178,7 @@ int ConvertMain(const Arguments& a, const Context& c)
         a.report == "true" || a.report.empty() ? PathFromUtf8(a.out) / "index.html" : PathFromUtf8(a.report);
     const fs::path report = a.reportWanted ? fs::absolute(shownReport) : fs::path();
     const bool one = themes.size() == 1;
-    ThemeRunner runner = [&](const BatchTheme& t) {
-        return t.input ? ConvertThemeBytes(t.input->bytes, kStandardInputName, t.input->type, t.fullFolder, c.fields)
-                       : ConvertThemeFile(t.fullFile, a.type, t.fullFolder, c.fields);
-    };
+    ThemeRunner runner = ConversionRunner(a.type, c.fields);
     if (a.reportWanted)
         runner = WithContactSheets(runner, a.type, c.fields);
     std::cout << std::flush;

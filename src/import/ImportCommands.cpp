@@ -64,17 +64,17 @@ struct CheckedTheme {
 // Opens the chosen multi-bitmap file; nothing of it is read yet.
 ByteSource OpenMultiBitmapFile(const ChosenTheme& chosen, PositionedFile& file)
 {
-    if (chosen.path.empty()) {
-        if (chosen.bytes.size() > mbm::kMaxMbmFileBytes)
-            throw Error(Quoted(chosen.shown) + " is larger than " + std::to_string(mbm::kMaxMbmFileBytes) + " bytes");
-        return ByteSource(chosen.bytes);
+    ByteSource source(chosen.bytes);
+    if (!chosen.path.empty()) {
+        int error = 0;
+        if (const ReadFailure failure = file.open(PathFromUtf8(chosen.path), error); failure != ReadFailure::None)
+            CannotOpen(chosen.path, ReadFailureReason(failure, error, 0));
+        source = ByteSource(file, "Cannot read file " + Quoted(chosen.path) + ". ");
     }
-    int error = 0;
-    if (const ReadFailure failure = file.open(PathFromUtf8(chosen.path), error); failure != ReadFailure::None)
-        CannotOpen(chosen.path, ReadFailureReason(failure, error, 0));
-    if (file.size() > mbm::kMaxMbmFileBytes)
-        CannotOpen(chosen.path, ReadFailureReason(ReadFailure::TooLarge, 0, mbm::kMaxMbmFileBytes));
-    return ByteSource(file, "Cannot read file " + Quoted(chosen.path) + ". ");
+    if (source.size() > mbm::kMaxMbmFileBytes)
+        CannotOpen(chosen.path.empty() ? chosen.shown : chosen.path,
+                   ReadFailureReason(ReadFailure::TooLarge, 0, mbm::kMaxMbmFileBytes));
+    return source;
 }
 
 // Reads the theme's container and bitmap table and checks what unpacking it would take. False
