@@ -73,6 +73,7 @@ ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>
     const fs::path errName = fs::temp_directory_path() / (stem + L".err");
 
     ProcessResult result;
+    std::string startFailure;
     const HANDLE out = CreateOutputFile(outName);
     const HANDLE err = CreateOutputFile(errName);
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -90,21 +91,34 @@ ProcessResult RunProcess(const fs::path& program, const std::vector<std::string>
         startup.hStdError = err;
         startup.hStdInput = in == INVALID_HANDLE_VALUE ? nullptr : in;
         PROCESS_INFORMATION process{};
-        if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                             folder.c_str(), &startup, &process)) {
+        // Wine, under load, now and then fails to start a process that starts the next time;
+        // a program that never ran says nothing about the program, so it is tried again.
+        bool started = false;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+            if (attempt > 0)
+                ::Sleep(200);
+            started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                       folder.c_str(), &startup, &process) != FALSE;
+        }
+        if (started) {
             ::WaitForSingleObject(process.hProcess, INFINITE);
             DWORD code = 0;
             if (::GetExitCodeProcess(process.hProcess, &code))
                 result.exitCode = static_cast<int>(code);
             ::CloseHandle(process.hThread);
             ::CloseHandle(process.hProcess);
+        } else {
+            startFailure =
+                "could not start " + program.string() + ": Windows error " + std::to_string(::GetLastError());
         }
+    } else {
+        startFailure = "could not create the output files in " + fs::temp_directory_path().string();
     }
     for (HANDLE h : {out, err, in})
         if (h != INVALID_HANDLE_VALUE)
             ::CloseHandle(h);
     result.out = TextOf(outName);
-    result.err = TextOf(errName);
+    result.err = TextOf(errName) + startFailure;
     std::error_code ec;
     fs::remove(outName, ec);
     fs::remove(errName, ec);
