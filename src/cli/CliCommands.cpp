@@ -255,9 +255,15 @@ ThemeOutcome Written(ThemeConversion& conversion, const fs::path& themeFolder)
         outcome.status = ThemeStatus::Failed;
         AppendLines(outcome.problems, e.what());
     }
-    outcome.notes.push_back("open " + MillisecondsText(conversion.opening) + ", build " +
-                            MillisecondsText(conversion.building) + ", preview " +
-                            MillisecondsText(conversion.previewing) + ", write " + MillisecondsText(clock.lap()));
+    const bool anyMade = !conversion.previewJpeg.empty() ||
+                         std::any_of(conversion.files.begin(), conversion.files.end(),
+                                     [](const std::vector<std::uint8_t>& file) { return !file.empty(); });
+    if (anyMade)
+        conversion.steps.emplace_back("write", clock.lap());
+    std::string note;
+    for (const auto& [step, took] : conversion.steps)
+        note += (note.empty() ? "" : ", ") + step + " " + MillisecondsText(took);
+    outcome.notes.push_back(note);
     return outcome;
 }
 

@@ -144,25 +144,31 @@ ThemeConversion ConvertTheme(const ByteSource& theme, ThemeFileType type, const 
     ThemeConversion result;
     ThemeOutcome& outcome = result.outcome;
     Stopwatch clock;
+    const char* step = "open";
+    const auto done = [&](const char* next) {
+        result.steps.emplace_back(step, clock.lap());
+        step = next;
+    };
     try {
         const UnpackedTheme unpacked(theme, type, fileName, fields);
-        result.opening = clock.lap();
         const OpenOutcome& open = unpacked.outcome();
         if (open.unpacked == 0)
             throw Error(open.problems().empty() ? Quoted(fileName) + " holds no bitmaps" : open.problems());
+        done("build");
         outcome = JudgeSave(BuildSiemensFiles(unpacked, fields, result.files));
-        result.building = clock.lap();
         std::vector<std::string> lost;
         AppendLines(lost, open.problems());
         outcome.problems.insert(outcome.problems.begin(), lost.begin(), lost.end());
         if (!open.complete() && outcome.status == ThemeStatus::Converted)
             outcome.status = ThemeStatus::Partial;
+        done("preview");
         ComposeTargetPreview(unpacked.loader(fields), DrawCaption, result.preview);
         result.previewJpeg = EncodeJpeg(result.preview, kPreviewJpegQuality);
-        result.previewing = clock.lap();
+        done(nullptr);
     } catch (const std::exception& e) {
         outcome.status = ThemeStatus::Failed;
         AppendLines(outcome.problems, e.what());
+        done(nullptr);
     }
     for (std::size_t i = 0; i < result.files.size(); ++i)
         outcome.built[i] = !result.files[i].empty();

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/ByteReader.h"
@@ -56,9 +57,10 @@ struct ThemeConversion {
     std::array<std::vector<std::uint8_t>, 3> files; // the bytes of each Siemens file built, else empty
     Bitmap preview;                                 // the preview picture, when it was drawn
     std::vector<std::uint8_t> previewJpeg;          // the preview as JPEG, when it was made
-    // How long the steps that were taken took: reading, checking and decoding the theme,
-    // building the Siemens files, drawing and encoding the preview.
-    std::chrono::steady_clock::duration opening{}, building{}, previewing{};
+    // The steps taken, in order, with how long each took, the one that failed included: "open"
+    // (reading, checking and decoding the theme), "build" (the Siemens files), "preview"
+    // (drawing and encoding it).
+    std::vector<std::pair<std::string, std::chrono::steady_clock::duration>> steps;
 };
 
 // Converts the theme in `theme` (read where it lies) of `type`, whose file is called `fileName`
