@@ -75,12 +75,22 @@ DWORD StartChild(const std::string& commandLine, int showState, SECURITY_ATTRIBU
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
 
-    // The UTF-16 of the command line, which CreateProcessW may write into.
-    std::wstring line = PathFromUtf8(commandLine).native();
-    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_UNICODE_ENVIRONMENT,
-                                        environment, nullptr, &startup, &process);
-    const DWORD error = started ? 0 : GetLastError();
+    // Wine, when busy, now and then refuses to start a process with ERROR_INTERNAL_ERROR and
+    // starts it a moment later. A child that never started did nothing, so it is tried again;
+    // any other refusal (no such file, no access) stands at once.
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0)
+            Sleep(100);
+        // The UTF-16 of the command line, which CreateProcessW may write into.
+        std::wstring line = PathFromUtf8(commandLine).native();
+        const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                            CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_UNICODE_ENVIRONMENT,
+                                            environment, nullptr, &startup, &process);
+        error = started ? 0 : GetLastError();
+        if (error != ERROR_INTERNAL_ERROR)
+            break;
+    }
     if (nullInput != nullptr)
         CloseHandle(nullInput);
     return error;
