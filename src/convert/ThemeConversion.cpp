@@ -168,7 +168,8 @@ ThemeConversion ConvertTheme(const ByteSource& theme, ThemeFileType type, const 
     } catch (const std::exception& e) {
         outcome.status = ThemeStatus::Failed;
         AppendLines(outcome.problems, e.what());
-        done(nullptr);
+        if (step != nullptr)
+            done(nullptr);
     }
     for (std::size_t i = 0; i < result.files.size(); ++i)
         outcome.built[i] = !result.files[i].empty();
