@@ -255,11 +255,8 @@ ThemeOutcome Written(ThemeConversion& conversion, const fs::path& themeFolder)
         outcome.status = ThemeStatus::Failed;
         AppendLines(outcome.problems, e.what());
     }
-    const bool anyMade = !conversion.previewJpeg.empty() ||
-                         std::any_of(conversion.files.begin(), conversion.files.end(),
-                                     [](const std::vector<std::uint8_t>& file) { return !file.empty(); });
-    if (anyMade)
-        conversion.steps.emplace_back("write", clock.lap());
+    // Writing is a step of every theme: it also takes away the files an earlier run left.
+    conversion.steps.emplace_back("write", clock.lap());
     std::string note;
     for (const auto& [step, took] : conversion.steps)
         note += (note.empty() ? "" : ", ") + step + " " + MillisecondsText(took);
